@@ -1,0 +1,24 @@
+#pragma once
+
+#include "model/lap.h"
+
+#include <QString>
+#include <QVector>
+
+class ZelPluginInterfaceImport;
+
+/// Reads one .ibt file from its first header to its last record and returns the player's laps.
+class ImportDriver
+{
+public:
+    explicit ImportDriver(ZelPluginInterfaceImport& plugin) : m_plugin(plugin) {}
+
+    /// The one file-dialog filter the plugin accepts.
+    static QString formatFilter() { return QStringLiteral("iRacing binary telemetry (*.ibt)"); }
+
+    /// Reports progress and errors through the plugin; an empty result on any failure.
+    QVector<ZEL::Lap*> importFile(const QString& path, const QString& format);
+
+private:
+    ZelPluginInterfaceImport& m_plugin;
+};
