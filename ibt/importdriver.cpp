@@ -1,8 +1,48 @@
 #include "ibt/importdriver.h"
 
+#include "ibt/ibtreader.h"
 #include "plugin/zelplugininterfaceimport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+qint64 fileSize(FILE* file)
+{
+    const long here = std::ftell(file);
+    std::fseek(file, 0, SEEK_END);
+    const qint64 size = std::ftell(file);
+    std::fseek(file, here, SEEK_SET);
+    return size;
+}
+
+/// Whether [offset, offset + length) lies inside a file of the given size; lengths come from the
+/// file's own header, so nothing is allocated or read before this holds.
+bool fitsInFile(qint64 offset, qint64 length, qint64 size)
+{
+    return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
+}
+
+bool readAt(FILE* file, qint64 offset, void* into, size_t length)
+{
+    std::fseek(file, long(offset), SEEK_SET);
+    return std::fread(into, 1, length, file) == length;
+}
+
+constexpr size_t streamBuffer = 1 << 20;
+
+} // namespace
 
 QVector<ZEL::Lap*> ImportDriver::importFile(const QString& path, const QString& format)
 {
@@ -10,10 +50,90 @@ QVector<ZEL::Lap*> ImportDriver::importFile(const QString& path, const QString& 
     m_plugin.emitMessage(QLatin1String("Using format ") + format, 0);
     QElapsedTimer timer;
     timer.start();
-    QVector<ZEL::Lap*> laps;
     if (format != formatFilter()) {
         m_plugin.emitMessage(QStringLiteral("Unknown format"), -2);
-        return laps;
+        return {};
     }
-    return laps;
+    try {
+        std::vector<std::unique_ptr<ZEL::Lap>> laps;
+        if (!readLaps(path, laps))
+            return {};
+        m_plugin.emitMessage(QStringLiteral("Done in %1 ms; Laps readed %2").arg(timer.elapsed()).arg(laps.size()),
+                             0);
+        QVector<ZEL::Lap*> result;
+        result.reserve(int(laps.size()));
+        for (auto& lap : laps) {
+            lap->setSimulatorName(m_plugin.simulatorName());
+            lap->setPluginName(m_plugin.pluginName());
+            result.append(lap.release());
+        }
+        return result;
+    } catch (const std::bad_alloc&) {
+        m_plugin.emitMessage(QStringLiteral("IBT import error:  Out of memory"), -2);
+        return {};
+    }
+}
+
+bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL::Lap>>& laps)
+{
+    auto reader = std::make_unique<IbtReader>();
+    reader->setFullTelemetry(true);
+
+    File file(std::fopen(QFile::encodeName(path).constData(), "rb"));
+    if (!file) {
+        m_plugin.emitMessage(QLatin1String("Can't open file ") + path, -2);
+        return false;
+    }
+    std::setvbuf(file.get(), nullptr, _IOFBF, streamBuffer);
+    const qint64 size = fileSize(file.get());
+
+    irsdk_header header;
+    if (std::fread(&header, 1, sizeof header, file.get()) != sizeof header) {
+        m_plugin.emitMessage(QStringLiteral("IBT import error:  Error reading irsdk_header"), -2);
+        return false;
+    }
+    irsdk_diskSubHeader subHeader;
+    if (std::fread(&subHeader, 1, sizeof subHeader, file.get()) != sizeof subHeader) {
+        m_plugin.emitMessage(QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader"), -2);
+        return false;
+    }
+
+    // The block needs at least one byte, which becomes the text's terminating NUL.
+    std::vector<char> sessionInfo;
+    if (header.sessionInfoLen <= 0 || !fitsInFile(header.sessionInfoOffset, header.sessionInfoLen, size)
+        || (sessionInfo.resize(size_t(header.sessionInfoLen)),
+            !readAt(file.get(), header.sessionInfoOffset, sessionInfo.data(), sessionInfo.size()))) {
+        m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read sessionInfoString"), -2);
+        return false;
+    }
+    sessionInfo.back() = '\0';
+    reader->sessionInfo.parse(sessionInfo.data());
+    reader->readDriverList();
+    std::vector<char>().swap(sessionInfo);
+
+    const qint64 tableBytes = qint64(header.numVars) * qint64(sizeof(irsdk_varHeader));
+    std::vector<irsdk_varHeader> varHeaders;
+    if (header.numVars < 0 || !fitsInFile(header.varHeaderOffset, tableBytes, size)
+        || (varHeaders.resize(size_t(header.numVars)),
+            !readAt(file.get(), header.varHeaderOffset, varHeaders.data(), size_t(tableBytes)))) {
+        m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read irsdk_varHeader"), -2);
+        return false;
+    }
+
+    // A record that cannot lie inside the file reads as no records at all, like a short read.
+    const qint32 recordOffset = header.varBuf[0].bufOffset;
+    if (header.bufLen > 0 && fitsInFile(recordOffset, header.bufLen, size)) {
+        std::vector<char> record(size_t(header.bufLen));
+        std::fseek(file.get(), long(recordOffset), SEEK_SET);
+        while (std::fread(record.data(), 1, record.size(), file.get()) == record.size()) {
+            reader->endSample();
+            reader->decodeRecord(header, varHeaders.data(), record.data());
+            reader->updateLaps();
+            if (reader->isPlayerLapFinished())
+                laps.push_back(std::make_unique<ZEL::Lap>(reader->playerLap()));
+        }
+    }
+    reader->finishPlayerLap(false);
+    laps.push_back(std::make_unique<ZEL::Lap>(reader->playerLap()));
+    return true;
 }

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+#include <vector>
+
 class ZelPluginInterfaceImport;
 
 /// Reads one .ibt file from its first header to its last record and returns the player's laps.
@@ -20,5 +23,8 @@ public:
     QVector<ZEL::Lap*> importFile(const QString& path, const QString& format);
 
 private:
+    /// Everything from opening the file to the final lap; false after an error was reported.
+    bool readLaps(const QString& path, std::vector<std::unique_ptr<ZEL::Lap>>& laps);
+
     ZelPluginInterfaceImport& m_plugin;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ibt/ibtlayout.h"
+#include "laps/carlapstate.h"
+#include "sessioninfo/sessioninfonode.h"
+
+#include <QString>
+#include <QVector>
+
+/// Everything one import shares: the session-info tree, the variables' names and units, and one
+/// lap state per car slot. Lives for one file.
+class IbtReader
+{
+public:
+    static constexpr int carSlots = 64;
+
+    IbtReader();
+
+    void setFullTelemetry(bool fullTelemetry);
+    void endSample();
+    /// Decodes one record into the cars' samples, under the variables' lower-case names.
+    void decodeRecord(const irsdk_header& header, const irsdk_varHeader* varHeaders, const char* record);
+    /// Finds the player car and the drivers' names in the session info.
+    void readDriverList();
+    /// Runs lap detection for every car on the record just decoded.
+    void updateLaps();
+    bool isPlayerLapFinished() const;
+    ZEL::Lap playerLap() const;
+    void finishPlayerLap(bool completed);
+
+    void fillLapHeader(int carIdx, ZEL::LapHeader& header) const;
+    void finishLap(int carIdx, bool completed);
+    void dropConstantChannels(int carIdx);
+    void addDerivedChannels(int carIdx);
+    void repairLapStart(int carIdx, const QString& channelName);
+
+    SessionInfoNode sessionInfo;
+    QVector<QString> varNames;
+    QVector<QString> varUnits;
+    QVector<CarLapState> cars;
+    qint32 playerCarIdx = -1;
+    bool fullTelemetry = false;
+
+private:
+    /// Where a variable's elements lie in a record, worked out once per import.
+    struct VarSlot {
+        qint32 type;
+        qint32 offset;
+        qint32 count; // elements that fit in the record; 0 skips the variable
+    };
+
+    void prepareVariables(const irsdk_header& header, const irsdk_varHeader* varHeaders);
+    bool isCarIndex(int carIdx) const { return carIdx >= 0 && carIdx < cars.size(); }
+    int sessionNumber() const;
+    void spreadSessionTime();
+    /// Appends the car's sample to the lap it belongs to, if any.
+    void routeSample(CarLapState& car);
+
+    QVector<VarSlot> m_layout;
+};

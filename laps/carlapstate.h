@@ -1,0 +1,58 @@
+#pragma once
+
+#include "model/lap.h"
+#include "model/sample.h"
+
+#include <QString>
+#include <QUuid>
+
+/// State of a car's lap state machine.
+enum class LapState : qint32 {
+    None = -1,    // nothing seen yet
+    Waiting = 2,  // running, but the lap or run has not begun; samples are not kept
+    Parked = 3,   // not on track (player) / stationary in the pits (other cars)
+    PitRoad = 4,  // on pit road and moving
+    OutLap = 5,   // the first lap of a run
+    TimedLap = 6, // a lap that began at a line crossing
+};
+
+/// What lap detection tracks per car; kept twice, as now and as at the end of the previous record.
+struct LapTracking {
+    QUuid lapId;
+    QUuid runId;
+    qint32 lapNumber = -1;
+    qint32 lapInRun = -1;
+    qint32 runCount = 0;
+    float lapDistPct = -1.0f;
+    float lapCurrentTime = -1.0f;
+    float lapLastTime = -1.0f;
+    qint32 sessionState = 0;
+    LapState lapState = LapState::None;
+    qint32 sessionType = -1;
+    bool lapCompleted = false;
+};
+
+/// One car slot of the reader: its tracking values, its current sample and the laps being built.
+class CarLapState : public LapTracking
+{
+public:
+    LapTracking previous;
+
+    ZEL::Sample sample;
+    ZEL::Lap lap;
+    ZEL::Lap nextLap; // samples after the line, before the completion of lap is seen
+    QString driverName;
+    QString teamName;
+    bool isPlayerCar = false;
+    bool fullTelemetry = false;
+    bool lapFinished = false;
+
+    /// Closes the record: remembers the tracking values, empties the sample, starts a lap if one was finished.
+    void endSample();
+    void startNewLap();
+    void updateOnTrack();
+    bool isLapCompleted() const;
+
+private:
+    void beginRun();
+};

@@ -1,0 +1,186 @@
+#include "ibt/ibtreader.h"
+#include "sessioninfo/sessiontype.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace {
+
+constexpr float takesPart = -0.5f;       // a car without a lap-distance value (-1) sits out the record
+constexpr double stationary = 0.001;     // lap-distance change below which a car in the pits is parked
+constexpr double lineTail = 0.9;         // a lap this far round ...
+constexpr double lineJump = 0.5;         // ... whose fraction falls this much has crossed the line
+constexpr double zeroTime = 1e-5;
+constexpr float noTime = 3599.0f;        // shows as 59:59.000
+constexpr float msPerSecond = 1000.0f;
+constexpr float secondsPerDay = 86400.0f;
+constexpr int raceSession = 5;
+
+const QString maxLapDistPctKey = QStringLiteral("maxLapDistPct");
+
+enum class CarClass { Parked, PitRoad, Running };
+
+QVariant sampleValue(const ZEL::Sample& sample, const QString& key)
+{
+    return sample.value(key).value;
+}
+
+float floatOr(const ZEL::Sample& sample, const QString& key, float absent)
+{
+    const QVariant value = sampleValue(sample, key);
+    return value.isValid() ? value.toFloat() : absent;
+}
+
+int intOr(const ZEL::Sample& sample, const QString& key, int absent)
+{
+    const QVariant value = sampleValue(sample, key);
+    return value.isValid() ? value.toInt() : absent;
+}
+
+} // namespace
+
+int IbtReader::sessionNumber() const
+{
+    return isCarIndex(playerCarIdx) ? sampleValue(cars.at(playerCarIdx).sample, QStringLiteral("sessionnum")).toInt()
+                                    : -1;
+}
+
+void IbtReader::updateLaps()
+{
+    const int session = sessionNumber();
+    const QString sessionPath = QStringLiteral("SessionInfo/Sessions/") + QString::number(session);
+
+    for (int i = 0; i < cars.size(); ++i) {
+        CarLapState& car = cars[i];
+        if (car.driverName.isEmpty())
+            continue;
+        const ZEL::Sample& sample = car.sample;
+        car.lapDistPct = floatOr(sample, QStringLiteral("lapdistpct"), -1.0f);
+        car.sessionState = intOr(sample, QStringLiteral("sessionstate"), 0);
+        if (!(car.lapDistPct > takesPart))
+            continue;
+
+        CarClass carClass = CarClass::Running;
+        if (i == playerCarIdx) {
+            car.lapNumber = intOr(sample, QStringLiteral("lap"), -1);
+            const bool onTrack = sampleValue(sample, QStringLiteral("isontrack")).toBool();
+            bool onPitRoad = false;
+            if (onTrack) {
+                onPitRoad = sampleValue(sample, QStringLiteral("onpitroad")).toBool();
+                car.lapLastTime = floatOr(sample, QStringLiteral("laplastlaptime"), -1.0f);
+                car.lapCurrentTime = floatOr(sample, QStringLiteral("lapcurrentlaptime"), 1e25f);
+            }
+            car.sample.setValue(QStringLiteral("fulltelemetry"), 1, QString(""));
+            if (!onTrack)
+                carClass = CarClass::Parked;
+            else if (onPitRoad)
+                carClass = CarClass::PitRoad;
+        } else {
+            if (session < 0)
+                continue;
+            car.lapNumber = -1;
+            const SessionInfoNode* results = sessionInfo.childAt(sessionPath);
+            results = results ? results->child(QStringLiteral("ResultsPositions")) : nullptr;
+            if (results) {
+                for (int p = 0; p < cars.size(); ++p) {
+                    const SessionInfoNode* position = results->child(QString::number(p));
+                    if (position && position->value(QStringLiteral("CarIdx")).toInt() == i) {
+                        car.lapNumber = position->value(QStringLiteral("LapsComplete")).toInt();
+                        break;
+                    }
+                }
+            }
+            const QVariant onPitRoad = sampleValue(sample, QStringLiteral("onpitroad"));
+            if (!onPitRoad.isValid() || onPitRoad.toBool()) {
+                const float moved = car.lapDistPct - car.previous.lapDistPct;
+                carClass = std::fabs(double(moved)) < stationary ? CarClass::Parked : CarClass::PitRoad;
+            }
+        }
+
+        if (car.sessionType == -1)
+            car.sessionType = sessionTypeCode(sessionInfo.valueAt(sessionPath + QStringLiteral("/SessionType")));
+
+        switch (carClass) {
+        case CarClass::Parked: car.lapState = LapState::Parked; break;
+        case CarClass::PitRoad: car.lapState = LapState::PitRoad; break;
+        case CarClass::Running: car.updateOnTrack(); break;
+        }
+
+        if (car.lapCompleted) {
+            finishLap(i, true);
+            continue;
+        }
+        routeSample(car);
+    }
+}
+
+void IbtReader::routeSample(CarLapState& car)
+{
+    if (car.lapState == LapState::Waiting)
+        return;
+    if (car.lap.isEmpty() && (car.lapState == LapState::Parked || car.lapState == LapState::PitRoad))
+        return; // a lap does not begin in the pits
+    // The slow-speed filter looks for the simulator's own capitalised key, which decoding never
+    // produces; kept to the key as given, so every sample passes.
+    const QVariant speed = sampleValue(car.sample, QStringLiteral("Speed"));
+    if (speed.isValid() && speed.toFloat() < 1.0f)
+        return;
+    if (!car.lap.contains(maxLapDistPctKey)) {
+        car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
+        car.lap.appendSample(car.sample);
+        return;
+    }
+    const double max = car.lap.findValue(maxLapDistPctKey).value.toDouble();
+    if (double(car.lapDistPct) > max) {
+        car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
+        car.lap.appendSample(car.sample);
+    } else if (max - double(car.lapDistPct) > lineJump && max > lineTail) {
+        car.nextLap.appendSample(car.sample);
+    } else {
+        car.lap.appendSample(car.sample);
+    }
+}
+
+void IbtReader::finishLap(int carIdx, bool completed)
+{
+    CarLapState& car = cars[carIdx];
+    ZEL::Lap& lap = car.lap;
+    if (lap.isEmpty())
+        return;
+
+    if (car.previous.lapState == LapState::OutLap)
+        lap.setLapStatus(ZEL::LapHeader::LapStatusOutLap);
+    else if (car.previous.lapState == LapState::TimedLap)
+        lap.setLapStatus(ZEL::LapHeader::LapStatusTimedLap);
+
+    // An out lap has a time of its own only in a race. A time of a day or more is garbage and
+    // would not fit the millisecond count.
+    const float t = car.lapLastTime;
+    const bool validTime = !(t < 0) && std::fabs(t) > zeroTime && t < secondsPerDay && completed
+                           && !(lap.lapStatus() == ZEL::LapHeader::LapStatusOutLap && car.sessionType != raceSession);
+    if (!validTime)
+        car.lapLastTime = noTime;
+    lap.setLapTime(QTime(0, 0, 0, 0).addMSecs(int(msPerSecond * car.lapLastTime)));
+
+    lap.setLapId(car.previous.lapId);
+    lap.setRunId(car.previous.runId);
+    if (completed) {
+        lap.setLapNumber(car.previous.lapNumber > 0 ? car.previous.lapNumber - 1 : 0);
+        lap.setLapInRun(car.previous.lapInRun);
+    } else {
+        lap.setLapNumber(car.lapNumber);
+        lap.setLapInRun(car.lapInRun);
+    }
+    lap.setRunNumber(car.previous.runCount);
+    lap.setCompleted(completed);
+    lap.setValue(QStringLiteral("DateTime"), QDateTime::currentDateTime(), QString(""));
+    lap.removeValue(maxLapDistPctKey);
+
+    fillLapHeader(carIdx, lap);
+    dropConstantChannels(carIdx);
+    addDerivedChannels(carIdx);
+    for (const char* name : {"lapcurrentlaptime", "energybatterytomgu_klap", "energymgu_klapdeploypct"})
+        repairLapStart(carIdx, QLatin1String(name));
+    car.lapFinished = true;
+}
