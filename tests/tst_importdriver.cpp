@@ -1,0 +1,288 @@
+#include "ibt/ibtwriter.h"
+#include "support/pluginfixture.h"
+#include "support/realrecordings.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+const QByteArray smallSessionInfo = "WeekendInfo:\n"
+                                    " TrackDisplayName: Test Ring\n"
+                                    " TrackLength: 1.00 km\n"
+                                    "DriverInfo:\n"
+                                    " DriverCarIdx: 0\n"
+                                    " Drivers:\n"
+                                    " - CarIdx: 0\n"
+                                    "   UserName: Test Driver\n"
+                                    "   CarScreenName: Test Car\n"
+                                    "SessionInfo:\n"
+                                    " Sessions:\n"
+                                    " - SessionNum: 0\n"
+                                    "   SessionType: Practice\n";
+
+/// A valid file of `records` records of a car standing on track, built in memory.
+QByteArray smallFile(int records)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    IbtWriter writer;
+    const int lap = writer.addVariable("Lap", irsdk_int);
+    const int pct = writer.addVariable("LapDistPct", irsdk_float, "%");
+    const int onTrack = writer.addVariable("IsOnTrack", irsdk_bool);
+    writer.addVariable("SessionNum", irsdk_int);
+    writer.setSessionInfo(smallSessionInfo);
+    writer.open(&buffer);
+    for (int r = 0; r < records; ++r) {
+        writer.setValue(lap, 1);
+        writer.setValue(pct, 0.1 + r * 0.001);
+        writer.setValue(onTrack, 1);
+        writer.writeRecord();
+    }
+    writer.close();
+    return buffer.data();
+}
+
+QByteArray withField(QByteArray file, int offset, qint32 value)
+{
+    std::memcpy(file.data() + offset, &value, sizeof value);
+    return file;
+}
+
+qint32 fieldOf(const QByteArray& file, int offset)
+{
+    qint32 value;
+    std::memcpy(&value, file.constData() + offset, sizeof value);
+    return value;
+}
+
+constexpr int sessionInfoLenAt = 16;
+constexpr int sessionInfoOffsetAt = 20;
+constexpr int numVarsAt = 24;
+constexpr int varHeaderOffsetAt = 28;
+constexpr int bufLenAt = 36;
+constexpr int bufOffsetAt = 52;
+
+const QString headerError = QStringLiteral("IBT import error:  Error reading irsdk_header");
+const QString subHeaderError = QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader");
+const QString sessionInfoError = QStringLiteral("IBT import error:  Failed to read sessionInfoString");
+const QString varHeaderError = QStringLiteral("IBT import error:  Failed to read irsdk_varHeader");
+const QString prefix = QStringLiteral("[ZEL iRacing ibt import plugin plugin] ");
+
+/// "Done in 12 ms; Laps readed 3" -> 3; -1 when the text is no such report.
+int reportedLaps(const QString& message)
+{
+    static const QRegularExpression done(QStringLiteral("^\\[.*\\] Done in \\d+ ms; Laps readed (\\d+)$"));
+    const QRegularExpressionMatch match = done.match(message);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+class tst_ImportDriver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void badFiles_data();
+    void badFiles();
+    void unopenablePath();
+    void recordsEndAtShortRead_data();
+    void recordsEndAtShortRead();
+    void realRecordings_data();
+    void realRecordings();
+
+private:
+    ImportResult importBytes(const QByteArray& bytes);
+
+    PluginFixture m_fixture;
+    QTemporaryDir m_dir;
+};
+
+void tst_ImportDriver::initTestCase()
+{
+    QVERIFY2(m_fixture.isLoaded(), qPrintable(m_fixture.errorString()));
+    QVERIFY(m_dir.isValid());
+}
+
+ImportResult tst_ImportDriver::importBytes(const QByteArray& bytes)
+{
+    const QString path = m_dir.filePath(QStringLiteral("case.ibt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    return m_fixture.import(path);
+}
+
+void tst_ImportDriver::badFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray good = smallFile(5);
+    const qint32 size = good.size();
+    const qint32 infoOffset = fieldOf(good, sessionInfoOffsetAt);
+
+    QTest::newRow("empty file") << QByteArray() << headerError;
+    QTest::newRow("header cut at 111") << good.left(111) << headerError;
+    QTest::newRow("sub-header cut at 143") << good.left(143) << subHeaderError;
+    QTest::newRow("session info cut") << good.left(infoOffset + 10) << sessionInfoError;
+    QTest::newRow("session-info length 0") << withField(good, sessionInfoLenAt, 0) << sessionInfoError;
+    QTest::newRow("session-info length -1") << withField(good, sessionInfoLenAt, -1) << sessionInfoError;
+    QTest::newRow("session-info length INT_MIN") << withField(good, sessionInfoLenAt, INT_MIN) << sessionInfoError;
+    QTest::newRow("session-info length INT_MAX") << withField(good, sessionInfoLenAt, INT_MAX) << sessionInfoError;
+    QTest::newRow("session-info length past end") << withField(good, sessionInfoLenAt, size - infoOffset + 1)
+                                                  << sessionInfoError;
+    QTest::newRow("session-info offset -1") << withField(good, sessionInfoOffsetAt, -1) << sessionInfoError;
+    QTest::newRow("session-info offset past end") << withField(good, sessionInfoOffsetAt, size) << sessionInfoError;
+    QTest::newRow("numVars -1") << withField(good, numVarsAt, -1) << varHeaderError;
+    QTest::newRow("numVars INT_MIN") << withField(good, numVarsAt, INT_MIN) << varHeaderError;
+    QTest::newRow("numVars INT_MAX") << withField(good, numVarsAt, INT_MAX) << varHeaderError;
+    QTest::newRow("numVars larger than file") << withField(good, numVarsAt, size / 144 + 1) << varHeaderError;
+    QTest::newRow("var-header offset -1") << withField(good, varHeaderOffsetAt, -1) << varHeaderError;
+    QTest::newRow("var-header offset past end") << withField(good, varHeaderOffsetAt, size) << varHeaderError;
+}
+
+void tst_ImportDriver::badFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+
+    const ImportResult result = importBytes(file);
+    QVERIFY(result.laps.isEmpty());
+    QCOMPARE(result.messages.size(), 3);
+    QVERIFY(result.messages.at(0).startsWith(prefix + QStringLiteral("Importing file ")));
+    QVERIFY(result.messages.at(1).startsWith(prefix + QStringLiteral("Using format ")));
+    QCOMPARE(result.messages.at(2), prefix + error);
+    QCOMPARE(result.verbosities, (QVector<int>{0, 0, -2}));
+}
+
+void tst_ImportDriver::unopenablePath()
+{
+    const QString path = m_dir.filePath(QStringLiteral("no such file.ibt"));
+    const ImportResult result = m_fixture.import(path);
+    QVERIFY(result.laps.isEmpty());
+    QCOMPARE(result.messages,
+             (QStringList{prefix + QStringLiteral("Importing file ") + path + QStringLiteral(" ..."),
+                          prefix + QStringLiteral("Using format iRacing binary telemetry (*.ibt)"),
+                          prefix + QStringLiteral("Can't open file ") + path}));
+}
+
+void tst_ImportDriver::recordsEndAtShortRead_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("samples");
+
+    const QByteArray good = smallFile(5);
+    const qint32 size = good.size();
+
+    QTest::newRow("five records") << good << 5;
+    QTest::newRow("partial last record ignored") << good.left(size - 1) << 4;
+    QTest::newRow("ends after the headers") << smallFile(0) << 0;
+    QTest::newRow("record length 0") << withField(good, bufLenAt, 0) << 0;
+    QTest::newRow("record length -1") << withField(good, bufLenAt, -1) << 0;
+    QTest::newRow("record length INT_MAX") << withField(good, bufLenAt, INT_MAX) << 0;
+    QTest::newRow("record offset past end") << withField(good, bufOffsetAt, size) << 0;
+    QTest::newRow("record offset -1") << withField(good, bufOffsetAt, -1) << 0;
+}
+
+void tst_ImportDriver::recordsEndAtShortRead()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, samples);
+
+    const ImportResult result = importBytes(file);
+    // The lap open at the end of the file is always returned, empty or not.
+    QCOMPARE(result.laps.size(), 1);
+    QCOMPARE(result.laps.first()->sampleCount(), samples);
+    QCOMPARE(result.laps.first()->completed(), false);
+    QCOMPARE(reportedLaps(result.messages.last()), 1);
+    QCOMPARE(result.verbosities.last(), 0);
+    QCOMPARE(result.laps.first()->simulatorName(), QStringLiteral("iRacing"));
+    QCOMPARE(result.laps.first()->pluginName(), QStringLiteral("ZEL iRacing ibt import plugin"));
+}
+
+void tst_ImportDriver::realRecordings_data()
+{
+    QTest::addColumn<QString>("track");
+    QTest::addColumn<QString>("car");
+    QTest::addColumn<QString>("session");
+    QTest::addColumn<QStringList>("laps");
+
+    // Lap by lap: lapNumber lapInRun runNumber lapStatus completed lapTimeMs samples, worked out
+    // independently of this code from each recording's records.
+    QTest::newRow("audir8gt3_indianapolis_testing_tiny")
+        << "Indianapolis Motor Speedway" << "Audi R8 LMS" << "Offline Testing"
+        << QStringList{"4 0 1 0 0 3599000 23"};
+    QTest::newRow("formulavee_tsukuba1kouter_testing")
+        << "Tsukuba Circuit 1k Outer" << "Formula Vee" << "Offline Testing"
+        << QStringList{"0 0 2 0 1 3599000 13", "1 1 2 1 1 25914 1554", "2 2 2 1 1 23979 1438",
+                       "3 3 2 1 0 3599000 220"};
+    QTest::newRow("mercedesamggt4_sebring_raceevent_practice")
+        << "Sebring International Raceway" << "Mercedes AMG GT4" << "Practice"
+        << QStringList{"8 0 2 -1 0 3599000 2240"};
+    QTest::newRow("mercedesamggt4_spielberg_testing_outlap")
+        << "Red Bull Ring" << "Mercedes AMG GT4" << "Offline Testing" << QStringList{"0 0 1 0 0 3599000 2771"};
+    // Parked on pit road throughout: the one lap returned never received a sample.
+    QTest::newRow("mercedesw13_spielberg_testing_fragment")
+        << QString() << QString() << QString() << QStringList{"0 0 0 -1 0 null 0"};
+    QTest::newRow("skmodified_langley_testing")
+        << "Langley Speedway" << "Modified - SK" << "Offline Testing"
+        << QStringList{"183 0 2 0 1 3599000 915", "184 1 2 1 1 15195 910", "185 2 2 1 1 15277 916",
+                       "186 0 3 0 1 3599000 885", "187 1 3 1 0 3599000 971"};
+    QTest::newRow("skmodifiedtour_martinsville_practice")
+        << "Martinsville Speedway" << "Modified - Tour" << "Practice"
+        << QStringList{"31 0 2 0 1 3599000 1258", "32 1 2 1 1 19301 1157", "33 2 2 1 1 19545 1172",
+                       "34 3 2 1 0 3599000 806"};
+}
+
+void tst_ImportDriver::realRecordings()
+{
+    QFETCH(QString, track);
+    QFETCH(QString, car);
+    QFETCH(QString, session);
+    QFETCH(QStringList, laps);
+
+    const QString path = RealRecordings::directory() + QLatin1Char('/') + QLatin1String(QTest::currentDataTag())
+                         + QStringLiteral(".ibt");
+    if (!QFileInfo::exists(path))
+        QSKIP(qPrintable(QStringLiteral("real recording not found: %1").arg(path)));
+
+    const ImportResult result = m_fixture.import(path);
+    QCOMPARE(reportedLaps(result.messages.last()), result.laps.size());
+    QStringList actual;
+    for (const auto& lap : result.laps) {
+        const QString time = lap->lapTime().isNull() ? QStringLiteral("null")
+                                                     : QString::number(lap->lapTime().msecsSinceStartOfDay());
+        actual << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                      .arg(lap->lapNumber())
+                      .arg(lap->lapInRun())
+                      .arg(lap->runNumber())
+                      .arg(int(lap->lapStatus()))
+                      .arg(int(lap->completed()))
+                      .arg(time)
+                      .arg(lap->sampleCount());
+        for (const auto& channel : lap->channels())
+            QCOMPARE(channel->size(), lap->sampleCount());
+        if (lap->isEmpty())
+            continue;
+        QVERIFY2(lap->trackName().startsWith(track), qPrintable(lap->trackName()));
+        QCOMPARE(lap->carName(), car);
+        QCOMPARE(lap->value(QStringLiteral("Session name")).value.toString(), session);
+        QCOMPARE(int(lap->sessionType()), session == QLatin1String("Practice") ? 1 : 0);
+        QCOMPARE(lap->value(QStringLiteral("Track length")).unit(), QStringLiteral("km"));
+        QVERIFY(lap->channel(QStringLiteral("sessiontime")));
+        QVERIFY(!lap->channel(QStringLiteral("sessionnum")));
+    }
+    QCOMPARE(actual, laps);
+}
+
+QTEST_GUILESS_MAIN(tst_ImportDriver)
+#include "tst_importdriver.moc"
