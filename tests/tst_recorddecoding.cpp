@@ -1,5 +1,8 @@
 #include "ibt/ibtreader.h"
+#include "support/realrecordings.h"
 
+#include <QFile>
+#include <QSet>
 #include <QtTest>
 
 #include <cstring>
@@ -68,6 +71,8 @@ private slots:
     void playerCarOutsideSlots_data();
     void playerCarOutsideSlots();
     void carIndexedValuesSpreadToCars();
+    void realRecordings_data();
+    void realRecordings();
 };
 
 void tst_RecordDecoding::elementValues_data()
@@ -209,6 +214,45 @@ void tst_RecordDecoding::carIndexedValuesSpreadToCars()
     QCOMPARE(other.value(QStringLiteral("sessiontime")).unit(), QStringLiteral("s"));
     QCOMPARE(other.value(QStringLiteral("sessiontick")).value, QVariant(quint64(6030)));
     QVERIFY(!other.value(QStringLiteral("sessiontimeremain")).value.isValid());
+}
+
+void tst_RecordDecoding::realRecordings_data()
+{
+    QTest::addColumn<QString>("path");
+    const QStringList files = RealRecordings::files();
+    if (files.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no real recordings in %1").arg(RealRecordings::directory())));
+    for (const QString& path : files)
+        QTest::newRow(qPrintable(QFileInfo(path).fileName())) << path;
+}
+
+void tst_RecordDecoding::realRecordings()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    irsdk_header header;
+    std::memcpy(&header, bytes.constData(), sizeof header);
+    const auto* vars = reinterpret_cast<const irsdk_varHeader*>(bytes.constData() + header.varHeaderOffset);
+    const char* lastRecord = bytes.constData() + bytes.size() - header.bufLen;
+
+    auto reader = playerReader();
+    reader->sessionInfo.parse(RealRecordings::sessionInfoText(path).constData());
+    reader->readDriverList();
+    reader->decodeRecord(header, vars, lastRecord);
+
+    QCOMPARE(reader->varNames.size(), header.numVars);
+    const ZEL::Sample& sample = reader->cars.at(reader->playerCarIdx).sample;
+    const QSet<QString> distinct(reader->varNames.cbegin(), reader->varNames.cend());
+    QCOMPARE(sample.keys().size(), distinct.size());
+    for (const char* key : {"sessiontime", "sessionnum", "sessionstate", "lap", "lapdistpct", "isontrack",
+                            "onpitroad", "laplastlaptime", "lapcurrentlaptime", "speed"})
+        QVERIFY2(sample.contains(QLatin1String(key)), key);
+    QCOMPARE(sample.value(QStringLiteral("sessiontime")).unit(), QStringLiteral("s"));
+    QCOMPARE(sample.value(QStringLiteral("sessionstate")).value.toInt(), 4);
+    const double pct = sample.value(QStringLiteral("lapdistpct")).value.toDouble();
+    QVERIFY(pct >= 0.0 && pct <= 1.0);
 }
 
 QTEST_GUILESS_MAIN(tst_RecordDecoding)
