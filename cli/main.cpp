@@ -1,34 +1,36 @@
-#include "cli/pluginhost.h"
+#include "cli/importcommand.h"
+#include "cli/options.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
+
+#include <memory>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    Options options;
+    const bool parsed = options.parse(arguments);
+
+    // Text on a QImage needs a GUI application. The minimal platform needs no display, and with
+    // enable_fonts it draws with the system's fonts; offscreen would too, but never frees its screen.
+    std::unique_ptr<QCoreApplication> app;
+    if (parsed && !options.plotPath.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("ibtimport"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Reads .ibt telemetry files through the ZEL import plugin."));
-    parser.addHelpOption();
-    const QCommandLineOption pluginOption(QStringLiteral("plugin"),
-                                          QStringLiteral("Load the plugin from <path> instead of next to this binary."),
-                                          QStringLiteral("path"));
-    parser.addOption(pluginOption);
-    parser.process(app);
-
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    PluginHost host;
-    if (!host.load(parser.value(pluginOption))) {
-        err << "ibtimport: " << host.errorString() << '\n';
-        return 2;
+    if (!parsed) {
+        QTextStream(stderr) << "ibtimport: " << options.errorString() << "\n(see ibtimport --help)\n";
+        return ImportCommand::BadInput;
     }
-    ZelPluginInterfaceImport* plugin = host.plugin();
-    out << "Plugin:    " << plugin->pluginName() << '\n'
-        << "Simulator: " << plugin->simulatorName() << '\n'
-        << "Version:   " << plugin->version() << '\n'
-        << "Formats:   " << plugin->formats().join(QStringLiteral(", ")) << '\n';
-    return 0;
+    if (options.helpRequested)
+        options.showHelp();
+    return ImportCommand(options).run();
 }

@@ -1,0 +1,190 @@
+#include "cli/csvexport.h"
+
+#include "cli/laptime.h"
+#include "cli/valuetext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+
+namespace {
+
+QString headerCell(const QString& name, const QString& unit)
+{
+    return CsvExport::field(unit.isEmpty() ? name : QStringLiteral("%1 [%2]").arg(name, unit));
+}
+
+QByteArray line(const QStringList& fields)
+{
+    return fields.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+/// A file-name stem per input file; inputs from different folders may share a name.
+QStringList uniqueStems(const QVector<FileImport>& files)
+{
+    QStringList stems;
+    QSet<QString> used;
+    for (const FileImport& file : files) {
+        const QString base = QFileInfo(file.path).completeBaseName();
+        QString stem = base;
+        for (int n = 2; used.contains(stem); ++n)
+            stem = QStringLiteral("%1-%2").arg(base).arg(n);
+        used.insert(stem);
+        stems.append(stem);
+    }
+    return stems;
+}
+
+/// Every property key of every lap, each with the first unit seen for it.
+QMap<QString, QString> propertyColumns(const QVector<FileImport>& files)
+{
+    QMap<QString, QString> columns;
+    for (const FileImport& file : files) {
+        for (const QSharedPointer<ZEL::Lap>& lap : file.laps) {
+            for (auto it = lap->values().cbegin(); it != lap->values().cend(); ++it) {
+                if (!columns.contains(it.key()))
+                    columns.insert(it.key(), it.value().unit());
+            }
+        }
+    }
+    return columns;
+}
+
+} // namespace
+
+QString CsvExport::field(const QString& text)
+{
+    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
+        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.startsWith(QLatin1Char(' '))
+        || text.endsWith(QLatin1Char(' '));
+    if (!quote)
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+bool CsvExport::prepare(const QString& folder)
+{
+    m_folder = folder;
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        m_error = QStringLiteral("export folder %1 is not a folder").arg(folder);
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        m_error = QStringLiteral("cannot create export folder %1").arg(folder);
+        return false;
+    }
+    if (!QFileInfo(folder).isWritable()) {
+        m_error = QStringLiteral("export folder %1 is not writable").arg(folder);
+        return false;
+    }
+    return true;
+}
+
+bool CsvExport::write(const QVector<FileImport>& files)
+{
+    m_written.clear();
+    const QStringList stems = uniqueStems(files);
+    QVector<QStringList> lapFiles;
+    for (int f = 0; f < files.size(); ++f) {
+        QStringList names;
+        for (int i = 0; i < files.at(f).laps.size(); ++i) {
+            const QString name = QStringLiteral("%1-%2.csv").arg(stems.at(f)).arg(i, 2, 10, QLatin1Char('0'));
+            if (!writeLap(*files.at(f).laps.at(i), name)) {
+                removeWritten();
+                return false;
+            }
+            names.append(name);
+        }
+        lapFiles.append(names);
+    }
+    // The index goes last: its presence says the export is whole.
+    if (!writeLapIndex(files, lapFiles)) {
+        removeWritten();
+        return false;
+    }
+    return true;
+}
+
+bool CsvExport::writeLap(const ZEL::Lap& lap, const QString& name)
+{
+    const ZEL::ChannelMap& channels = lap.channels();
+    QStringList header;
+    for (auto it = channels.cbegin(); it != channels.cend(); ++it)
+        header.append(headerCell(it.key(), it.value()->unit()));
+    QByteArray content = line(header);
+    const int samples = lap.sampleCount();
+    QStringList row;
+    for (int i = 0; i < samples; ++i) {
+        row.clear();
+        for (const QSharedPointer<ZEL::Channel>& channel : channels)
+            row.append(ValueText::sample(channel->value(i)));
+        content += line(row);
+    }
+    return save(name, content);
+}
+
+bool CsvExport::writeLapIndex(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
+{
+    const QMap<QString, QString> properties = propertyColumns(files);
+    QStringList header{QStringLiteral("file"),        QStringLiteral("csv"),        QStringLiteral("index"),
+                       QStringLiteral("lapNumber"),   QStringLiteral("lapInRun"),   QStringLiteral("runNumber"),
+                       QStringLiteral("lapStatus"),   QStringLiteral("completed"),  QStringLiteral("lapTime"),
+                       QStringLiteral("lapTimeMs"),   QStringLiteral("fastest"),    QStringLiteral("sampleCount"),
+                       QStringLiteral("sessionType"), QStringLiteral("trackName"),  QStringLiteral("trackConfig"),
+                       QStringLiteral("carName"),     QStringLiteral("driverName")};
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+        header.append(headerCell(it.key(), it.value()));
+    QByteArray content = line(header);
+
+    for (int f = 0; f < files.size(); ++f) {
+        const FileImport& file = files.at(f);
+        const int fastest = LapTime::fastest(file.laps);
+        for (int i = 0; i < file.laps.size(); ++i) {
+            const ZEL::Lap& lap = *file.laps.at(i);
+            const int ms = LapTime::milliseconds(lap.lapTime());
+            QStringList row{field(file.path),
+                            field(lapFiles.at(f).at(i)),
+                            QString::number(i),
+                            QString::number(lap.lapNumber()),
+                            QString::number(lap.lapInRun()),
+                            QString::number(lap.runNumber()),
+                            QString::number(lap.lapStatus()),
+                            QString::number(int(lap.completed())),
+                            ms < 0 ? QString() : LapTime::text(lap.lapTime()),
+                            ms < 0 ? QString() : QString::number(ms),
+                            QString::number(int(i == fastest)),
+                            QString::number(lap.sampleCount()),
+                            QString::number(lap.sessionType()),
+                            field(lap.trackName()),
+                            field(lap.trackConfig()),
+                            field(lap.carName()),
+                            field(lap.driverName())};
+            for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+                row.append(field(ValueText::property(lap.value(it.key()).value)));
+            content += line(row);
+        }
+    }
+    return save(QStringLiteral("laps.csv"), content);
+}
+
+bool CsvExport::save(const QString& name, const QByteArray& content)
+{
+    const QString path = QDir(m_folder).filePath(name);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    m_written.append(path);
+    return true;
+}
+
+void CsvExport::removeWritten()
+{
+    for (const QString& path : qAsConst(m_written))
+        QFile::remove(path);
+    m_written.clear();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "model/lap.h"
+
+#include <QSharedPointer>
+#include <QString>
+#include <QVector>
+
+using LapList = QVector<QSharedPointer<ZEL::Lap>>;
+
+/// One text the plugin sent while it imported a file.
+struct PluginMessage
+{
+    QString text;
+    int verbose = 0; // 0 information, negative an error
+};
+
+/// What one importFile call gave back for one file.
+struct FileImport
+{
+    QString path;
+    LapList laps;
+    QVector<PluginMessage> messages;
+
+    /// Whether the plugin reported an error for this file.
+    bool failed() const;
+};

@@ -1,0 +1,171 @@
+#include "cli/importcommand.h"
+
+#include "cli/csvexport.h"
+#include "cli/inputfiles.h"
+#include "cli/jsonreport.h"
+#include "cli/lapplot.h"
+#include "cli/options.h"
+#include "cli/parallelimporter.h"
+#include "cli/plotfile.h"
+#include "cli/pluginhost.h"
+#include "cli/reportprinter.h"
+#include "cli/samplefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+/// With several inputs each gets its own plot: "laps.png" becomes "laps-<input>.png".
+QString plotPathFor(const QString& plotPath, const QString& input, bool several)
+{
+    if (!several)
+        return plotPath;
+    const QFileInfo plot(plotPath);
+    return plot.dir().filePath(QStringLiteral("%1-%2.%3")
+                                   .arg(plot.completeBaseName(), QFileInfo(input).completeBaseName(), plot.suffix()));
+}
+
+} // namespace
+
+ImportCommand::ImportCommand(const Options& options)
+    : m_options(options), m_out(options.jsonPath == QLatin1String("-") ? stderr : stdout), m_err(stderr)
+{
+}
+
+void ImportCommand::error(const QString& text)
+{
+    m_out.flush();
+    m_err << "ibtimport: " << text << Qt::endl;
+}
+
+int ImportCommand::run()
+{
+    PluginHost host;
+    if (!host.load(m_options.pluginPath)) {
+        error(host.errorString());
+        return BadInput;
+    }
+    QStringList paths;
+    if (!collectInputs(paths))
+        return BadInput;
+    if (paths.isEmpty()) {
+        printPluginInfo(*host.plugin());
+        return Success;
+    }
+    if (const ExitCode refused = checkOutputs())
+        return refused;
+
+    const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
+    printReport(files);
+    if (!writeExports(files))
+        return ExportFailed;
+    const bool failed = std::any_of(files.cbegin(), files.cend(), [](const FileImport& file) { return file.failed(); });
+    return failed ? ImportFailed : Success;
+}
+
+bool ImportCommand::collectInputs(QStringList& paths)
+{
+    InputFiles inputs;
+    if (!inputs.expand(m_options.inputs)) {
+        for (const QString& line : inputs.errors())
+            error(line);
+        return false;
+    }
+    paths = inputs.paths();
+    if (m_options.demo) {
+        SampleFile sample;
+        const QString path = SampleFile::defaultPath();
+        if (!sample.write(path)) {
+            error(sample.errorString());
+            return false;
+        }
+        m_out << "Sample session written to " << QDir::toNativeSeparators(path) << "\n\n";
+        paths.prepend(path);
+    }
+    return true;
+}
+
+ImportCommand::ExitCode ImportCommand::checkOutputs()
+{
+    // Refused before any work, so that a typo costs no import.
+    if (!m_options.plotPath.isEmpty()) {
+        const QString problem = PlotFile::formatError(m_options.plotPath);
+        if (!problem.isEmpty()) {
+            error(problem);
+            return BadInput;
+        }
+    }
+    if (!m_options.csvFolder.isEmpty()) {
+        CsvExport csv;
+        if (!csv.prepare(m_options.csvFolder)) {
+            error(csv.errorString());
+            return ExportFailed;
+        }
+    }
+    return Success;
+}
+
+void ImportCommand::printPluginInfo(ZelPluginInterfaceImport& plugin)
+{
+    m_out << "Plugin:    " << plugin.pluginName() << '\n'
+          << "Simulator: " << plugin.simulatorName() << '\n'
+          << "Version:   " << plugin.version() << '\n'
+          << "Formats:   " << plugin.formats().join(QStringLiteral(", ")) << "\n\n"
+          << "Give .ibt files or folders to import them, or --demo for the bundled sample (see --help).\n";
+}
+
+void ImportCommand::printReport(const QVector<FileImport>& files)
+{
+    ReportPrinter printer(m_out, m_err);
+    printer.setShowProperties(m_options.properties);
+    printer.setShowChannels(m_options.channels);
+    for (int i = 0; i < files.size(); ++i) {
+        if (i > 0)
+            m_out << '\n';
+        printer.printFile(files.at(i));
+    }
+    if (files.size() > 1) {
+        m_out << '\n';
+        printer.printBestLaps(files);
+    }
+    m_out.flush();
+}
+
+bool ImportCommand::writeExports(const QVector<FileImport>& files)
+{
+    bool written = true;
+    if (!m_options.csvFolder.isEmpty()) {
+        CsvExport csv;
+        if (!csv.prepare(m_options.csvFolder) || !csv.write(files)) {
+            error(csv.errorString());
+            written = false;
+        }
+    }
+    if (!m_options.jsonPath.isEmpty()) {
+        JsonReport json(m_options.withChannels);
+        if (!json.write(files, m_options.jsonPath)) {
+            error(json.errorString());
+            written = false;
+        }
+    }
+    return writePlots(files) && written;
+}
+
+bool ImportCommand::writePlots(const QVector<FileImport>& files)
+{
+    if (m_options.plotPath.isEmpty())
+        return true;
+    for (const FileImport& file : files) {
+        LapPlot plot(file);
+        PlotFile output;
+        if (!output.write(plot, plotPathFor(m_options.plotPath, file.path, files.size() > 1), m_options.plotSize)) {
+            error(output.errorString());
+            return false;
+        }
+    }
+    return true;
+}

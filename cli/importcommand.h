@@ -1,0 +1,37 @@
+#pragma once
+
+#include "cli/fileimport.h"
+
+#include <QTextStream>
+
+class Options;
+class ZelPluginInterfaceImport;
+
+/// The whole run of ibtimport: inputs, parallel import, report and exports.
+class ImportCommand
+{
+public:
+    enum ExitCode {
+        Success = 0,
+        ImportFailed = 1, // the plugin reported an error for a file
+        BadInput = 2,     // arguments, inputs or the plugin itself
+        ExportFailed = 3, // a CSV, JSON or plot file could not be written
+    };
+
+    explicit ImportCommand(const Options& options);
+
+    int run();
+
+private:
+    bool collectInputs(QStringList& paths);
+    ExitCode checkOutputs();
+    void printPluginInfo(ZelPluginInterfaceImport& plugin);
+    void printReport(const QVector<FileImport>& files);
+    bool writeExports(const QVector<FileImport>& files);
+    bool writePlots(const QVector<FileImport>& files);
+    void error(const QString& text);
+
+    const Options& m_options;
+    QTextStream m_out; // standard output, or standard error while JSON goes to standard output
+    QTextStream m_err;
+};

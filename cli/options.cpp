@@ -1,0 +1,96 @@
+#include "cli/options.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <cstdlib>
+
+namespace {
+
+const QString pluginName = QStringLiteral("plugin");
+const QString demoName = QStringLiteral("demo");
+const QString propertiesName = QStringLiteral("properties");
+const QString channelsName = QStringLiteral("channels");
+const QString csvName = QStringLiteral("csv");
+const QString jsonName = QStringLiteral("json");
+const QString withChannelsName = QStringLiteral("with-channels");
+const QString plotName = QStringLiteral("plot");
+const QString plotSizeName = QStringLiteral("plot-size");
+
+// Beyond this a PNG needs hundreds of megabytes and says nothing more.
+constexpr int maxPlotSide = 10000;
+constexpr int minPlotSide = 200;
+
+} // namespace
+
+Options::Options()
+{
+    m_parser.setApplicationDescription(
+        QStringLiteral("Imports iRacing .ibt telemetry files through the ZEL import plugin and shows their laps.\n"
+                       "Several files or folders are imported in parallel.\n\n"
+                       "Exit status: 0 all imported, 1 the plugin reported an error, 2 bad arguments or\n"
+                       "inputs, 3 an export could not be written."));
+    m_parser.addHelpOption();
+    m_parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral(".ibt files, or folders holding them."),
+                                   QStringLiteral("[files or folders...]"));
+    m_parser.addOptions({
+        {pluginName, QStringLiteral("Load the plugin from <path> instead of next to this binary."),
+         QStringLiteral("path")},
+        {demoName, QStringLiteral("Generate the bundled sample session and import it.")},
+        {propertiesName, QStringLiteral("List each lap's properties with their units.")},
+        {channelsName, QStringLiteral("List the channels with unit, minimum and maximum.")},
+        {csvName, QStringLiteral("Write one CSV per lap and laps.csv into <folder>."), QStringLiteral("folder")},
+        {jsonName, QStringLiteral("Write the summary as JSON to <file> (- for standard output)."),
+         QStringLiteral("file")},
+        {withChannelsName, QStringLiteral("Include the channel values in the JSON.")},
+        {plotName,
+         QStringLiteral("Plot lap times and speed over distance into <file> (.png or .svg); with several "
+                        "inputs one plot per input, named <file> with the input's name appended."),
+         QStringLiteral("file")},
+        {plotSizeName, QStringLiteral("Size of the plot in pixels (default 1200x900)."), QStringLiteral("WxH")},
+    });
+}
+
+void Options::showHelp()
+{
+    // The parser prints either help and exits.
+    m_parser.process(QCoreApplication::arguments());
+    std::exit(0);
+}
+
+bool Options::parse(const QStringList& arguments)
+{
+    if (!m_parser.parse(arguments)) {
+        m_error = m_parser.errorText();
+        return false;
+    }
+    helpRequested = m_parser.isSet(QStringLiteral("help")) || m_parser.isSet(QStringLiteral("help-all"));
+    inputs = m_parser.positionalArguments();
+    pluginPath = m_parser.value(pluginName);
+    demo = m_parser.isSet(demoName);
+    properties = m_parser.isSet(propertiesName);
+    channels = m_parser.isSet(channelsName);
+    csvFolder = m_parser.value(csvName);
+    jsonPath = m_parser.value(jsonName);
+    withChannels = m_parser.isSet(withChannelsName);
+    plotPath = m_parser.value(plotName);
+
+    if (withChannels && jsonPath.isEmpty()) {
+        m_error = QStringLiteral("--with-channels needs --json");
+        return false;
+    }
+    if (m_parser.isSet(plotSizeName)) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$")).match(m_parser.value(plotSizeName));
+        const QSize size = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+        if (size.width() < minPlotSide || size.height() < minPlotSide || size.width() > maxPlotSide
+            || size.height() > maxPlotSide) {
+            m_error = QStringLiteral("--plot-size wants WIDTHxHEIGHT, each from %1 to %2 pixels")
+                          .arg(minPlotSide)
+                          .arg(maxPlotSide);
+            return false;
+        }
+        plotSize = size;
+    }
+    return true;
+}

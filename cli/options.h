@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+/// What the command line asks for. Parsing needs no application object, so that the caller
+/// can choose the kind of application (plots need a GUI one) from the result.
+class Options
+{
+public:
+    Options();
+
+    /// False with errorString() on an unknown option or a malformed value.
+    bool parse(const QStringList& arguments);
+    QString errorString() const { return m_error; }
+    /// Prints the help asked for (--help or --help-all) and ends the process; needs the
+    /// application object.
+    [[noreturn]] void showHelp();
+
+    bool helpRequested = false;
+    QStringList inputs;       // files and folders
+    QString pluginPath;       // empty: next to the binary
+    bool demo = false;        // generate the bundled sample and import it
+    bool properties = false;
+    bool channels = false;
+    QString csvFolder;
+    QString jsonPath;         // "-" for standard output
+    bool withChannels = false;
+    QString plotPath;
+    QSize plotSize{1200, 900};
+
+private:
+    QCommandLineParser m_parser;
+    QString m_error;
+};

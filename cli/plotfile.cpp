@@ -1,0 +1,64 @@
+#include "cli/plotfile.h"
+
+#include "cli/lapplot.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+namespace {
+
+bool isSvg(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
+}
+
+bool isPng(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString PlotFile::formatError(const QString& path)
+{
+    if (isSvg(path) || isPng(path))
+        return {};
+    return QStringLiteral("cannot plot into %1: the name must end in .png or .svg").arg(path);
+}
+
+bool PlotFile::write(LapPlot& plot, const QString& path, const QSize& size)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QRectF area(QPointF(0, 0), size);
+    bool written = true;
+    if (isSvg(path)) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&file);
+        generator.setSize(size);
+        generator.setViewBox(area);
+        // Browsers take 96 pixels to the inch; the default 72 would show the picture a third larger.
+        generator.setResolution(96);
+        generator.setTitle(QFileInfo(path).completeBaseName());
+        QPainter painter(&generator);
+        plot.render(painter, area);
+        written = painter.end();
+    } else {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        plot.render(painter, area);
+        painter.end();
+        written = image.save(&file, "PNG");
+    }
+    if (!written || !file.commit()) {
+        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}

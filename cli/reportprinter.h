@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli/fileimport.h"
+
+#include <QTextStream>
+
+/// The terminal report: per file the plugin's messages, the session and the lap table,
+/// optionally the laps' properties and the channels; for several files a best-lap summary.
+class ReportPrinter
+{
+public:
+    /// Errors of the plugin go to err, everything else to out.
+    ReportPrinter(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
+
+    void setShowProperties(bool show) { m_showProperties = show; }
+    void setShowChannels(bool show) { m_showChannels = show; }
+
+    void printFile(const FileImport& file);
+    void printBestLaps(const QVector<FileImport>& files);
+
+private:
+    void printMessages(const FileImport& file);
+    void printSession(const FileImport& file);
+    void printLapTable(const FileImport& file);
+    void printProperties(const FileImport& file);
+    void printChannels(const FileImport& file);
+
+    QTextStream& m_out;
+    QTextStream& m_err;
+    bool m_showProperties = false;
+    bool m_showChannels = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+/// The bundled sample: a practice session that the project's own scenario generator drives
+/// and writes, so that the tool can be shown without a recording at hand.
+class SampleFile
+{
+public:
+    /// Where --demo puts it: a fixed name in the temporary folder, replaced on every run.
+    static QString defaultPath();
+
+    bool write(const QString& path);
+    QString errorString() const { return m_error; }
+
+private:
+    QString m_error;
+};
