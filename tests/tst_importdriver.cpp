@@ -1,4 +1,5 @@
 #include "ibt/ibtwriter.h"
+#include "ibt/scenario.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
@@ -9,6 +10,8 @@
 
 #include <climits>
 #include <cstring>
+
+Q_DECLARE_METATYPE(ScenarioOptions)
 
 namespace {
 
@@ -95,11 +98,15 @@ private slots:
     void unopenablePath();
     void recordsEndAtShortRead_data();
     void recordsEndAtShortRead();
+    void scenarioSessions_data();
+    void scenarioSessions();
     void realRecordings_data();
     void realRecordings();
 
 private:
     ImportResult importBytes(const QByteArray& bytes);
+
+    static QString lapRow(const ZEL::Lap& lap);
 
     PluginFixture m_fixture;
     QTemporaryDir m_dir;
@@ -209,6 +216,83 @@ void tst_ImportDriver::recordsEndAtShortRead()
     QCOMPARE(result.laps.first()->pluginName(), QStringLiteral("ZEL iRacing ibt import plugin"));
 }
 
+QString tst_ImportDriver::lapRow(const ZEL::Lap& lap)
+{
+    const QString time = lap.lapTime().isNull() ? QStringLiteral("null")
+                                                : QString::number(lap.lapTime().msecsSinceStartOfDay());
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(lap.lapNumber())
+        .arg(lap.lapInRun())
+        .arg(lap.runNumber())
+        .arg(int(lap.lapStatus()))
+        .arg(int(lap.completed()))
+        .arg(time);
+}
+
+void tst_ImportDriver::scenarioSessions_data()
+{
+    QTest::addColumn<ScenarioOptions>("options");
+    QTest::addColumn<QStringList>("laps");
+
+    // Lap by lap: lapNumber lapInRun runNumber lapStatus completed lapTimeMs.
+    ScenarioOptions practice;
+    practice.session = ScenarioOptions::Session::Practice;
+    practice.lapSeconds = 30;
+    practice.timedLaps = 3;
+    practice.pitStop = true;
+    practice.resetToPits = true;
+    practice.blankRecords = true;
+    practice.firstLap = 5;
+    practice.driverCount = 4;
+    practice.playerCarIdx = 2;
+    // Each run opens with an untimed out lap; the in-lap and the lap cut short by the reset go
+    // with their run, which the next pit exit replaces; the file ends inside lap 12.
+    QTest::newRow("practice with pit stop and reset")
+        << practice
+        << QStringList{"5 0 2 0 1 3599000", "6 1 2 1 1 29962", "8 0 3 0 1 3599000", "9 1 3 1 1 30152",
+                       "10 0 4 0 1 3599000", "11 1 4 1 1 29985", "12 2 4 1 0 3599000"};
+
+    ScenarioOptions race = practice;
+    race.session = ScenarioOptions::Session::Race;
+    race.pitStop = race.resetToPits = race.blankRecords = false;
+    race.firstLap = 0;
+    race.driverCount = 6;
+    race.playerCarIdx = 3;
+    // The grid lies beyond 0.65, so the run begins at the start; the first lap is finished at the
+    // line, before the simulator gives it a time.
+    QTest::newRow("race from the grid")
+        << race << QStringList{"0 0 1 0 1 3599000", "1 1 1 1 1 30100", "2 2 1 1 1 29987", "3 3 1 1 1 30023",
+                               "4 4 1 1 0 3599000"};
+}
+
+void tst_ImportDriver::scenarioSessions()
+{
+    QFETCH(ScenarioOptions, options);
+    QFETCH(QStringList, laps);
+
+    const QString path = m_dir.filePath(QStringLiteral("scenario.ibt"));
+    Scenario scenario(options);
+    QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
+    const ImportResult result = m_fixture.import(path);
+
+    QStringList actual;
+    QSet<QUuid> lapIds;
+    for (const auto& lap : result.laps) {
+        actual << lapRow(*lap);
+        lapIds.insert(lap->lapId());
+        QVERIFY(lap->sampleCount() > 0);
+        QCOMPARE(lap->carId(), QVariant(options.playerCarIdx));
+        QCOMPARE(int(lap->sessionType()), options.session == ScenarioOptions::Session::Race ? 5 : 1);
+    }
+    QCOMPARE(actual, laps);
+    QCOMPARE(lapIds.size(), result.laps.size());
+    // Laps of one run share its identity; a new run gets a new one.
+    for (int i = 1; i < result.laps.size(); ++i) {
+        const bool sameRun = result.laps.at(i)->runNumber() == result.laps.at(i - 1)->runNumber();
+        QCOMPARE(result.laps.at(i)->runId() == result.laps.at(i - 1)->runId(), sameRun);
+    }
+}
+
 void tst_ImportDriver::realRecordings_data()
 {
     QTest::addColumn<QString>("track");
@@ -259,16 +343,7 @@ void tst_ImportDriver::realRecordings()
     QCOMPARE(reportedLaps(result.messages.last()), result.laps.size());
     QStringList actual;
     for (const auto& lap : result.laps) {
-        const QString time = lap->lapTime().isNull() ? QStringLiteral("null")
-                                                     : QString::number(lap->lapTime().msecsSinceStartOfDay());
-        actual << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                      .arg(lap->lapNumber())
-                      .arg(lap->lapInRun())
-                      .arg(lap->runNumber())
-                      .arg(int(lap->lapStatus()))
-                      .arg(int(lap->completed()))
-                      .arg(time)
-                      .arg(lap->sampleCount());
+        actual << lapRow(*lap) + QLatin1Char(' ') + QString::number(lap->sampleCount());
         for (const auto& channel : lap->channels())
             QCOMPARE(channel->size(), lap->sampleCount());
         if (lap->isEmpty())
