@@ -67,7 +67,6 @@ private slots:
     void elementValues_data();
     void elementValues();
     void namesAndUnits();
-    void namesAreReadOncePerImport();
     void playerCarOutsideSlots_data();
     void playerCarOutsideSlots();
     void carIndexedValuesSpreadToCars();
@@ -150,23 +149,6 @@ void tst_RecordDecoding::namesAndUnits()
     QCOMPARE(sample.value(QStringLiteral("abcdefghijklmnopqrstuvwxyzabcdef")).unit(),
              QStringLiteral("UnitOfExactlyThirtyTwoCharacters"));
     QCOMPARE(reader->varUnits.at(0), QStringLiteral("s"));
-}
-
-void tst_RecordDecoding::namesAreReadOncePerImport()
-{
-    Record record;
-    record.add("Speed", irsdk_float, 0, 1, "m/s");
-    record.put(0, 10.0f);
-    auto reader = playerReader();
-    record.decodeInto(*reader);
-    // Later records reuse the names: a changed table is not consulted again.
-    std::strcpy(record.vars[0].name, "Other");
-    record.put(0, 11.0f);
-    reader->endSample();
-    record.decodeInto(*reader);
-
-    QCOMPARE(reader->varNames, (QVector<QString>{"speed"}));
-    QCOMPARE(reader->cars.at(0).sample.value(QStringLiteral("speed")).value, QVariant(11.0f));
 }
 
 void tst_RecordDecoding::playerCarOutsideSlots_data()
