@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ibt/ibtlayout.h"
+#include "ibt/recordcolumns.h"
 #include "laps/carlapstate.h"
 #include "sessioninfo/sessioninfonode.h"
 
@@ -40,6 +41,9 @@ public:
     QVector<CarLapState> cars;
     qint32 playerCarIdx = -1;
     bool fullTelemetry = false;
+    /// With full telemetry: the player's sample reads each record in place instead of copying its
+    /// values into the sample map, and is appended to laps in a key order worked out once.
+    bool fastPath = false;
 
 private:
     /// Where a variable's elements lie in a record, worked out once per import.
@@ -57,4 +61,5 @@ private:
     void routeSample(CarLapState& car);
 
     QVector<VarSlot> m_layout;
+    RecordColumns m_columns;
 };

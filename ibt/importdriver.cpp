@@ -42,6 +42,15 @@ bool readAt(FILE* file, qint64 offset, void* into, size_t length)
 
 constexpr size_t streamBuffer = 1 << 20;
 
+/// A copy of a finished lap for the result. Its channels grew sample by sample and are done
+/// growing: giving back their spare capacity keeps the result at the size of its values.
+std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap)
+{
+    for (const QSharedPointer<ZEL::Channel>& channel : lap.channels())
+        channel->values.squeeze();
+    return std::make_unique<ZEL::Lap>(lap);
+}
+
 } // namespace
 
 QVector<ZEL::Lap*> ImportDriver::importFile(const QString& path, const QString& format)
@@ -78,6 +87,7 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
 {
     auto reader = std::make_unique<IbtReader>();
     reader->setFullTelemetry(true);
+    reader->fastPath = m_fastPath;
 
     File file(std::fopen(QFile::encodeName(path).constData(), "rb"));
     if (!file) {
@@ -120,20 +130,25 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
         return false;
     }
 
+    // Two record buffers take turns: the player's sample may read the last record in place up to
+    // the final lap, so the next read, which can end inside a partial record, goes to the other.
     // A record that cannot lie inside the file reads as no records at all, like a short read.
+    std::vector<char> records[2];
     const qint32 recordOffset = header.varBuf[0].bufOffset;
     if (header.bufLen > 0 && fitsInFile(recordOffset, header.bufLen, size)) {
-        std::vector<char> record(size_t(header.bufLen));
+        for (std::vector<char>& record : records)
+            record.resize(size_t(header.bufLen));
         std::fseek(file.get(), long(recordOffset), SEEK_SET);
-        while (std::fread(record.data(), 1, record.size(), file.get()) == record.size()) {
+        for (int turn = 0; std::fread(records[turn].data(), 1, records[turn].size(), file.get()) == records[turn].size();
+             turn = 1 - turn) {
             reader->endSample();
-            reader->decodeRecord(header, varHeaders.data(), record.data());
+            reader->decodeRecord(header, varHeaders.data(), records[turn].data());
             reader->updateLaps();
             if (reader->isPlayerLapFinished())
-                laps.push_back(std::make_unique<ZEL::Lap>(reader->playerLap()));
+                laps.push_back(handOut(reader->playerLap()));
         }
     }
     reader->finishPlayerLap(false);
-    laps.push_back(std::make_unique<ZEL::Lap>(reader->playerLap()));
+    laps.push_back(handOut(reader->playerLap()));
     return true;
 }

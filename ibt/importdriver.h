@@ -14,7 +14,11 @@ class ZelPluginInterfaceImport;
 class ImportDriver
 {
 public:
-    explicit ImportDriver(ZelPluginInterfaceImport& plugin) : m_plugin(plugin) {}
+    /// fastPath reads the player's records in place (IbtReader::fastPath); the laps are the same.
+    explicit ImportDriver(ZelPluginInterfaceImport& plugin, bool fastPath = true)
+        : m_plugin(plugin), m_fastPath(fastPath)
+    {
+    }
 
     /// The one file-dialog filter the plugin accepts.
     static QString formatFilter() { return QStringLiteral("iRacing binary telemetry (*.ibt)"); }
@@ -27,4 +31,5 @@ private:
     bool readLaps(const QString& path, std::vector<std::unique_ptr<ZEL::Lap>>& laps);
 
     ZelPluginInterfaceImport& m_plugin;
+    bool m_fastPath;
 };

@@ -1,34 +1,11 @@
 #include "ibt/ibtreader.h"
 
-#include <cstring>
-
 namespace {
 
 /// Text of a fixed-width field: up to the first NUL, never past the width.
 QString fieldText(const char* field, int width)
 {
     return QString::fromUtf8(field, int(qstrnlen(field, size_t(width))));
-}
-
-template<typename T>
-T readAt(const char* record, qint64 offset)
-{
-    T value;
-    std::memcpy(&value, record + offset, sizeof value);
-    return value;
-}
-
-QVariant decodeElement(qint32 type, const char* record, qint64 offset)
-{
-    switch (type) {
-    case irsdk_char: return int(readAt<qint8>(record, offset));
-    case irsdk_bool: return readAt<quint8>(record, offset) != 0;
-    case irsdk_int:
-    case irsdk_bitField: return readAt<qint32>(record, offset);
-    case irsdk_float: return readAt<float>(record, offset);
-    case irsdk_double: return readAt<double>(record, offset);
-    }
-    return {};
 }
 
 const QString carIndexedPrefix = QStringLiteral("caridx");
@@ -40,6 +17,8 @@ void IbtReader::prepareVariables(const irsdk_header& header, const irsdk_varHead
     varNames.reserve(header.numVars);
     varUnits.reserve(header.numVars);
     m_layout.reserve(header.numVars);
+    // A later variable of the same lower-case name replaces an earlier one, as in the sample.
+    QMap<QString, RecordColumns::Column> byKey;
     for (int i = 0; i < header.numVars; ++i) {
         const irsdk_varHeader& var = varHeaders[i];
         varNames.append(fieldText(var.name, IRSDK_MAX_STRING).toLower());
@@ -51,13 +30,26 @@ void IbtReader::prepareVariables(const irsdk_header& header, const irsdk_varHead
         const bool fits = size > 0 && count > 0 && var.offset >= 0
                           && qint64(var.offset) + count * size <= qint64(header.bufLen);
         m_layout.append({var.type, var.offset, fits ? qint32(count) : 0});
+        if (fits)
+            byKey.insert(varNames.last(), {varNames.last(), varUnits.last(), var.type,
+                                           qint32(var.offset + (count - 1) * size)});
     }
+    m_columns = RecordColumns(byKey);
 }
 
 void IbtReader::decodeRecord(const irsdk_header& header, const irsdk_varHeader* varHeaders, const char* record)
 {
     if (varNames.isEmpty())
         prepareVariables(header, varHeaders);
+
+    // Every record decodes to the same keys, so the player's sample reads this record in place.
+    if (fastPath && fullTelemetry) {
+        if (isCarIndex(playerCarIdx)) {
+            m_columns.setRecord(record);
+            cars[playerCarIdx].record = &m_columns;
+        }
+        return;
+    }
 
     for (int i = 0; i < m_layout.size(); ++i) {
         const VarSlot& var = m_layout.at(i);
@@ -69,7 +61,7 @@ void IbtReader::decodeRecord(const irsdk_header& header, const irsdk_varHeader* 
             if (!isCarIndex(playerCarIdx))
                 continue;
             // Every element lands under the same key, so only the last one stays.
-            const QVariant value = decodeElement(var.type, record, var.offset + (var.count - 1) * size);
+            const QVariant value = RecordColumns::decode(var.type, record + var.offset + (var.count - 1) * size);
             cars[playerCarIdx].sample.setValue(name, ZEL::DynamicValue(value, varUnits.at(i)));
             continue;
         }
@@ -79,7 +71,7 @@ void IbtReader::decodeRecord(const irsdk_header& header, const irsdk_varHeader* 
             if (e == playerCarIdx)
                 continue;
             cars[e].sample.setValue(carKey,
-                                    ZEL::DynamicValue(decodeElement(var.type, record, var.offset + e * size),
+                                    ZEL::DynamicValue(RecordColumns::decode(var.type, record + var.offset + e * size),
                                                       varUnits.at(i)));
         }
     }

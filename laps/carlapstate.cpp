@@ -1,5 +1,7 @@
 #include "laps/carlapstate.h"
 
+#include "ibt/recordcolumns.h"
+
 #include <QDebug>
 
 #include <cmath>
@@ -24,6 +26,7 @@ void CarLapState::endSample()
 {
     previous = *this;
     sample.clear();
+    record = nullptr;
     if (lapFinished) {
         startNewLap();
         lapFinished = false;
@@ -35,6 +38,8 @@ void CarLapState::startNewLap()
     lap.clear();
     lap = nextLap;
     nextLap.clear();
+    m_lapOrder = m_nextLapOrder;
+    m_nextLapOrder.reset();
     ++lapInRun;
     lap.setLapNumber(lapNumber);
     lapId = QUuid::createUuid();
@@ -94,4 +99,41 @@ bool CarLapState::isLapCompleted() const
     if (fullTelemetry)
         return previous.lapCurrentTime - t > timerDrop && previous.lapCurrentTime < invalidTime;
     return t > 0 && previous.lapCurrentTime > 0 && previous.lapCurrentTime > t;
+}
+
+QVariant CarLapState::sampleValue(const QString& key) const
+{
+    // Entries are set after decoding, so they win over the record's columns.
+    const auto& entries = sample.values();
+    const auto entry = entries.constFind(key);
+    if (entry != entries.cend())
+        return entry.value().value;
+    const int column = record ? record->indexOf(key) : -1;
+    return column >= 0 ? record->value(column) : QVariant();
+}
+
+ZEL::Sample CarLapState::fullSample() const
+{
+    if (!record)
+        return sample;
+    ZEL::Sample full;
+    for (int i = 0; i < record->size(); ++i)
+        full.setValue(record->at(i).key, ZEL::DynamicValue(record->value(i), record->at(i).unit));
+    const auto& entries = sample.values();
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry)
+        full.setValue(entry.key(), entry.value());
+    return full;
+}
+
+void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order)
+{
+    if (!record) {
+        target.appendSample(sample);
+        return;
+    }
+    if (order.append(target, *record, sample))
+        return;
+    // New keys, or a lap changed since: merge, and work the order out again for the next record.
+    target.appendSample(fullSample());
+    order.workOut(target, *record, sample);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "laps/channelorder.h"
 #include "model/lap.h"
 #include "model/sample.h"
 
@@ -39,6 +40,9 @@ public:
     LapTracking previous;
 
     ZEL::Sample sample;
+    /// When set, the current record read in place: the sample's values are its columns, overlaid
+    /// by the entries of sample (then only what was set after decoding).
+    const RecordColumns* record = nullptr;
     ZEL::Lap lap;
     ZEL::Lap nextLap; // samples after the line, before the completion of lap is seen
     QString driverName;
@@ -53,6 +57,17 @@ public:
     void updateOnTrack();
     bool isLapCompleted() const;
 
+    /// The sample's value of that key; invalid when it has none.
+    QVariant sampleValue(const QString& key) const;
+    void appendToLap() { appendTo(lap, m_lapOrder); }
+    void appendToNextLap() { appendTo(nextLap, m_nextLapOrder); }
+
 private:
     void beginRun();
+    /// The sample as a map, record columns included.
+    ZEL::Sample fullSample() const;
+    void appendTo(ZEL::Lap& target, ChannelOrder& order);
+
+    ChannelOrder m_lapOrder;
+    ChannelOrder m_nextLapOrder;
 };

@@ -21,20 +21,15 @@ const QString maxLapDistPctKey = QStringLiteral("maxLapDistPct");
 
 enum class CarClass { Parked, PitRoad, Running };
 
-QVariant sampleValue(const ZEL::Sample& sample, const QString& key)
+float floatOr(const CarLapState& car, const QString& key, float absent)
 {
-    return sample.value(key).value;
-}
-
-float floatOr(const ZEL::Sample& sample, const QString& key, float absent)
-{
-    const QVariant value = sampleValue(sample, key);
+    const QVariant value = car.sampleValue(key);
     return value.isValid() ? value.toFloat() : absent;
 }
 
-int intOr(const ZEL::Sample& sample, const QString& key, int absent)
+int intOr(const CarLapState& car, const QString& key, int absent)
 {
-    const QVariant value = sampleValue(sample, key);
+    const QVariant value = car.sampleValue(key);
     return value.isValid() ? value.toInt() : absent;
 }
 
@@ -42,34 +37,39 @@ int intOr(const ZEL::Sample& sample, const QString& key, int absent)
 
 int IbtReader::sessionNumber() const
 {
-    return isCarIndex(playerCarIdx) ? sampleValue(cars.at(playerCarIdx).sample, QStringLiteral("sessionnum")).toInt()
+    return isCarIndex(playerCarIdx) ? cars.at(playerCarIdx).sampleValue(QStringLiteral("sessionnum")).toInt()
                                     : -1;
 }
 
 void IbtReader::updateLaps()
 {
     const int session = sessionNumber();
-    const QString sessionPath = QStringLiteral("SessionInfo/Sessions/") + QString::number(session);
+    // Made when a car first needs the session info; a record of the player alone rarely does.
+    QString path;
+    const auto sessionPath = [&]() -> const QString& {
+        if (path.isNull())
+            path = QStringLiteral("SessionInfo/Sessions/") + QString::number(session);
+        return path;
+    };
 
     for (int i = 0; i < cars.size(); ++i) {
         CarLapState& car = cars[i];
         if (car.driverName.isEmpty())
             continue;
-        const ZEL::Sample& sample = car.sample;
-        car.lapDistPct = floatOr(sample, QStringLiteral("lapdistpct"), -1.0f);
-        car.sessionState = intOr(sample, QStringLiteral("sessionstate"), 0);
+        car.lapDistPct = floatOr(car, QStringLiteral("lapdistpct"), -1.0f);
+        car.sessionState = intOr(car, QStringLiteral("sessionstate"), 0);
         if (!(car.lapDistPct > takesPart))
             continue;
 
         CarClass carClass = CarClass::Running;
         if (i == playerCarIdx) {
-            car.lapNumber = intOr(sample, QStringLiteral("lap"), -1);
-            const bool onTrack = sampleValue(sample, QStringLiteral("isontrack")).toBool();
+            car.lapNumber = intOr(car, QStringLiteral("lap"), -1);
+            const bool onTrack = car.sampleValue(QStringLiteral("isontrack")).toBool();
             bool onPitRoad = false;
             if (onTrack) {
-                onPitRoad = sampleValue(sample, QStringLiteral("onpitroad")).toBool();
-                car.lapLastTime = floatOr(sample, QStringLiteral("laplastlaptime"), -1.0f);
-                car.lapCurrentTime = floatOr(sample, QStringLiteral("lapcurrentlaptime"), 1e25f);
+                onPitRoad = car.sampleValue(QStringLiteral("onpitroad")).toBool();
+                car.lapLastTime = floatOr(car, QStringLiteral("laplastlaptime"), -1.0f);
+                car.lapCurrentTime = floatOr(car, QStringLiteral("lapcurrentlaptime"), 1e25f);
             }
             car.sample.setValue(QStringLiteral("fulltelemetry"), 1, QString(""));
             if (!onTrack)
@@ -80,7 +80,7 @@ void IbtReader::updateLaps()
             if (session < 0)
                 continue;
             car.lapNumber = -1;
-            const SessionInfoNode* results = sessionInfo.childAt(sessionPath);
+            const SessionInfoNode* results = sessionInfo.childAt(sessionPath());
             results = results ? results->child(QStringLiteral("ResultsPositions")) : nullptr;
             if (results) {
                 for (int p = 0; p < cars.size(); ++p) {
@@ -91,7 +91,7 @@ void IbtReader::updateLaps()
                     }
                 }
             }
-            const QVariant onPitRoad = sampleValue(sample, QStringLiteral("onpitroad"));
+            const QVariant onPitRoad = car.sampleValue(QStringLiteral("onpitroad"));
             if (!onPitRoad.isValid() || onPitRoad.toBool()) {
                 const float moved = car.lapDistPct - car.previous.lapDistPct;
                 carClass = std::fabs(double(moved)) < stationary ? CarClass::Parked : CarClass::PitRoad;
@@ -99,7 +99,7 @@ void IbtReader::updateLaps()
         }
 
         if (car.sessionType == -1)
-            car.sessionType = sessionTypeCode(sessionInfo.valueAt(sessionPath + QStringLiteral("/SessionType")));
+            car.sessionType = sessionTypeCode(sessionInfo.valueAt(sessionPath() + QStringLiteral("/SessionType")));
 
         switch (carClass) {
         case CarClass::Parked: car.lapState = LapState::Parked; break;
@@ -123,22 +123,22 @@ void IbtReader::routeSample(CarLapState& car)
         return; // a lap does not begin in the pits
     // The slow-speed filter looks for the simulator's own capitalised key, which decoding never
     // produces; kept to the key as given, so every sample passes.
-    const QVariant speed = sampleValue(car.sample, QStringLiteral("Speed"));
+    const QVariant speed = car.sampleValue(QStringLiteral("Speed"));
     if (speed.isValid() && speed.toFloat() < 1.0f)
         return;
     if (!car.lap.contains(maxLapDistPctKey)) {
         car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
-        car.lap.appendSample(car.sample);
+        car.appendToLap();
         return;
     }
     const double max = car.lap.findValue(maxLapDistPctKey).value.toDouble();
     if (double(car.lapDistPct) > max) {
         car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
-        car.lap.appendSample(car.sample);
+        car.appendToLap();
     } else if (max - double(car.lapDistPct) > lineJump && max > lineTail) {
-        car.nextLap.appendSample(car.sample);
+        car.appendToNextLap();
     } else {
-        car.lap.appendSample(car.sample);
+        car.appendToLap();
     }
 }
 

@@ -115,7 +115,7 @@ void IbtReader::fillLapHeader(int carIdx, ZEL::LapHeader& header) const
 
     // Without a player car there is no sample that carries the session number: take session 0.
     const int session = isCarIndex(playerCarIdx)
-                            ? cars.at(playerCarIdx).sample.value(QStringLiteral("sessionnum")).value.toInt()
+                            ? cars.at(playerCarIdx).sampleValue(QStringLiteral("sessionnum")).toInt()
                             : 0;
     const QString type = sessionInfo.valueAt(QStringLiteral("SessionInfo/Sessions/") + QString::number(session)
                                              + QStringLiteral("/SessionType"));

@@ -1,0 +1,211 @@
+#include "baseline.h"
+#include "ibt/scenario.h"
+#include "importprobe.h"
+#include "recordfile.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double mega = 1e6;
+constexpr double maxImportOverDecode = 1.3;
+constexpr double maxPeakOverData = 1.2;
+constexpr double peakAllowance = 50 * 1024.0 * 1024.0;
+constexpr double maxLinearity = 6.5;
+constexpr int shortMinutes = 10;
+constexpr int longMinutes = 60;
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QString fixed(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QString verdict(bool met)
+{
+    return met ? QStringLiteral("met") : QStringLiteral("MISSED");
+}
+
+/// One file under test and the best of its runs.
+struct Subject {
+    QString path;
+    qint64 records = 0;
+    qint64 fileBytes = 0;
+    double a = std::numeric_limits<double>::max(); // seconds
+    double b = std::numeric_limits<double>::max();
+    double c = std::numeric_limits<double>::max();
+    ImportProbe::Figures import;
+};
+
+bool describe(Subject& subject)
+{
+    RecordFile file;
+    if (!file.open(subject.path)) {
+        out() << "ibtbench: " << subject.path << ": " << file.errorString() << '\n';
+        return false;
+    }
+    subject.records = file.recordCount();
+    subject.fileBytes = file.fileSize();
+    out() << QFileInfo(subject.path).fileName() << ": " << subject.records << " records of "
+          << file.header().bufLen << " bytes, " << file.variables().size() << " variables, "
+          << fixed(subject.fileBytes / mega, 1) << " MB\n";
+    return true;
+}
+
+bool runOnce(Subject& subject)
+{
+    const Baseline::Run a = Baseline::readRecords(subject.path);
+    const Baseline::Run b = Baseline::decodeColumns(subject.path);
+    const ImportProbe::Figures c = ImportProbe::runInChild(subject.path);
+    if (a.count < 0 || b.count < 0 || !c.ok) {
+        out() << "ibtbench: " << subject.path << ": a measurement failed\n";
+        return false;
+    }
+    subject.a = std::min(subject.a, a.nanoseconds / 1e9);
+    subject.b = std::min(subject.b, b.nanoseconds / 1e9);
+    subject.c = std::min(subject.c, c.nanoseconds / 1e9);
+    const qint64 peak = std::max(subject.import.peakBytes, c.peakBytes);
+    subject.import = c;
+    subject.import.peakBytes = peak;
+    return true;
+}
+
+void printRate(const QString& label, double seconds, const Subject& subject)
+{
+    out() << "  " << label.leftJustified(22) << fixed(seconds, 3).rightJustified(8) << " s "
+          << QString::number(qRound64(subject.records / seconds)).rightJustified(10) << " records/s "
+          << fixed(subject.fileBytes / mega / seconds, 0).rightJustified(7) << " MB/s\n";
+}
+
+/// Prints the best times of the subject and checks its targets.
+bool report(const Subject& subject)
+{
+    const ImportProbe::Figures& import = subject.import;
+    out() << QFileInfo(subject.path).fileName() << " (" << subject.records << " records, " << import.laps << " laps, "
+          << import.samples << " samples)\n";
+    printRate(QStringLiteral("(a) fread records"), subject.a, subject);
+    printRate(QStringLiteral("(b) decode to columns"), subject.b, subject);
+    printRate(QStringLiteral("(c) importFile"), subject.c, subject);
+    const double ratio = subject.c / subject.b;
+    const double limit = maxPeakOverData * import.channelBytes + peakAllowance;
+    const bool fastEnough = ratio <= maxImportOverDecode;
+    const bool smallEnough = import.peakBytes <= limit;
+    out() << "  c/a = " << fixed(subject.c / subject.a, 2) << "   c/b = " << fixed(ratio, 2) << " (target <= "
+          << maxImportOverDecode << ": " << verdict(fastEnough) << ")\n"
+          << "  peak memory " << fixed(import.peakBytes / mega, 1) << " MB for " << fixed(import.channelBytes / mega, 1)
+          << " MB of channel data = " << fixed(double(import.peakBytes) / import.channelBytes, 2)
+          << " x (target <= " << maxPeakOverData << " x data + 50 MB = " << fixed(limit / mega, 1)
+          << " MB: " << verdict(smallEnough) << ")\n";
+    return fastEnough && smallEnough;
+}
+
+/// Runs (a), (b) and (c) on every subject, round after round, so that a slow spell of the machine
+/// hits all of them alike; false on errors.
+bool measure(std::vector<Subject>& subjects, int runs)
+{
+    for (Subject& subject : subjects) {
+        if (!describe(subject))
+            return false;
+    }
+    out().flush();
+    for (int run = 0; run < runs; ++run) {
+        for (Subject& subject : subjects) {
+            if (!runOnce(subject))
+                return false;
+        }
+    }
+    return true;
+}
+
+/// Writes a wide recording of that many minutes with a pit stop into the directory.
+QString generate(const QTemporaryDir& dir, int minutes)
+{
+    ScenarioOptions options;
+    options.wide = true;
+    options.minutes = minutes;
+    options.pitStop = true;
+    Scenario scenario(options);
+    const QString path = dir.filePath(QStringLiteral("bench-%1min.ibt").arg(minutes));
+    QElapsedTimer timer;
+    timer.start();
+    if (!scenario.write(path)) {
+        out() << "ibtbench: " << scenario.errorString() << '\n';
+        return {};
+    }
+    out() << "generated a " << minutes << "-minute recording at " << options.tickRate << " Hz, "
+          << scenario.laps().size() << " laps driven, in " << fixed(timer.elapsed() / 1000.0, 1) << " s\n";
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && QString::fromLocal8Bit(argv[1]) == ImportProbe::childSwitch())
+        return ImportProbe::runHere(QString::fromLocal8Bit(argv[2]));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Times the import against (a) a plain fread of the records and (b) a bare decode of every variable into "
+        "columns, on generated 10- and 60-minute recordings (removed afterwards), or on the files given."));
+    parser.addHelpOption();
+    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Best of <n> runs (default 3)."),
+                                        QStringLiteral("n"), QStringLiteral("3"));
+    parser.addOption(runsOption);
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral(".ibt files to measure instead."),
+                                 QStringLiteral("[files...]"));
+    parser.process(app);
+    const int runs = std::max(1, parser.value(runsOption).toInt());
+
+    std::vector<Subject> subjects;
+    const QStringList files = parser.positionalArguments();
+    QTemporaryDir dir;
+    if (files.isEmpty()) {
+        if (!dir.isValid()) {
+            out() << "ibtbench: no temporary directory: " << dir.errorString() << '\n';
+            return 2;
+        }
+        for (int minutes : {shortMinutes, longMinutes}) {
+            Subject subject;
+            subject.path = generate(dir, minutes);
+            if (subject.path.isEmpty())
+                return 2;
+            subjects.push_back(subject);
+        }
+    } else {
+        for (const QString& path : files) {
+            Subject subject;
+            subject.path = path;
+            subjects.push_back(subject);
+        }
+    }
+    if (!measure(subjects, runs))
+        return 2;
+
+    bool met = true;
+    for (const Subject& subject : subjects)
+        met = report(subject) && met;
+    if (files.isEmpty()) {
+        const double linearity = subjects.back().c / subjects.front().c;
+        const bool linear = linearity <= maxLinearity;
+        met = met && linear;
+        out() << "linearity: c(" << longMinutes << " min) / c(" << shortMinutes << " min) = " << fixed(linearity, 2)
+              << " (target <= " << maxLinearity << ": " << verdict(linear) << ")\n";
+    }
+    return met ? 0 : 1;
+}
