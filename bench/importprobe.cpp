@@ -32,6 +32,7 @@ int ImportProbe::runHere(const QString& path)
         return 1;
     }
 
+    const qint64 start = peakResidentBytes();
     QElapsedTimer timer;
     timer.start();
     const QVector<ZEL::Lap*> laps = plugin->importFile(path, ImportDriver::formatFilter());
@@ -44,7 +45,7 @@ int ImportProbe::runHere(const QString& path)
         samples += lap->sampleCount();
         channelBytes += qint64(lap->sampleCount()) * lap->channels().size() * qint64(sizeof(double));
     }
-    out << nanoseconds << ' ' << peak << ' ' << laps.size() << ' ' << samples << ' ' << channelBytes << '\n';
+    out << nanoseconds << ' ' << peak << ' ' << start << ' ' << laps.size() << ' ' << samples << ' ' << channelBytes << '\n';
     qDeleteAll(laps);
     return laps.isEmpty() ? 1 : 0;
 }
@@ -58,7 +59,7 @@ ImportProbe::Figures ImportProbe::runInChild(const QString& path)
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         return figures;
     QTextStream in(child.readAllStandardOutput());
-    in >> figures.nanoseconds >> figures.peakBytes >> figures.laps >> figures.samples >> figures.channelBytes;
+    in >> figures.nanoseconds >> figures.peakBytes >> figures.startBytes >> figures.laps >> figures.samples >> figures.channelBytes;
     figures.ok = in.status() == QTextStream::Ok;
     return figures;
 }

@@ -10,6 +10,7 @@ public:
     struct Figures {
         qint64 nanoseconds = 0;  // importFile alone
         qint64 peakBytes = 0;    // the process's peak resident memory (getrusage)
+        qint64 startBytes = 0;   // the same just before the import, with the plugin loaded
         int laps = 0;
         qint64 samples = 0;      // over all laps
         qint64 channelBytes = 0; // samples x channels x 8, summed over the laps

@@ -19,7 +19,7 @@ namespace {
 constexpr double mega = 1e6;
 constexpr double maxImportOverDecode = 1.3;
 constexpr double maxPeakOverData = 1.2;
-constexpr double peakAllowance = 50 * 1024.0 * 1024.0;
+constexpr double peakAllowance = 50 * mega;
 constexpr double maxLinearity = 6.5;
 constexpr int shortMinutes = 10;
 constexpr int longMinutes = 60;
@@ -106,7 +106,8 @@ bool report(const Subject& subject)
     const bool smallEnough = import.peakBytes <= limit;
     out() << "  c/a = " << fixed(subject.c / subject.a, 2) << "   c/b = " << fixed(ratio, 2) << " (target <= "
           << maxImportOverDecode << ": " << verdict(fastEnough) << ")\n"
-          << "  peak memory " << fixed(import.peakBytes / mega, 1) << " MB for " << fixed(import.channelBytes / mega, 1)
+          << "  peak memory " << fixed(import.peakBytes / mega, 1) << " MB (" << fixed(import.startBytes / mega, 1)
+          << " MB before the import) for " << fixed(import.channelBytes / mega, 1)
           << " MB of channel data = " << fixed(double(import.peakBytes) / import.channelBytes, 2)
           << " x (target <= " << maxPeakOverData << " x data + 50 MB = " << fixed(limit / mega, 1)
           << " MB: " << verdict(smallEnough) << ")\n";

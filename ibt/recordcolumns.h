@@ -29,14 +29,31 @@ public:
     static double decodeNumber(qint32 type, const char* element)
     {
         switch (type) {
-        case irsdk_char: return read<qint8>(element);
-        case irsdk_bool: return read<quint8>(element) != 0 ? 1.0 : 0.0;
-        case irsdk_int:
-        case irsdk_bitField: return read<qint32>(element);
-        case irsdk_float: return double(read<float>(element));
-        case irsdk_double: return read<double>(element);
+        case irsdk_char: return number<irsdk_char>(element);
+        case irsdk_bool: return number<irsdk_bool>(element);
+        case irsdk_int: return number<irsdk_int>(element);
+        case irsdk_bitField: return number<irsdk_bitField>(element);
+        case irsdk_float: return number<irsdk_float>(element);
+        case irsdk_double: return number<irsdk_double>(element);
         }
         return 0.0; // an invalid variant converts to 0
+    }
+    /// The same for a type known at compile time, for loops over elements of one type.
+    template<qint32 Type>
+    static double number(const char* element)
+    {
+        if constexpr (Type == irsdk_char)
+            return read<qint8>(element);
+        else if constexpr (Type == irsdk_bool)
+            return read<quint8>(element) != 0 ? 1.0 : 0.0;
+        else if constexpr (Type == irsdk_int || Type == irsdk_bitField)
+            return read<qint32>(element);
+        else if constexpr (Type == irsdk_float)
+            return double(read<float>(element));
+        else {
+            static_assert(Type == irsdk_double, "a type code that valid files use");
+            return read<double>(element);
+        }
     }
 
     RecordColumns() = default;

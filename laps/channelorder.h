@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ibt/ibtlayout.h"
 #include "model/lap.h"
 
 #include <QStringList>
@@ -21,20 +22,21 @@ public:
     void reset() { *this = ChannelOrder(); }
 
 private:
-    enum : qint32 {
-        markerSlot = -1, // the sample has no value for the channel
-        entrySlot = -2,  // the value is an entry set on top of the record
-    };
     struct Slot {
         QVector<double>* values; // of the channel
-        qint32 type;             // the record element's type code, or one of the kinds above
-        qint32 offset;           // of the element in the record, or the index of the entry
+        qint32 source;           // offset of the element in the record, or index of the entry
     };
+    template<qint32 Type>
+    void appendElements(const char* record) const;
 
     // A shallow copy of the lap's channel map: any change to the lap's map detaches it from this
     // one, and it keeps the channels the slots point to alive.
     ZEL::ChannelMap m_channels;
-    QVector<Slot> m_slots;
+    // Each channel once: a channel's place in a record does not depend on the others, so the
+    // channels are grouped by where their value comes from, one loop per element type.
+    QVector<Slot> m_elements[irsdk_double + 1]; // by type code
+    QVector<Slot> m_entries;
+    QVector<QVector<double>*> m_markers;        // the sample has no value for these
     const RecordColumns* m_record = nullptr;
     QStringList m_entryKeys;
     QVector<double> m_entryValues;

@@ -38,10 +38,7 @@ void DynamicData::removeValue(const QString& key)
 
 void DynamicData::clear()
 {
-    // Clearing an empty set changes nothing but still costs the map's reference counting,
-    // which adds up for the car slots that are emptied at every record.
-    if (!m_values.isEmpty())
-        m_values.clear();
+    m_values.clear();
 }
 
 } // namespace ZEL
