@@ -99,22 +99,6 @@ QString sameChannels(const ZEL::ChannelMap& a, const ZEL::ChannelMap& b, const Q
     return {};
 }
 
-ZEL::ChannelMap extraChannels(const ZEL::Lap& lap)
-{
-    ZEL::ChannelMap channels;
-    for (const QString& name : lap.extraChannelNames())
-        channels.insert(name, lap.extraChannel(name));
-    return channels;
-}
-
-ZEL::DynamicData extraData(const ZEL::Lap& lap)
-{
-    ZEL::DynamicData data;
-    for (const QString& key : lap.extraKeys())
-        data.setValue(key, lap.extraValue(key));
-    return data;
-}
-
 /// The first difference between two laps, empty when there is none. Lap and run ids are drawn at
 /// random per import, so only whether they are null is compared here.
 QString sameLap(const ZEL::Lap& a, const ZEL::Lap& b)
@@ -147,14 +131,8 @@ QString sameLap(const ZEL::Lap& a, const ZEL::Lap& b)
         if (!difference.isEmpty())
             return difference;
     }
-    QString difference = sameProperties(a, b, QStringLiteral("properties"));
-    if (difference.isEmpty())
-        difference = sameChannels(a.channels(), b.channels(), QStringLiteral("channel"));
-    if (difference.isEmpty())
-        difference = sameChannels(extraChannels(a), extraChannels(b), QStringLiteral("extra channel"));
-    if (difference.isEmpty())
-        difference = sameProperties(extraData(a), extraData(b), QStringLiteral("extra data"));
-    return difference;
+    const QString difference = sameProperties(a, b, QStringLiteral("properties"));
+    return difference.isEmpty() ? sameChannels(a.channels(), b.channels(), QStringLiteral("channel")) : difference;
 }
 
 /// Laps that share a lap or run id in one import must share it in the other.
