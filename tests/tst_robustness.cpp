@@ -335,6 +335,11 @@ void tst_Robustness::headerMutations_data()
 
     // A byte per record over a megabyte: many records, each almost empty, in time linear in the file.
     QTest::newRow("bufLen 1 on a 1 MiB file") << withField(m_file + QByteArray(1 << 20, '\0'), bufLenAt, 1) << false;
+    // The import fuzzer's timeout on a busy machine (slow, not stuck): a byte per record from
+    // inside the header on, behind a one-variable table read from inside the sub-header.
+    QByteArray found = withField(withField(m_file, numVarsAt, 1), varHeaderOffsetAt, 131);
+    found = withField(withField(withField(found, bufLenAt, 1), bufOffsetAt, 61), 0, 3342338);
+    QTest::newRow("fuzz timeout: bufLen 1 at 61, one variable at 131") << found << false;
 }
 
 void tst_Robustness::headerMutations()
