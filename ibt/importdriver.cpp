@@ -42,12 +42,16 @@ bool readAt(FILE* file, qint64 offset, void* into, size_t length)
 
 constexpr size_t streamBuffer = 1 << 20;
 
-/// A copy of a finished lap for the result. Its channels grew sample by sample and are done
-/// growing: giving back their spare capacity keeps the result at the size of its values.
+/// A copy of a finished lap for the result. Its channels are done growing: one left with more
+/// spare room than a lap starts with (it outgrew its room and doubled, or the lap was cut short)
+/// gives it back, which keeps the result at about the size of its values.
 std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap)
 {
-    for (const QSharedPointer<ZEL::Channel>& channel : lap.channels())
-        channel->values.squeeze();
+    for (const QSharedPointer<ZEL::Channel>& channel : lap.channels()) {
+        QVector<double>& values = channel->values;
+        if (values.capacity() - values.size() > values.size() / CarLapState::spareShare)
+            values.squeeze();
+    }
     return std::make_unique<ZEL::Lap>(lap);
 }
 

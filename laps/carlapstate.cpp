@@ -31,6 +31,7 @@ void CarLapState::endSample()
         sample.clear();
     record = nullptr;
     if (lapFinished) {
+        m_lastLapSamples = lap.sampleCount();
         startNewLap();
         lapFinished = false;
     }
@@ -138,5 +139,11 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order)
         return;
     // New keys, or a lap changed since: merge, and work the order out again for the next record.
     target.appendSample(fullSample());
+    // Laps of a run are about as long as each other: a lap just begun gets room for a little more
+    // than the last one held, so that its channels are filled without growing by copies.
+    if (target.sampleCount() == 1 && m_lastLapSamples > 0) {
+        for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
+            channel->values.reserve(m_lastLapSamples + m_lastLapSamples / spareShare);
+    }
     order.workOut(target, *record, sample);
 }

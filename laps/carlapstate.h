@@ -37,6 +37,9 @@ struct LapTracking {
 class CarLapState : public LapTracking
 {
 public:
+    /// A lap's channels start with room for the samples of the car's last lap and 1/spareShare more.
+    static constexpr int spareShare = 32;
+
     LapTracking previous;
 
     ZEL::Sample sample;
@@ -70,4 +73,5 @@ private:
 
     ChannelOrder m_lapOrder;
     ChannelOrder m_nextLapOrder;
+    int m_lastLapSamples = 0; // of the car's last finished lap: the room a new lap's channels get
 };
