@@ -2,8 +2,8 @@
 
 #include "ibt/recordcolumns.h"
 #include "recordfile.h"
+#include "stopwatch.h"
 
-#include <QElapsedTimer>
 
 #include <vector>
 
@@ -11,21 +11,19 @@ namespace Baseline {
 
 Run readRecords(const QString& path)
 {
-    QElapsedTimer timer;
-    timer.start();
+    const Stopwatch stopwatch;
     RecordFile file;
     if (!file.open(path))
         return {};
     qint64 records = 0;
     while (file.next())
         ++records;
-    return {timer.nsecsElapsed(), records};
+    return {stopwatch.wallNanoseconds(), stopwatch.cpuNanoseconds(), records};
 }
 
 Run decodeColumns(const QString& path)
 {
-    QElapsedTimer timer;
-    timer.start();
+    const Stopwatch stopwatch;
     RecordFile file;
     if (!file.open(path))
         return {};
@@ -50,7 +48,7 @@ Run decodeColumns(const QString& path)
             columns[i].push_back(RecordColumns::decodeNumber(variables[i].type, file.record() + variables[i].offset));
         values += qint64(variables.size());
     }
-    return {timer.nsecsElapsed(), values};
+    return {stopwatch.wallNanoseconds(), stopwatch.cpuNanoseconds(), values};
 }
 
 } // namespace Baseline

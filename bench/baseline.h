@@ -6,8 +6,9 @@
 namespace Baseline {
 
 struct Run {
-    qint64 nanoseconds = 0; // from opening the file to the last record; freeing is left out
-    qint64 count = -1;      // records or values handled; -1 when the file could not be read
+    qint64 nanoseconds = 0;    // from opening the file to the last record; freeing is left out
+    qint64 cpuNanoseconds = 0; // the same in processor time
+    qint64 count = -1;         // records or values handled; -1 when the file could not be read
 };
 
 /// (a) Reads every record with fread and nothing else; counts records.

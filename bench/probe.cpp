@@ -1,0 +1,83 @@
+#include "probe.h"
+
+#include "baseline.h"
+#include "ibt/importdriver.h"
+#include "plugin/zelplugininterfaceimport.h"
+#include "stopwatch.h"
+
+#include <QCoreApplication>
+#include <QPluginLoader>
+#include <QProcess>
+#include <QTextStream>
+
+#include <sys/resource.h>
+
+namespace {
+
+qint64 peakResidentBytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_maxrss) * 1024; // kilobytes on Linux
+}
+
+bool import(const QString& path, Probe::Figures& figures)
+{
+    QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/libvirad.so"));
+    auto* plugin = qobject_cast<ZelPluginInterfaceImport*>(loader.instance());
+    if (!plugin) {
+        QTextStream(stderr) << "ibtbench: " << loader.errorString() << '\n';
+        return false;
+    }
+    figures.startBytes = peakResidentBytes();
+    const Stopwatch stopwatch;
+    const QVector<ZEL::Lap*> laps = plugin->importFile(path, ImportDriver::formatFilter());
+    figures.nanoseconds = stopwatch.wallNanoseconds();
+    figures.cpuNanoseconds = stopwatch.cpuNanoseconds();
+    figures.peakBytes = peakResidentBytes();
+    figures.count = laps.size();
+    for (const ZEL::Lap* lap : laps) {
+        figures.samples += lap->sampleCount();
+        figures.channelBytes += qint64(lap->sampleCount()) * lap->channels().size() * qint64(sizeof(double));
+    }
+    qDeleteAll(laps);
+    return !laps.isEmpty();
+}
+
+} // namespace
+
+int Probe::runHere(int kind, const QString& path)
+{
+    Figures figures;
+    if (kind == Import) {
+        if (!import(path, figures))
+            return 1;
+    } else {
+        figures.startBytes = peakResidentBytes();
+        const Baseline::Run run = kind == Read ? Baseline::readRecords(path) : Baseline::decodeColumns(path);
+        if (run.count < 0)
+            return 1;
+        figures.nanoseconds = run.nanoseconds;
+        figures.cpuNanoseconds = run.cpuNanoseconds;
+        figures.count = run.count;
+        figures.peakBytes = peakResidentBytes();
+    }
+    QTextStream(stdout) << figures.nanoseconds << ' ' << figures.cpuNanoseconds << ' ' << figures.count << ' ' << figures.peakBytes << ' '
+                        << figures.startBytes << ' ' << figures.samples << ' ' << figures.channelBytes << '\n';
+    return 0;
+}
+
+Probe::Figures Probe::run(Kind kind, const QString& path)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {childSwitch(), QString::number(kind), path});
+    Figures figures;
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return figures;
+    QTextStream in(child.readAllStandardOutput());
+    in >> figures.nanoseconds >> figures.cpuNanoseconds >> figures.count >> figures.peakBytes >> figures.startBytes >> figures.samples
+        >> figures.channelBytes;
+    figures.ok = in.status() == QTextStream::Ok;
+    return figures;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+/// One measurement, run in a process of its own so that no run finds memory that an earlier one
+/// already faulted in, and so that the peak memory is that of the measured work alone.
+class Probe
+{
+public:
+    enum Kind {
+        Read,   // (a) fread of every record
+        Decode, // (b) every variable into one column of doubles each
+        Import, // (c) importFile through the plugin, loaded as the host loads it
+    };
+
+    struct Figures {
+        qint64 nanoseconds = 0;  // the measured work alone, wall clock
+        qint64 cpuNanoseconds = 0; // the same in processor time, user and system
+        qint64 count = 0;        // records read, values decoded or laps imported
+        qint64 peakBytes = 0;    // the process's peak resident memory (getrusage)
+        qint64 startBytes = 0;   // the same just before the measured work
+        qint64 samples = 0;      // of all laps imported
+        qint64 channelBytes = 0; // samples x channels x 8, summed over the laps imported
+        bool ok = false;
+    };
+
+    /// The command-line switch that makes the benchmark run one probe and print its figures.
+    static QString childSwitch() { return QStringLiteral("--probe"); }
+
+    /// Measures in this process and prints the figures on one line; the exit code of the child.
+    static int runHere(int kind, const QString& path);
+    /// Starts this program again with childSwitch() and reads back what it printed.
+    static Figures run(Kind kind, const QString& path);
+};
