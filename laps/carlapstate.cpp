@@ -118,8 +118,6 @@ QVariant CarLapState::sampleValue(const QString& key) const
 
 ZEL::Sample CarLapState::fullSample() const
 {
-    if (!record)
-        return sample;
     ZEL::Sample full;
     for (int i = 0; i < record->size(); ++i)
         full.setValue(record->at(i).key, ZEL::DynamicValue(record->value(i), record->at(i).unit));

@@ -67,7 +67,7 @@ public:
 
 private:
     void beginRun();
-    /// The sample as a map, record columns included.
+    /// The sample as a map while a record is read in place: its columns, then the entries.
     ZEL::Sample fullSample() const;
     void appendTo(ZEL::Lap& target, ChannelOrder& order);
 
