@@ -22,8 +22,9 @@ struct Record {
         var.type = type;
         var.offset = offset;
         var.count = count;
-        std::strncpy(var.name, name, sizeof var.name);
-        std::strncpy(var.unit, unit, sizeof var.unit);
+        // Names may fill their field without a NUL, as the format allows.
+        std::memcpy(var.name, name, qMin(std::strlen(name), sizeof var.name));
+        std::memcpy(var.unit, unit, qMin(std::strlen(unit), sizeof var.unit));
         vars.push_back(var);
     }
     template<typename T>
