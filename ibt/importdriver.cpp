@@ -34,10 +34,16 @@ bool fitsInFile(qint64 offset, qint64 length, qint64 size)
     return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
 }
 
-bool readAt(FILE* file, qint64 offset, void* into, size_t length)
+/// Reads `count` items at `offset` into `into`, sized only once the block is known to lie in the file.
+template<typename T>
+bool readBlock(FILE* file, qint64 offset, qint64 count, qint64 fileSize, std::vector<T>& into)
 {
+    const qint64 length = count * qint64(sizeof(T));
+    if (count < 0 || !fitsInFile(offset, length, fileSize))
+        return false;
+    into.resize(size_t(count));
     std::fseek(file, long(offset), SEEK_SET);
-    return std::fread(into, 1, length, file) == length;
+    return std::fread(into.data(), 1, size_t(length), file) == size_t(length);
 }
 
 constexpr size_t streamBuffer = 1 << 20;
@@ -114,9 +120,8 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
 
     // The block needs at least one byte, which becomes the text's terminating NUL.
     std::vector<char> sessionInfo;
-    if (header.sessionInfoLen <= 0 || !fitsInFile(header.sessionInfoOffset, header.sessionInfoLen, size)
-        || (sessionInfo.resize(size_t(header.sessionInfoLen)),
-            !readAt(file.get(), header.sessionInfoOffset, sessionInfo.data(), sessionInfo.size()))) {
+    if (header.sessionInfoLen <= 0
+        || !readBlock(file.get(), header.sessionInfoOffset, header.sessionInfoLen, size, sessionInfo)) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read sessionInfoString"), -2);
         return false;
     }
@@ -125,11 +130,8 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
     reader->readDriverList();
     std::vector<char>().swap(sessionInfo);
 
-    const qint64 tableBytes = qint64(header.numVars) * qint64(sizeof(irsdk_varHeader));
     std::vector<irsdk_varHeader> varHeaders;
-    if (header.numVars < 0 || !fitsInFile(header.varHeaderOffset, tableBytes, size)
-        || (varHeaders.resize(size_t(header.numVars)),
-            !readAt(file.get(), header.varHeaderOffset, varHeaders.data(), size_t(tableBytes)))) {
+    if (!readBlock(file.get(), header.varHeaderOffset, header.numVars, size, varHeaders)) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read irsdk_varHeader"), -2);
         return false;
     }
