@@ -1,5 +1,6 @@
 #include "ibt/ibtwriter.h"
 #include "ibt/scenario.h"
+#include "support/headerfields.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <cstring>
 
 Q_DECLARE_METATYPE(ScenarioOptions)
 
@@ -49,26 +48,6 @@ QByteArray smallFile(int records)
     writer.close();
     return buffer.data();
 }
-
-QByteArray withField(QByteArray file, int offset, qint32 value)
-{
-    std::memcpy(file.data() + offset, &value, sizeof value);
-    return file;
-}
-
-qint32 fieldOf(const QByteArray& file, int offset)
-{
-    qint32 value;
-    std::memcpy(&value, file.constData() + offset, sizeof value);
-    return value;
-}
-
-constexpr int sessionInfoLenAt = 16;
-constexpr int sessionInfoOffsetAt = 20;
-constexpr int numVarsAt = 24;
-constexpr int varHeaderOffsetAt = 28;
-constexpr int bufLenAt = 36;
-constexpr int bufOffsetAt = 52;
 
 const QString headerError = QStringLiteral("IBT import error:  Error reading irsdk_header");
 const QString subHeaderError = QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader");

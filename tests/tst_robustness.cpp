@@ -1,6 +1,7 @@
 #include "ibt/ibtlayout.h"
 #include "ibt/scenario.h"
 #include "sessioninfo/sessioninfonode.h"
+#include "support/headerfields.h"
 #include "support/pluginfixture.h"
 
 #include <QBuffer>
@@ -13,8 +14,6 @@
 #include <sys/resource.h>
 
 #include <climits>
-#include <cstddef>
-#include <cstring>
 
 namespace {
 
@@ -26,14 +25,8 @@ const QString varHeaderError = QStringLiteral("IBT import error:  Failed to read
 
 constexpr int headerSize = sizeof(irsdk_header);
 constexpr int fixedSize = sizeof(irsdk_header) + sizeof(irsdk_diskSubHeader);
-constexpr int sessionInfoLenAt = offsetof(irsdk_header, sessionInfoLen);
-constexpr int sessionInfoOffsetAt = offsetof(irsdk_header, sessionInfoOffset);
-constexpr int numVarsAt = offsetof(irsdk_header, numVars);
-constexpr int varHeaderOffsetAt = offsetof(irsdk_header, varHeaderOffset);
-constexpr int bufLenAt = offsetof(irsdk_header, bufLen);
-constexpr int bufOffsetAt = offsetof(irsdk_header, varBuf) + offsetof(irsdk_varBuf, bufOffset);
 
-/// Two timed laps at two records a second: every part of a real file, small enough to cut at every byte.
+/// Two timed laps at two records a second: every part of a real file in a few kilobytes.
 ScenarioOptions smallScenario()
 {
     ScenarioOptions options;
@@ -43,8 +36,10 @@ ScenarioOptions smallScenario()
     return options;
 }
 
-QByteArray scenarioFile(const ScenarioOptions& options = smallScenario())
+QByteArray scenarioFile(const QByteArray& sessionInfo = {})
 {
+    ScenarioOptions options = smallScenario();
+    options.sessionInfo = sessionInfo;
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
     Scenario scenario(options);
@@ -53,85 +48,14 @@ QByteArray scenarioFile(const ScenarioOptions& options = smallScenario())
     return buffer.data();
 }
 
-QByteArray scenarioFileWith(const QByteArray& sessionInfo)
-{
-    ScenarioOptions options = smallScenario();
-    options.sessionInfo = sessionInfo;
-    return scenarioFile(options);
-}
-
-qint32 fieldOf(const QByteArray& file, int offset)
-{
-    qint32 value;
-    std::memcpy(&value, file.constData() + offset, sizeof value);
-    return value;
-}
-
-QByteArray withField(QByteArray file, int offset, qint32 value)
-{
-    std::memcpy(file.data() + offset, &value, sizeof value);
-    return file;
-}
-
-/// The same file with the session info moved in front of the variable table, so that a cut
-/// inside the table is met by the table's own read.
-QByteArray sessionInfoFirst(const QByteArray& file)
-{
-    const qint32 infoOffset = fieldOf(file, sessionInfoOffsetAt);
-    const qint32 infoLength = fieldOf(file, sessionInfoLenAt);
-    const qint32 tableOffset = fieldOf(file, varHeaderOffsetAt);
-    const qint32 tableLength = fieldOf(file, numVarsAt) * qint32(sizeof(irsdk_varHeader));
-    QByteArray moved = file.left(fixedSize) + file.mid(infoOffset, infoLength) + file.mid(tableOffset, tableLength)
-                       + file.mid(fixedSize + infoLength + tableLength);
-    moved = withField(moved, sessionInfoOffsetAt, fixedSize);
-    return withField(moved, varHeaderOffsetAt, fixedSize + infoLength);
-}
-
-/// Whether [offset, offset + length) lies wholly inside a file of `size` bytes.
-bool inside(qint64 offset, qint64 length, qint64 size)
-{
-    return offset >= 0 && length >= 0 && offset + length <= size;
-}
-
-/// The error of the first read, in the importer's order, that a file of `size` bytes with the
-/// header of `file` cannot satisfy; empty when the import gets as far as the records.
-QString firstFailingRead(const QByteArray& file, qint64 size)
-{
-    if (size < headerSize)
-        return headerError;
-    if (size < fixedSize)
-        return subHeaderError;
-    // The block's last byte is replaced by the text's NUL, so it needs at least one.
-    const qint64 infoLength = fieldOf(file, sessionInfoLenAt);
-    if (infoLength <= 0 || !inside(fieldOf(file, sessionInfoOffsetAt), infoLength, size))
-        return sessionInfoError;
-    const qint64 numVars = fieldOf(file, numVarsAt);
-    if (numVars < 0 || !inside(fieldOf(file, varHeaderOffsetAt), numVars * qint64(sizeof(irsdk_varHeader)), size))
-        return varHeaderError;
-    return {};
-}
-
-/// Whole records between the record offset and the end of a file of `size` bytes.
-qint64 wholeRecords(const QByteArray& file, qint64 size)
-{
-    const qint64 length = fieldOf(file, bufLenAt);
-    const qint64 offset = fieldOf(file, bufOffsetAt);
-    return length > 0 && offset >= 0 && offset <= size ? (size - offset) / length : 0;
-}
-
 QString lapLine(const ZEL::Lap& lap)
 {
     const QString time = lap.lapTime().isNull() ? QStringLiteral("null")
                                                 : QString::number(lap.lapTime().msecsSinceStartOfDay());
     QString line = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 '%8' '%9'")
-                       .arg(lap.lapNumber())
-                       .arg(lap.lapInRun())
-                       .arg(lap.runNumber())
-                       .arg(int(lap.lapStatus()))
-                       .arg(int(lap.completed()))
-                       .arg(time)
-                       .arg(lap.sampleCount())
-                       .arg(lap.driverName(), lap.trackName());
+                       .arg(lap.lapNumber()).arg(lap.lapInRun()).arg(lap.runNumber())
+                       .arg(int(lap.lapStatus())).arg(int(lap.completed())).arg(time)
+                       .arg(lap.sampleCount()).arg(lap.driverName(), lap.trackName());
     for (const auto& channel : lap.channels()) {
         if (channel->size() != lap.sampleCount())
             return line + QStringLiteral(" ragged");
@@ -169,16 +93,6 @@ long peakRssKb()
 /// header value that the file cannot back.
 constexpr long rssAllowanceKb = 64 * 1024;
 
-QByteArray crlf(QByteArray text)
-{
-    return text.replace("\n", "\r\n");
-}
-
-QByteArray withoutDocumentLine(const QByteArray& text)
-{
-    return text.startsWith("---\n") ? text.mid(4) : text;
-}
-
 /// `depth` sections, each one space deeper, the last holding the key "Deep".
 QByteArray nestedSections(int depth)
 {
@@ -186,14 +100,6 @@ QByteArray nestedSections(int depth)
     for (int level = 0; level < depth; ++level)
         text += QByteArray(level, ' ') + "N:\n";
     return text + QByteArray(depth, ' ') + "Deep: bottom\n";
-}
-
-QString nestedPath(int depth)
-{
-    QStringList pieces;
-    for (int level = 0; level < depth; ++level)
-        pieces << QStringLiteral("N");
-    return pieces.join(QLatin1Char('/')) + QStringLiteral("/Deep");
 }
 
 } // namespace
@@ -212,7 +118,6 @@ private slots:
     void sessionInfoTexts();
     void sessionInfoInImport_data();
     void sessionInfoInImport();
-    void nonAsciiDriverName();
     void importCycleFreesEverything();
 
 private:
@@ -251,23 +156,22 @@ void tst_Robustness::truncationSweep_data()
     QTest::addColumn<qint64>("from");
     QTest::addColumn<qint64>("to");
     QTest::addColumn<qint64>("step");
+    QTest::addColumn<QString>("error");
 
-    const auto addRows = [](const char* layout, const QByteArray& file, qint64 step) {
-        const qint64 infoOffset = fieldOf(file, sessionInfoOffsetAt);
-        const qint64 tableOffset = fieldOf(file, varHeaderOffsetAt);
-        const qint64 tableLength = fieldOf(file, numVarsAt) * qint64(sizeof(irsdk_varHeader));
-        QTest::addRow("%s: session info", layout)
-            << file << infoOffset << infoOffset + fieldOf(file, sessionInfoLenAt) << step;
-        QTest::addRow("%s: variable table", layout) << file << tableOffset << tableOffset + tableLength << step;
-    };
-    QTest::newRow("header") << m_file << qint64(0) << qint64(headerSize) << qint64(1);
-    QTest::newRow("sub-header") << m_file << qint64(headerSize) << qint64(fixedSize) << qint64(1);
-    addRows("simulator layout", m_file, 1);
+    const qint64 infoOffset = fieldOf(m_file, sessionInfoOffsetAt);
+    const qint64 tableOffset = fieldOf(m_file, varHeaderOffsetAt);
+    // With the session info in the first header byte, a cut inside the table meets the table's own read.
+    const QByteArray infoInHeader = withField(withField(m_file, sessionInfoOffsetAt, 0), sessionInfoLenAt, 1);
+    QTest::newRow("header") << m_file << qint64(0) << qint64(headerSize) << qint64(1) << headerError;
+    QTest::newRow("sub-header") << m_file << qint64(headerSize) << qint64(fixedSize) << qint64(1) << subHeaderError;
+    QTest::newRow("session info") << m_file << infoOffset << infoOffset + fieldOf(m_file, sessionInfoLenAt)
+                                  << qint64(1) << sessionInfoError;
+    QTest::newRow("variable table") << infoInHeader << tableOffset
+                                    << tableOffset + fieldOf(m_file, numVarsAt) * qint64(sizeof(irsdk_varHeader))
+                                    << qint64(1) << varHeaderError;
     // A step prime to the record length lands everywhere inside the records over the file.
-    QTest::newRow("simulator layout: records")
-        << m_file << qint64(fieldOf(m_file, bufOffsetAt)) << qint64(m_file.size() + 1) << qint64(97);
-    // Only which read fails changes here, and every byte was cut above.
-    addRows("session info first", sessionInfoFirst(m_file), 7);
+    QTest::newRow("records") << m_file << qint64(fieldOf(m_file, bufOffsetAt)) << qint64(m_file.size() + 1)
+                             << qint64(389) << QString();
 }
 
 void tst_Robustness::truncationSweep()
@@ -276,94 +180,81 @@ void tst_Robustness::truncationSweep()
     QFETCH(qint64, from);
     QFETCH(qint64, to);
     QFETCH(qint64, step);
+    QFETCH(QString, error);
 
-    const qint64 recordOffset = fieldOf(file, bufOffsetAt);
     const qint64 recordLength = fieldOf(file, bufLenAt);
-    QHash<qint64, QString> wholeRecordOutcomes;
     // The file is written once and shortened cut by cut, from the last cut to the first.
     const QString path = writeFile(file, QStringLiteral("cut.ibt"));
     for (qint64 cut = from + (to - 1 - from) / step * step; cut >= from; cut -= step) {
         QVERIFY(QFile::resize(path, cut));
         const QString actual = outcome(m_fixture.import(path));
-        const QString error = firstFailingRead(file, cut);
-        if (!error.isEmpty()) {
-            QVERIFY2(actual == QStringLiteral("error: ") + error,
-                     qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(actual)));
-            continue;
-        }
         // A cut inside a record reads as the file of the whole records before it.
-        const qint64 records = wholeRecords(file, cut);
-        auto expected = wholeRecordOutcomes.find(records);
-        if (expected == wholeRecordOutcomes.end()) {
-            const QByteArray whole = file.left(qMin(cut, recordOffset + records * recordLength));
-            expected = wholeRecordOutcomes.insert(records, outcome(importBytes(whole)));
-            QVERIFY2(expected->startsWith(QStringLiteral("laps: ")), qPrintable(*expected));
-        }
-        QVERIFY2(actual == *expected, qPrintable(QStringLiteral("cut at %1: %2\nexpected %3")
-                                                     .arg(cut).arg(actual, *expected)));
+        const QString expected = !error.isEmpty() ? QStringLiteral("error: ") + error
+                                                  : outcome(importBytes(file.left(cut - (cut - from) % recordLength)));
+        QVERIFY2(actual == expected && !actual.startsWith(QStringLiteral("unexpected")),
+                 qPrintable(QStringLiteral("cut at %1: %2\nexpected %3").arg(cut).arg(actual, expected)));
     }
 }
 
 void tst_Robustness::headerMutations_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("unusedField");
+    QTest::addColumn<QString>("expected");
 
-    static const char* const names[] = {
-        "ver", "status", "tickRate", "sessionInfoUpdate", "sessionInfoLen", "sessionInfoOffset", "numVars",
-        "varHeaderOffset", "numBuf", "bufLen", "pad1[0]", "pad1[1]",
-    };
-    const QVector<int> used = {sessionInfoLenAt, sessionInfoOffsetAt, numVarsAt, varHeaderOffsetAt, bufLenAt,
-                               bufOffsetAt};
+    static const char* const names[] = {"ver", "status", "tickRate", "sessionInfoUpdate", "sessionInfoLen",
+                                        "sessionInfoOffset", "numVars", "varHeaderOffset", "numBuf", "bufLen",
+                                        "pad1[0]", "pad1[1]"};
+    static const char* const bufferFields[] = {"tickCount", "bufOffset", "pad[0]", "pad[1]"};
     const QVector<QPair<const char*, qint32>> values = {
         {"0", 0}, {"-1", -1}, {"INT_MIN", INT_MIN}, {"INT_MAX", INT_MAX}, {"file size", qint32(m_file.size())}};
+    // What each value above does to a field the reader uses: S and V fail the session-info and
+    // the variable-table read, L gives laps, E one empty lap (no whole record).
+    const QHash<int, QByteArray> used = {{sessionInfoLenAt, "SSSSS"}, {sessionInfoOffsetAt, "LSSSS"},
+                                         {numVarsAt, "LVVVV"},        {varHeaderOffsetAt, "LVVVV"},
+                                         {bufLenAt, "EEEEE"},         {bufOffsetAt, "LEEEE"}};
+    const QHash<char, QString> outcomes = {{'S', "error: " + sessionInfoError}, {'V', "error: " + varHeaderError},
+                                           {'L', "laps"}, {'E', "one empty lap"}};
+    constexpr int buffersAt = offsetof(irsdk_header, varBuf);
     for (int at = 0; at < headerSize; at += int(sizeof(qint32))) {
-        const int inBuffer = (at - int(offsetof(irsdk_header, varBuf))) % int(sizeof(irsdk_varBuf));
-        const QByteArray field = at < int(offsetof(irsdk_header, varBuf))
-                                     ? QByteArray(names[at / 4])
-                                     : QByteArray("varBuf[")
-                                           + QByteArray::number((at - int(offsetof(irsdk_header, varBuf)))
-                                                                / int(sizeof(irsdk_varBuf)))
-                                           + (inBuffer == 0   ? "].tickCount"
-                                              : inBuffer == 4 ? "].bufOffset"
-                                                              : "].pad");
-        for (const auto& value : values) {
-            QTest::addRow("%s %s", field.constData(), value.first)
-                << withField(m_file, at, value.second) << !used.contains(at);
+        const QByteArray field = at < buffersAt ? QByteArray(names[at / 4])
+                                                : "varBuf[" + QByteArray::number((at - buffersAt) / 16) + "]."
+                                                      + bufferFields[(at - buffersAt) % 16 / 4];
+        // A field the reader never reads only needs its bits all clear and all set.
+        const QByteArray codes = used.value(at, "UU");
+        for (int v = 0; v < codes.size(); ++v) {
+            QTest::addRow("%s %s", field.constData(), values.at(v).first)
+                << withField(m_file, at, values.at(v).second) << outcomes.value(codes.at(v), "unchanged");
         }
     }
 
     // A byte per record over a megabyte: many records, each almost empty, in time linear in the file.
-    QTest::newRow("bufLen 1 on a 1 MiB file") << withField(m_file + QByteArray(1 << 20, '\0'), bufLenAt, 1) << false;
+    QTest::newRow("bufLen 1 on a 1 MiB file")
+        << withField(m_file + QByteArray(1 << 20, '\0'), bufLenAt, 1) << QStringLiteral("laps");
     // The import fuzzer's timeout on a busy machine (slow, not stuck): a byte per record from
     // inside the header on, behind a one-variable table read from inside the sub-header.
     QByteArray found = withField(withField(m_file, numVarsAt, 1), varHeaderOffsetAt, 131);
     found = withField(withField(withField(found, bufLenAt, 1), bufOffsetAt, 61), 0, 3342338);
-    QTest::newRow("fuzz timeout: bufLen 1 at 61, one variable at 131") << found << false;
+    QTest::newRow("fuzz timeout: bufLen 1 at 61, one variable at 131") << found << QStringLiteral("laps");
 }
 
 void tst_Robustness::headerMutations()
 {
     QFETCH(QByteArray, file);
-    QFETCH(bool, unusedField);
+    QFETCH(QString, expected);
 
     const long rssBefore = peakRssKb();
     const QString actual = outcome(importBytes(file));
     QVERIFY2(peakRssKb() - rssBefore < rssAllowanceKb,
              qPrintable(QStringLiteral("peak RSS grew by %1 KiB").arg(peakRssKb() - rssBefore)));
-
-    const QString error = firstFailingRead(file, file.size());
-    if (!error.isEmpty()) {
-        QCOMPARE(actual, QStringLiteral("error: ") + error);
-    } else if (unusedField) {
+    if (expected == QLatin1String("unchanged"))
         QCOMPARE(actual, m_fileOutcome);
-    } else {
-        QVERIFY2(actual.startsWith(QStringLiteral("laps: ")) && !actual.contains(QStringLiteral(" ragged")),
+    else if (expected.startsWith(QLatin1String("error: ")))
+        QCOMPARE(actual, expected);
+    else
+        QVERIFY2(actual.startsWith(QStringLiteral("laps: ")) && !actual.contains(QStringLiteral(" ragged"))
+                     && (expected == QLatin1String("laps")
+                         || (!actual.contains(QStringLiteral(" | ")) && actual.contains(QStringLiteral(" null 0 ")))),
                  qPrintable(actual));
-        if (wholeRecords(file, file.size()) == 0)
-            QVERIFY2(!actual.contains(QStringLiteral(" | ")) && actual.contains(QStringLiteral(" null 0 ")),
-                     qPrintable(actual));
-    }
 }
 
 void tst_Robustness::sessionInfoTexts_data()
@@ -373,38 +264,25 @@ void tst_Robustness::sessionInfoTexts_data()
     QTest::addColumn<QString>("value");
 
     const QByteArray weekend = "WeekendInfo:\n TrackName: Ring\n WeekendOptions:\n  NumStarters: 12\n";
-    QTest::newRow("CR LF: a value keeps its CR") << crlf(weekend) << "WeekendInfo:/TrackName" << "Ring\r";
-    QTest::newRow("CR LF: a section keeps its colon") << crlf(weekend) << "WeekendInfo/TrackName" << QString();
-    QTest::newRow("CR LF: nested section") << crlf(weekend) << "WeekendInfo:/WeekendOptions:/NumStarters" << "12\r";
+    QByteArray crlf = weekend;
+    crlf.replace("\n", "\r\n");
+    const QByteArray padded = weekend + QByteArray(4096, '\0') + "Late: 1\n";
+    QTest::newRow("CR LF: a value keeps its CR") << crlf << "WeekendInfo:/TrackName" << "Ring\r";
+    QTest::newRow("CR LF: a section keeps its colon") << crlf << "WeekendInfo/TrackName" << QString();
     QTest::newRow("leading document line") << "---\n" + weekend << "WeekendInfo/TrackName" << "Ring";
-    QTest::newRow("leading document line nests nothing") << "---\n" + weekend << "--/WeekendInfo/TrackName"
-                                                         << QString();
     QTest::newRow("document end line") << weekend + "...\n" << "WeekendInfo/WeekendOptions/NumStarters" << "12";
-    QTest::newRow("NUL padding: the text before it") << weekend + QByteArray(4096, '\0') + "Late: 1\n"
-                                                     << "WeekendInfo/TrackName" << "Ring";
-    QTest::newRow("NUL padding: nothing after it") << weekend + QByteArray(4096, '\0') + "Late: 1\n" << "Late"
-                                                   << QString();
-    QTest::newRow("non-ASCII value, byte by byte") << QByteArray("Driver:\n UserName: J\xc3\xb6rg \xff\x80\n")
-                                                   << "Driver/UserName"
-                                                   << QString::fromLatin1("J\xc3\xb6rg \xff\x80");
-    QTest::newRow("non-ASCII key") << QByteArray("Tr\xe4" "ck:\n N\xfc: 1\n")
-                                   << QString::fromLatin1("Tr\xe4" "ck/N\xfc") << "1";
-    QTest::newRow("very long value") << "A:\n B: " + QByteArray(1 << 20, 'v') + "\n" << "A/B"
-                                     << QString(1 << 20, QLatin1Char('v'));
-    QTest::newRow("very long key") << "A:\n " + QByteArray(1 << 18, 'k') + ": 1\n"
-                                   << "A/" + QString(1 << 18, QLatin1Char('k')) << "1";
-    QTest::newRow("very long section line") << QByteArray(1 << 18, 's') + ":\n B: 2\n"
-                                            << QString(1 << 18, QLatin1Char('s')) + "/B" << "2";
-    QTest::newRow("2000 nested sections") << nestedSections(2000) << nestedPath(2000) << "bottom";
+    QTest::newRow("NUL padding: the text before it") << padded << "WeekendInfo/TrackName" << "Ring";
+    QTest::newRow("NUL padding: nothing after it") << padded << "Late" << QString();
+    QTest::newRow("non-ASCII key and value, byte by byte")
+        << QByteArray("Tr\xe4" "ck:\n UserName: J\xc3\xb6rg \xff\x80\n")
+        << QString::fromLatin1("Tr\xe4" "ck/UserName") << QString::fromLatin1("J\xc3\xb6rg \xff\x80");
+    QTest::newRow("very long line") << "A:\n B: " + QByteArray(1 << 20, 'v') + "\n" << "A/B"
+                                    << QString(1 << 20, QLatin1Char('v'));
+    QTest::newRow("2000 nested sections") << nestedSections(2000)
+                                          << QStringLiteral("N/").repeated(2000) + QStringLiteral("Deep") << "bottom";
     QTest::newRow("a million spaces deeper stays in its section")
         << "A:\n" + QByteArray(1000000, ' ') + "B: 1\nC: 2\n" << "A/B" << "1";
-    QTest::newRow("a million spaces shallower stops at the root")
-        << "A:\n" + QByteArray(1000000, ' ') + "B: 1\nC: 2\n" << "C" << "2";
-    QTest::newRow("deep first line goes no higher than the root")
-        << QByteArray("     X: 1\nY:\n Z: 2\n") << "Y/Z" << "2";
-    QTest::newRow("tab is no indentation") << QByteArray("A:\n\tB: 1\n") << "A/\tB" << "1";
     QTest::newRow("line of spaces only opens a nameless section") << QByteArray("A:\n   \nB: 1\n") << "/B" << "1";
-    QTest::newRow("colon without space is part of the value") << QByteArray("A:\n B: 1:2\n") << "A/B" << "1:2";
 }
 
 void tst_Robustness::sessionInfoTexts()
@@ -425,14 +303,16 @@ void tst_Robustness::sessionInfoInImport_data()
     QTest::addColumn<QByteArray>("reference");
 
     // The reference text gives the laps that the text must give.
-    const QByteArray plain = withoutDocumentLine(Scenario(smallScenario()).sessionInfo());
-    QTest::newRow("leading document line") << "---\n" + plain << plain;
-    QTest::newRow("document end line") << plain + "...\n" << plain;
-    QTest::newRow("NUL padding after the text") << plain + QByteArray(8192, '\0') << plain;
-    QTest::newRow("very long line") << plain + "Notes: " + QByteArray(1 << 20, 'n') + "\n" << plain;
-    QTest::newRow("deep indentation") << plain + nestedSections(500) << plain;
+    QByteArray plain = Scenario(smallScenario()).sessionInfo();
+    if (plain.startsWith("---\n"))
+        plain.remove(0, 4);
+    QByteArray crlf = plain;
+    crlf.replace("\n", "\r\n");
+    QTest::newRow("document lines and NUL padding") << "---\n" + plain + "...\n" + QByteArray(8192, '\0') << plain;
+    QTest::newRow("very long line and deep indentation")
+        << plain + "Notes: " + QByteArray(1 << 20, 'n') + "\n" + nestedSections(500) << plain;
     // No path finds a section whose name kept its colon, so there is no player car.
-    QTest::newRow("CR LF line ends") << crlf(plain) << QByteArray("WeekendInfo:\n");
+    QTest::newRow("CR LF line ends") << crlf << QByteArray("WeekendInfo:\n");
 }
 
 void tst_Robustness::sessionInfoInImport()
@@ -440,23 +320,9 @@ void tst_Robustness::sessionInfoInImport()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, reference);
 
-    const QString actual = outcome(importBytes(scenarioFileWith(text)));
+    const QString actual = outcome(importBytes(scenarioFile(text)));
     QVERIFY2(actual.startsWith(QStringLiteral("laps: ")), qPrintable(actual));
-    QCOMPARE(actual, outcome(importBytes(scenarioFileWith(reference))));
-}
-
-void tst_Robustness::nonAsciiDriverName()
-{
-    const QByteArray name = "J\xc3\xb6rg M\xfcller \xff";
-    QByteArray text = Scenario(smallScenario()).sessionInfo();
-    const int at = text.indexOf("UserName: ");
-    QVERIFY(at > 0);
-    text.replace(at, text.indexOf('\n', at) - at, "UserName: " + name);
-
-    const ImportResult result = importBytes(scenarioFileWith(text));
-    QVERIFY(result.laps.size() > 1);
-    for (const auto& lap : result.laps)
-        QCOMPARE(lap->driverName(), QString::fromLatin1(name));
+    QCOMPARE(actual, outcome(importBytes(scenarioFile(reference))));
 }
 
 void tst_Robustness::importCycleFreesEverything()
@@ -473,7 +339,6 @@ void tst_Robustness::importCycleFreesEverything()
     }
     QVERIFY(!channels.isEmpty());
     qDeleteAll(laps);
-    laps.clear();
     for (const auto& channel : channels)
         QVERIFY(channel.isNull());
 }
