@@ -201,12 +201,7 @@ void tst_RecordDecoding::carIndexedValuesSpreadToCars()
 
 void tst_RecordDecoding::realRecordings_data()
 {
-    QTest::addColumn<QString>("path");
-    const QStringList files = RealRecordings::files();
-    if (files.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no real recordings in %1").arg(RealRecordings::directory())));
-    for (const QString& path : files)
-        QTest::newRow(qPrintable(QFileInfo(path).fileName())) << path;
+    RealRecordings::addRows();
 }
 
 void tst_RecordDecoding::realRecordings()

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QtTest>
 
 #include <cstring>
 
@@ -22,6 +24,16 @@ QStringList files()
     for (const QString& name : names)
         paths.append(dir.filePath(name));
     return paths;
+}
+
+void addRows()
+{
+    QTest::addColumn<QString>("path");
+    const QStringList paths = files();
+    if (paths.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no real recordings in %1").arg(directory())));
+    for (const QString& path : paths)
+        QTest::newRow(qPrintable(QFileInfo(path).fileName())) << path;
 }
 
 QByteArray sessionInfoText(const QString& path)
