@@ -1,6 +1,7 @@
 #include "ibt/ibtwriter.h"
 #include "ibt/scenario.h"
 #include "support/headerfields.h"
+#include "support/importmessages.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
@@ -49,11 +50,6 @@ QByteArray smallFile(int records)
     return buffer.data();
 }
 
-const QString headerError = QStringLiteral("IBT import error:  Error reading irsdk_header");
-const QString subHeaderError = QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader");
-const QString sessionInfoError = QStringLiteral("IBT import error:  Failed to read sessionInfoString");
-const QString varHeaderError = QStringLiteral("IBT import error:  Failed to read irsdk_varHeader");
-const QString prefix = QStringLiteral("[ZEL iRacing ibt import plugin plugin] ");
 
 /// "Done in 12 ms; Laps readed 3" -> 3; -1 when the text is no such report.
 int reportedLaps(const QString& message)
@@ -133,9 +129,9 @@ void tst_ImportDriver::badFiles()
     const ImportResult result = importBytes(file);
     QVERIFY(result.laps.isEmpty());
     QCOMPARE(result.messages.size(), 3);
-    QVERIFY(result.messages.at(0).startsWith(prefix + QStringLiteral("Importing file ")));
-    QVERIFY(result.messages.at(1).startsWith(prefix + QStringLiteral("Using format ")));
-    QCOMPARE(result.messages.at(2), prefix + error);
+    QVERIFY(result.messages.at(0).startsWith(messagePrefix + QStringLiteral("Importing file ")));
+    QVERIFY(result.messages.at(1).startsWith(messagePrefix + QStringLiteral("Using format ")));
+    QCOMPARE(result.messages.at(2), messagePrefix + error);
     QCOMPARE(result.verbosities, (QVector<int>{0, 0, -2}));
 }
 
@@ -145,9 +141,9 @@ void tst_ImportDriver::unopenablePath()
     const ImportResult result = m_fixture.import(path);
     QVERIFY(result.laps.isEmpty());
     QCOMPARE(result.messages,
-             (QStringList{prefix + QStringLiteral("Importing file ") + path + QStringLiteral(" ..."),
-                          prefix + QStringLiteral("Using format iRacing binary telemetry (*.ibt)"),
-                          prefix + QStringLiteral("Can't open file ") + path}));
+             (QStringList{messagePrefix + QStringLiteral("Importing file ") + path + QStringLiteral(" ..."),
+                          messagePrefix + QStringLiteral("Using format iRacing binary telemetry (*.ibt)"),
+                          messagePrefix + QStringLiteral("Can't open file ") + path}));
 }
 
 void tst_ImportDriver::recordsEndAtShortRead_data()

@@ -2,6 +2,7 @@
 #include "ibt/scenario.h"
 #include "sessioninfo/sessioninfonode.h"
 #include "support/headerfields.h"
+#include "support/importmessages.h"
 #include "support/pluginfixture.h"
 
 #include <QtTest>
@@ -12,11 +13,6 @@
 
 namespace {
 
-const QString prefix = QStringLiteral("[ZEL iRacing ibt import plugin plugin] ");
-const QString headerError = QStringLiteral("IBT import error:  Error reading irsdk_header");
-const QString subHeaderError = QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader");
-const QString sessionInfoError = QStringLiteral("IBT import error:  Failed to read sessionInfoString");
-const QString varHeaderError = QStringLiteral("IBT import error:  Failed to read irsdk_varHeader");
 
 constexpr int headerSize = sizeof(irsdk_header);
 constexpr int fixedSize = sizeof(irsdk_header) + sizeof(irsdk_diskSubHeader);
@@ -44,7 +40,7 @@ QString outcome(const ImportResult& result)
     if (result.messages.size() != 3 || (result.verbosities.last() == -2) != result.laps.isEmpty())
         return QStringLiteral("unexpected: ") + result.messages.join(QLatin1Char('|'));
     if (result.laps.isEmpty())
-        return QStringLiteral("error: ") + result.messages.last().mid(prefix.size());
+        return QStringLiteral("error: ") + result.messages.last().mid(messagePrefix.size());
     QString text = QStringLiteral("laps");
     for (const auto& lap : result.laps) {
         const QTime time = lap->lapTime();
