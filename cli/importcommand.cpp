@@ -10,6 +10,7 @@
 #include "cli/pluginhost.h"
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
+#include "report/reportpage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -149,6 +150,20 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files)
         JsonReport json(m_options.withChannels);
         if (!json.write(files, m_options.jsonPath)) {
             error(json.errorString());
+            written = false;
+        }
+    }
+    const QString reportPath =
+        m_options.reportPath.isEmpty() && m_options.demo ? SampleFile::reportPath() : m_options.reportPath;
+    if (!reportPath.isEmpty()) {
+        QVector<LapList> laps;
+        for (const FileImport& file : files)
+            laps.append(file.laps);
+        ReportPage page;
+        if (page.write(reportPath, JsonReport(false).build(files), laps)) {
+            m_out << "\nSession report written to " << QDir::toNativeSeparators(reportPath) << " (open it in a browser)\n";
+        } else {
+            error(page.errorString());
             written = false;
         }
     }

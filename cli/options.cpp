@@ -16,6 +16,7 @@ const QString jsonName = QStringLiteral("json");
 const QString withChannelsName = QStringLiteral("with-channels");
 const QString plotName = QStringLiteral("plot");
 const QString plotSizeName = QStringLiteral("plot-size");
+const QString reportName = QStringLiteral("report");
 
 // Beyond this a PNG needs hundreds of megabytes and says nothing more.
 constexpr int maxPlotSide = 10000;
@@ -48,6 +49,9 @@ Options::Options()
                         "inputs one plot per input, named <file> with the input's name appended."),
          QStringLiteral("file")},
         {plotSizeName, QStringLiteral("Size of the plot in pixels (default 1200x900)."), QStringLiteral("WxH")},
+        {reportName,
+         QStringLiteral("Write the session report, one interactive page for all inputs, into <file> (.html)."),
+         QStringLiteral("file")},
     });
 }
 
@@ -74,6 +78,7 @@ bool Options::parse(const QStringList& arguments)
     jsonPath = m_parser.value(jsonName);
     withChannels = m_parser.isSet(withChannelsName);
     plotPath = m_parser.value(plotName);
+    reportPath = m_parser.value(reportName);
 
     if (withChannels && jsonPath.isEmpty()) {
         m_error = QStringLiteral("--with-channels needs --json");

@@ -1,0 +1,55 @@
+#include "report/lapresampler.h"
+
+#include <cmath>
+#include <limits>
+
+LapResampler::LapResampler(const QVector<double>& distances, double step)
+{
+    QVector<int> used;
+    for (int i = 0; i < distances.size(); ++i) {
+        if (!std::isnan(distances.at(i)))
+            used.append(i);
+    }
+    if (used.size() < 2 || !(step > 0.0))
+        return;
+    const double last = distances.at(used.last());
+    const int count = int(std::floor(last / step)) + 1;
+    m_points.reserve(count);
+    int j = 0; // index into used: the last sample at or before the grid distance
+    for (int k = 0; k < count; ++k) {
+        const double d = k * step;
+        while (j + 1 < used.size() && distances.at(used.at(j + 1)) <= d)
+            ++j;
+        const int before = used.at(j);
+        if (d <= distances.at(before) || j + 1 == used.size()) {
+            m_points.append({before, before, 0.0}); // before the first sample, or on it
+            continue;
+        }
+        const int after = used.at(j + 1);
+        const double span = distances.at(after) - distances.at(before);
+        m_points.append({before, after, span > 0.0 ? (d - distances.at(before)) / span : 0.0});
+    }
+}
+
+QVector<double> LapResampler::linear(const ZEL::Channel& channel) const
+{
+    QVector<double> values(m_points.size(), std::numeric_limits<double>::quiet_NaN());
+    for (int k = 0; k < m_points.size(); ++k) {
+        const Point& p = m_points.at(k);
+        if (channel.isValid(p.before) && channel.isValid(p.after))
+            values[k] = channel.value(p.before) + p.weight * (channel.value(p.after) - channel.value(p.before));
+    }
+    return values;
+}
+
+QVector<double> LapResampler::nearest(const ZEL::Channel& channel) const
+{
+    QVector<double> values(m_points.size(), std::numeric_limits<double>::quiet_NaN());
+    for (int k = 0; k < m_points.size(); ++k) {
+        const Point& p = m_points.at(k);
+        const int index = p.weight < 0.5 ? p.before : p.after;
+        if (channel.isValid(index))
+            values[k] = channel.value(index);
+    }
+    return values;
+}
