@@ -3,6 +3,14 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+// Farther than a car goes between two records: the samples between are missing, and a value
+// blended across the gap would be made up.
+constexpr double maxGapM = 100.0;
+
+} // namespace
+
 LapResampler::LapResampler(const QVector<double>& distances, double step)
 {
     QVector<int> used;
@@ -21,13 +29,23 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
         while (j + 1 < used.size() && distances.at(used.at(j + 1)) <= d)
             ++j;
         const int before = used.at(j);
-        if (d <= distances.at(before) || j + 1 == used.size()) {
-            m_points.append({before, before, 0.0}); // before the first sample, or on it
+        if (d < distances.at(before)) {
+            // Before the first sample: a lap that starts past the line (out of the pits, off the
+            // grid) has no data here; one that starts within a step of it takes its first sample.
+            const int first = distances.at(before) - d < step ? before : -1;
+            m_points.append({first, first, 0.0});
+            continue;
+        }
+        if (d == distances.at(before) || j + 1 == used.size()) {
+            m_points.append({before, before, 0.0});
             continue;
         }
         const int after = used.at(j + 1);
         const double span = distances.at(after) - distances.at(before);
-        m_points.append({before, after, span > 0.0 ? (d - distances.at(before)) / span : 0.0});
+        if (span > maxGapM)
+            m_points.append({-1, -1, 0.0});
+        else
+            m_points.append({before, after, span > 0.0 ? (d - distances.at(before)) / span : 0.0});
     }
 }
 

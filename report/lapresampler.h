@@ -5,6 +5,7 @@
 #include <QVector>
 
 /// Carries a lap's samples onto a distance grid d_k = k * step, from 0 to the lap's last distance.
+/// Grid points before a lap's first sample (it started past the line) have no value.
 class LapResampler
 {
 public:
@@ -21,7 +22,7 @@ public:
 
 private:
     struct Point {
-        int before; // last sample at or before the grid distance
+        int before; // last sample at or before the grid distance; -1 where the lap has no data
         int after;  // first sample after it (== before at the ends)
         double weight; // of the sample after
     };

@@ -10,13 +10,16 @@
     '#7f7f7f', '#bcbd22'];
   var sessionTypes = { 0: 'offline testing', 1: 'practice', 2: 'qualify', 3: 'warmup', 5: 'race' };
   var kinds = { 0: 'out', 1: 'timed' };
+  // Heights are shares of the room below the read-out, so that every chart fits on the screen.
   var charts = [
-    { keys: ['speed'], title: 'Speed', height: 170 },
-    { keys: ['throttle', 'brake'], title: 'Throttle (solid) and brake (dashed)', height: 120 },
-    { keys: ['gear'], title: 'Gear', height: 90 },
-    { keys: ['steer'], title: 'Steering', height: 110 },
-    { keys: ['delta'], title: 'Delta to reference', height: 130 }
+    { keys: ['speed'], title: 'Speed', weight: 1.5 },
+    { keys: ['throttle', 'brake'], title: 'Throttle (solid) and brake (dashed)', weight: 1.1 },
+    { keys: ['gear'], title: 'Gear', weight: 0.8, incrs: [1, 2, 5, 10] },
+    { keys: ['steer'], title: 'Steering', weight: 1 },
+    { keys: ['delta'], title: 'Delta to reference', weight: 1.2 }
   ];
+  var minMapExtentM = 20;
+  var pickedWeight = 0.9, minChartHeight = 80, xAxisHeight = 30;
 
   // What is shown: the file, the ticked laps (lap numbers, in ticking order), the reference
   // ({file, lap}), the picked extra channels, the cursor's grid index and the zoomed distance range.
@@ -124,9 +127,12 @@
   }
 
   // Seconds behind the reference at each grid point: time(lap, d) - time(reference, d).
+  // A lap that starts past the line (out of the pits, off the grid) has no time from the line.
   function deltaOf(lapTrace) {
     var step = traces().stepM;
+    var fromLine = lapTrace.time[0] !== null;
     return lapTrace.time.map(function (t, k) {
+      if (!fromLine) return null;
       var r = referenceTimeAt(k * step);
       return t === null || r === null ? null : Math.round((t - r) * 1000) / 1000;
     });
@@ -371,8 +377,10 @@
       return c.keys[0] === 'delta' ? !!view.reference : c.keys.some(function (key) { return channelInfo(key); });
     }).concat(view.picked.map(function (key) {
       var info = channelInfo(key);
-      return { keys: [key], title: info.label + (info.unit ? ' [' + info.unit + ']' : ''), height: 100, picked: true };
+      return { keys: [key], title: info.label + (info.unit ? ' [' + info.unit + ']' : ''), weight: pickedWeight, picked: true };
     }));
+    var room = window.innerHeight - box.getBoundingClientRect().top - window.scrollY - xAxisHeight - 8;
+    var weights = defs.reduce(function (sum, def) { return sum + def.weight; }, 0);
     defs.forEach(function (def, index) {
       var last = index === defs.length - 1;
       var series = [{ label: 'Distance' }];
@@ -403,14 +411,14 @@
       box.appendChild(wrap);
       var opts = {
         width: chartWidth(),
-        height: def.height + (last ? 30 : 0),
+        height: Math.max(minChartHeight, Math.floor(room * def.weight / weights)) + (last ? xAxisHeight : 0),
         series: series,
         legend: { show: false },
         scales: { x: { time: false } },
         cursor: { sync: { key: 'report-x', setSeries: false }, drag: { x: true, y: false, setScale: true }, points: { size: 5 } },
         axes: [
           { size: last ? 36 : 6, values: last ? function (u, splits) { return splits.map(function (v) { return v + ' m'; }); } : function (u, splits) { return splits.map(function () { return ''; }); }, ticks: { show: last } },
-          { size: 56 }
+          def.incrs ? { size: 56, incrs: def.incrs } : { size: 56 }
         ],
         hooks: { draw: [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
@@ -485,13 +493,25 @@
     return b;
   }
 
-  // The lap the map colours: the last ticked lap that is not the reference, else the reference.
+  // The lap the map colours: the last ticked lap that is not the reference, one from the line
+  // first (a lap that starts past it has no delta), else the reference.
   function focusLap() {
     var ref = view.reference && view.reference.file === view.file ? view.reference.lap : null;
-    for (var i = view.ticked.length - 1; i >= 0; --i) {
-      if (view.ticked[i] !== ref) return view.ticked[i];
-    }
-    return view.ticked.length ? view.ticked[0] : null;
+    var others = view.ticked.filter(function (n) { return n !== ref && traceOf(file(), n); });
+    var fromLine = others.filter(function (n) { return traceOf(file(), n).time[0] !== null; });
+    var pick = fromLine.length ? fromLine : others;
+    return pick.length ? pick[pick.length - 1] : (view.ticked.length ? view.ticked[0] : null);
+  }
+
+  // The lap that draws the track's outline: the reference, else the lap with the most positions.
+  function outlineLap() {
+    var ref = view.reference && view.reference.file === view.file ? traceOf(file(), view.reference.lap) : null;
+    if (ref && ref.x) return ref;
+    var best = null;
+    traces().laps.forEach(function (lap) {
+      if (lap.x && (!best || lap.x.length > best.x.length)) best = lap;
+    });
+    return best;
   }
 
   function rampColour(f) {
@@ -516,6 +536,8 @@
     var box = document.getElementById('map-box');
     var t = traces();
     var bounds = t ? mapBounds() : null;
+    // A car that never moved draws a dot, not a map.
+    if (bounds && Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY) < minMapExtentM) bounds = null;
     box.hidden = !bounds;
     if (!bounds) return;
     var size = Math.round(canvas.clientWidth * (window.devicePixelRatio || 1)) || 400;
@@ -531,7 +553,7 @@
 
     var focus = focusLap();
     var lapTrace = focus === null ? null : traceOf(file(), focus);
-    var shape = lapTrace && lapTrace.x ? lapTrace : t.laps.filter(function (l) { return l.x; })[0];
+    var shape = outlineLap();
     var mode = document.getElementById('map-colour').value;
     var refIsFocus = view.reference && view.reference.file === view.file && view.reference.lap === focus;
     if (mode === 'delta' && (!view.reference || refIsFocus || !lapTrace)) mode = 'speed';
@@ -587,7 +609,7 @@
     }
     // Sector starts and the line.
     ctx.fillStyle = '#1d232b';
-    ctx.font = Math.round(size / 40) + 'px sans-serif';
+    ctx.font = Math.round(Math.max(size / 40, 11 * (window.devicePixelRatio || 1))) + 'px sans-serif';
     [0].concat(sectorDistances()).forEach(function (d, i) {
       var k = Math.round(d / t.stepM);
       if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;

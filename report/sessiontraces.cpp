@@ -158,7 +158,11 @@ struct SessionTraces::LapGrid {
 
     QVector<double> resampled(const QString& name, bool stepped, double scale = 1.0) const
     {
-        const QSharedPointer<ZEL::Channel> channel = lap->channel(name);
+        return resampled(lap->channel(name).data(), stepped, scale);
+    }
+
+    QVector<double> resampled(const ZEL::Channel* channel, bool stepped, double scale = 1.0) const
+    {
         if (!channel)
             return QVector<double>(resampler.size(), noValue);
         QVector<double> values = stepped ? resampler.nearest(*channel) : resampler.linear(*channel);
@@ -167,6 +171,19 @@ struct SessionTraces::LapGrid {
                 v *= scale;
         }
         return values;
+    }
+
+    /// Latitude or longitude without the samples the simulator left at 0/0 for want of a position.
+    ZEL::Channel position(const QString& name) const
+    {
+        const QSharedPointer<ZEL::Channel> lat = lap->channel(latSource);
+        const QSharedPointer<ZEL::Channel> lon = lap->channel(lonSource);
+        ZEL::Channel channel = *lap->channel(name);
+        for (int i = 0; i < channel.size(); ++i) {
+            if (lat->value(i) == 0.0 && lon->value(i) == 0.0)
+                channel.setValue(i, ZEL::missingValue);
+        }
+        return channel;
     }
 };
 
@@ -278,15 +295,18 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
         const LapGrid& grid = grids.at(i);
         m_json.append(i > 0 ? ",{" : "{").append("\"lapNumber\":").append(QByteArray::number(grid.lap->lapNumber()));
         QVector<double> time = grid.resampled(timeSource, false);
-        const double start = time.isEmpty() ? 0.0 : time.first();
+        const auto start = std::find_if(time.cbegin(), time.cend(), [](double t) { return !std::isnan(t); });
+        const double startTime = start == time.cend() ? 0.0 : *start;
         for (double& t : time)
-            t -= start;
+            t -= startTime;
         m_json.append(",\"time\":");
         NumberText::appendArray(m_json, time, timeDecimals);
         m_json.append(",\"values\":{").append(joined(grid.values, extras.values.at(i))).append('}');
-        if (hasMap) {
-            QVector<double> x = grid.resampled(lonSource, false);
-            QVector<double> y = grid.resampled(latSource, false);
+        if (hasMap && grid.lap->channel(latSource) && grid.lap->channel(lonSource)) {
+            const ZEL::Channel lon = grid.position(lonSource);
+            const ZEL::Channel lat = grid.position(latSource);
+            QVector<double> x = grid.resampled(&lon, false);
+            QVector<double> y = grid.resampled(&lat, false);
             for (int k = 0; k < x.size(); ++k) {
                 x[k] = (x.at(k) - lon0) * metresPerDegree * std::cos(lat0 * pi / 180.0);
                 y[k] = (y.at(k) - lat0) * metresPerDegree;
