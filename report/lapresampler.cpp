@@ -32,7 +32,7 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
         if (d < distances.at(before)) {
             // Before the first sample: a lap that starts past the line (out of the pits, off the
             // grid) has no data here; one that starts within a step of it takes its first sample.
-            const int first = distances.at(before) - d < step ? before : -1;
+            const int first = distances.at(before) < step ? before : -1;
             m_points.append({first, first, 0.0});
             continue;
         }

@@ -154,7 +154,9 @@ int decimalsFor(const QVector<const ZEL::Channel*>& channels, bool* whole)
 struct SessionTraces::LapGrid {
     const ZEL::Lap* lap;
     LapResampler resampler;
-    QByteArray values;
+    QByteArray values; // members of the values object
+    QByteArray time;   // "time":[...]
+    QByteArray map;    // "x":[...],"y":[...], empty without positions
 
     QVector<double> resampled(const QString& name, bool stepped, double scale = 1.0) const
     {
@@ -213,6 +215,54 @@ struct SessionTraces::Extras {
     }
 };
 
+/// Positions in metres east and north of the middle of a file's laps, flat around it.
+struct SessionTraces::MapProjection {
+    double lat0 = 0.0;
+    double lon0 = 0.0;
+    bool known = false;
+
+    explicit MapProjection(const QVector<LapGrid>& grids)
+    {
+        double latMin = 90, latMax = -90, lonMin = 180, lonMax = -180;
+        for (const LapGrid& grid : grids) {
+            const QSharedPointer<ZEL::Channel> lat = grid.lap->channel(latSource);
+            const QSharedPointer<ZEL::Channel> lon = grid.lap->channel(lonSource);
+            for (int i = 0; lat && lon && i < lat->size(); ++i) {
+                // The simulator writes 0/0 for samples it has no position for.
+                if (!lat->isValid(i) || !lon->isValid(i) || (lat->value(i) == 0.0 && lon->value(i) == 0.0))
+                    continue;
+                latMin = std::min(latMin, lat->value(i));
+                latMax = std::max(latMax, lat->value(i));
+                lonMin = std::min(lonMin, lon->value(i));
+                lonMax = std::max(lonMax, lon->value(i));
+                known = true;
+            }
+        }
+        lat0 = (latMin + latMax) / 2;
+        lon0 = (lonMin + lonMax) / 2;
+    }
+
+    QByteArray json(const LapGrid& grid) const
+    {
+        if (!known || !grid.lap->channel(latSource) || !grid.lap->channel(lonSource))
+            return QByteArray();
+        const ZEL::Channel lon = grid.position(lonSource);
+        const ZEL::Channel lat = grid.position(latSource);
+        QVector<double> x = grid.resampled(&lon, false);
+        QVector<double> y = grid.resampled(&lat, false);
+        const double metresPerDegree = earthRadiusM * pi / 180.0;
+        for (int k = 0; k < x.size(); ++k) {
+            x[k] = (x.at(k) - lon0) * metresPerDegree * std::cos(lat0 * pi / 180.0);
+            y[k] = (y.at(k) - lat0) * metresPerDegree;
+        }
+        QByteArray text("\"x\":");
+        NumberText::appendArray(text, x, mapDecimals);
+        text.append(",\"y\":");
+        NumberText::appendArray(text, y, mapDecimals);
+        return text;
+    }
+};
+
 SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
 {
     QVector<QVector<double>> distances;
@@ -232,7 +282,7 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
     for (int i = 0; i < laps.size(); ++i) {
         LapResampler resampler(distances.at(i), m_step);
         if (resampler.size() > 0)
-            grids.append({laps.at(i).data(), resampler, QByteArray()});
+            grids.append({laps.at(i).data(), resampler, {}, {}, {}});
     }
 
     QByteArray channels;
@@ -258,35 +308,27 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
     extraNames.erase(std::remove_if(extraNames.begin(), extraNames.end(),
                                     [&](const QString& name) { return charted.contains(name); }),
                      extraNames.end());
+    // Time and map first: what they and the charted channels leave is the extra channels' room.
+    const MapProjection map(grids);
     qint64 used = 0;
-    for (const LapGrid& grid : grids)
-        used += grid.values.size() * 2; // time and map cost about as much as the charted channels
+    for (LapGrid& grid : grids) {
+        QVector<double> time = grid.resampled(timeSource, false);
+        const auto start = std::find_if(time.cbegin(), time.cend(), [](double t) { return !std::isnan(t); });
+        const double startTime = start == time.cend() ? 0.0 : *start;
+        for (double& t : time)
+            t -= startTime;
+        grid.time = "\"time\":";
+        NumberText::appendArray(grid.time, time, timeDecimals);
+        grid.map = map.json(grid);
+        used += grid.time.size() + grid.map.size() + grid.values.size();
+    }
     const qint64 room = std::max<qint64>(1, byteBudget - used);
     Extras extras(grids, extraNames, 1);
-    if (extras.bytes > room) {
-        m_extraStride = int(std::min<qint64>(maxExtraStride, (extras.bytes + room - 1) / room));
+    while (extras.bytes > room && m_extraStride < maxExtraStride) {
+        const qint64 factor = std::max<qint64>(2, (extras.bytes + room - 1) / room);
+        m_extraStride = int(std::min<qint64>(maxExtraStride, m_extraStride * factor));
         extras = Extras(grids, extraNames, m_extraStride);
     }
-
-    const bool hasMap = std::any_of(grids.cbegin(), grids.cend(), [](const LapGrid& grid) {
-        return grid.lap->channel(latSource) && grid.lap->channel(lonSource);
-    });
-    double latMin = 90, latMax = -90, lonMin = 180, lonMax = -180;
-    for (const LapGrid& grid : grids) {
-        const QSharedPointer<ZEL::Channel> lat = grid.lap->channel(latSource);
-        const QSharedPointer<ZEL::Channel> lon = grid.lap->channel(lonSource);
-        for (int i = 0; lat && lon && i < lat->size(); ++i) {
-            // The simulator writes 0/0 for samples it has no position for.
-            if (!lat->isValid(i) || !lon->isValid(i) || (lat->value(i) == 0.0 && lon->value(i) == 0.0))
-                continue;
-            latMin = std::min(latMin, lat->value(i));
-            latMax = std::max(latMax, lat->value(i));
-            lonMin = std::min(lonMin, lon->value(i));
-            lonMax = std::max(lonMax, lon->value(i));
-        }
-    }
-    const double lat0 = (latMin + latMax) / 2, lon0 = (lonMin + lonMax) / 2;
-    const double metresPerDegree = earthRadiusM * pi / 180.0;
 
     m_json = "{\"stepM\":";
     NumberText::append(m_json, m_step, 2);
@@ -294,28 +336,10 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
     for (int i = 0; i < grids.size(); ++i) {
         const LapGrid& grid = grids.at(i);
         m_json.append(i > 0 ? ",{" : "{").append("\"lapNumber\":").append(QByteArray::number(grid.lap->lapNumber()));
-        QVector<double> time = grid.resampled(timeSource, false);
-        const auto start = std::find_if(time.cbegin(), time.cend(), [](double t) { return !std::isnan(t); });
-        const double startTime = start == time.cend() ? 0.0 : *start;
-        for (double& t : time)
-            t -= startTime;
-        m_json.append(",\"time\":");
-        NumberText::appendArray(m_json, time, timeDecimals);
+        m_json.append(',').append(grid.time);
         m_json.append(",\"values\":{").append(joined(grid.values, extras.values.at(i))).append('}');
-        if (hasMap && grid.lap->channel(latSource) && grid.lap->channel(lonSource)) {
-            const ZEL::Channel lon = grid.position(lonSource);
-            const ZEL::Channel lat = grid.position(latSource);
-            QVector<double> x = grid.resampled(&lon, false);
-            QVector<double> y = grid.resampled(&lat, false);
-            for (int k = 0; k < x.size(); ++k) {
-                x[k] = (x.at(k) - lon0) * metresPerDegree * std::cos(lat0 * pi / 180.0);
-                y[k] = (y.at(k) - lat0) * metresPerDegree;
-            }
-            m_json.append(",\"x\":");
-            NumberText::appendArray(m_json, x, mapDecimals);
-            m_json.append(",\"y\":");
-            NumberText::appendArray(m_json, y, mapDecimals);
-        }
+        if (!grid.map.isEmpty())
+            m_json.append(',').append(grid.map);
         m_json.append('}');
     }
     m_json.append("]}");

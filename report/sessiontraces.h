@@ -26,6 +26,7 @@ public:
 private:
     struct LapGrid;
     struct Extras;
+    struct MapProjection;
 
     QByteArray m_json;
     double m_step = 0.0;
