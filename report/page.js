@@ -18,7 +18,8 @@
     { keys: ['steer'], title: 'Steering', weight: 1 },
     { keys: ['delta'], title: 'Delta to reference', weight: 1.2 }
   ];
-  var minMapExtentM = 20;
+  var minMapExtentM = 20, minMapSide = 260, mapChrome = 60;
+  var readoutRowHeight = 20;
   var pickedWeight = 0.9, minChartHeight = 80, xAxisHeight = 30;
 
   // What is shown: the file, the ticked laps (lap numbers, in ticking order), the reference
@@ -76,12 +77,10 @@
     return null;
   }
 
+  // Colours follow the order of ticking, so that the first laps shown are told apart best.
   function colourOf(lapNumber) {
-    var laps = file().laps || [];
-    for (var i = 0; i < laps.length; ++i) {
-      if (laps[i].lapNumber === lapNumber) return palette[i % palette.length];
-    }
-    return palette[0];
+    var at = view.ticked.indexOf(lapNumber);
+    return palette[(at < 0 ? 0 : at) % palette.length];
   }
 
   // A channel of one lap on the file's grid, n points, null where there is no value.
@@ -379,7 +378,9 @@
       var info = channelInfo(key);
       return { keys: [key], title: info.label + (info.unit ? ' [' + info.unit + ']' : ''), weight: pickedWeight, picked: true };
     }));
-    var room = window.innerHeight - box.getBoundingClientRect().top - window.scrollY - xAxisHeight - 8;
+    // The read-out above gets a row per ticked lap once the cursor moves: keep its room now.
+    document.getElementById('readout').style.minHeight = (view.ticked.length + 1) * readoutRowHeight + 'px';
+    var room = window.innerHeight - box.getBoundingClientRect().top - xAxisHeight - 8;
     var weights = defs.reduce(function (sum, def) { return sum + def.weight; }, 0);
     defs.forEach(function (def, index) {
       var last = index === defs.length - 1;
@@ -540,7 +541,11 @@
     if (bounds && Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY) < minMapExtentM) bounds = null;
     box.hidden = !bounds;
     if (!bounds) return;
-    var size = Math.round(canvas.clientWidth * (window.devicePixelRatio || 1)) || 400;
+    // As large as the column is wide and the window leaves below the table.
+    var side = Math.max(minMapSide, Math.min(box.clientWidth,
+      window.innerHeight - box.getBoundingClientRect().top - mapChrome));
+    canvas.style.width = side + 'px';
+    var size = Math.round(side * (window.devicePixelRatio || 1));
     if (canvas.width !== size) { canvas.width = size; canvas.height = size; }
     var ctx = canvas.getContext('2d');
     ctx.fillStyle = '#fff';
