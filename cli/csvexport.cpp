@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 
@@ -56,12 +57,18 @@ QMap<QString, QString> propertyColumns(const QVector<FileImport>& files)
 
 QString CsvExport::field(const QString& text)
 {
-    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.startsWith(QLatin1Char(' '))
-        || text.endsWith(QLatin1Char(' '));
+    static const QRegularExpression number(QStringLiteral("^[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?$"));
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    // A spreadsheet runs a cell that starts like a formula; a leading apostrophe makes it text.
+    const QString cell = !text.isEmpty() && formulaStarts.contains(text.at(0)) && !number.match(text).hasMatch()
+        ? QLatin1Char('\'') + text
+        : text;
+    const bool quote = cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"'))
+        || cell.contains(QLatin1Char('\n')) || cell.contains(QLatin1Char('\r')) || cell.startsWith(QLatin1Char(' '))
+        || cell.endsWith(QLatin1Char(' '));
     if (!quote)
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        return cell;
+    return QLatin1Char('"') + QString(cell).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 bool CsvExport::prepare(const QString& folder)

@@ -10,6 +10,7 @@
 #include "cli/pluginhost.h"
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
+#include "cli/terminaltext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +40,7 @@ ImportCommand::ImportCommand(const Options& options)
 void ImportCommand::error(const QString& text)
 {
     m_out.flush();
-    m_err << "ibtimport: " << text << Qt::endl;
+    m_err << "ibtimport: " << TerminalText::printable(text) << Qt::endl;
 }
 
 int ImportCommand::run()

@@ -50,6 +50,8 @@ private slots:
     void exports();
     void errors_data();
     void errors();
+    void namesAsData_data();
+    void namesAsData();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -183,6 +185,48 @@ void tst_Cli::errors()
     QCOMPARE(runCli(arguments, nullptr, &err), exitCode);
     QVERIFY2(err.contains(message) && err.count("ibtimport: ") <= 1, qPrintable(err));
     QCOMPARE(QDir().entryList(), before);
+}
+
+void tst_Cli::namesAsData_data()
+{
+    QTest::addColumn<QByteArray>("trackName"); // as the file holds it
+    QTest::addColumn<QString>("shown");        // on the terminal
+    QTest::addColumn<QString>("cell");         // in laps.csv
+
+    QTest::newRow("window title escape") << QByteArray("\x1b]0;owned\x07Lakeside") << "\\x1b]0;owned\\x07Lakeside"
+                                         << "\x1b]0;owned\x07Lakeside";
+    QTest::newRow("clear screen, red") << QByteArray("\x1b[2J\x1b[31mLakeside") << "\\x1b[2J\\x1b[31mLakeside"
+                                       << "\x1b[2J\x1b[31mLakeside";
+    // The session info is Latin-1: one byte is one character.
+    QTest::newRow("8-bit control sequence") << QByteArray("\x9b" "2JLakeside") << "\\x9b2JLakeside"
+                                            << QString::fromLatin1("\x9b" "2JLakeside");
+    QTest::newRow("formula") << QByteArray("=HYPERLINK(1)") << "=HYPERLINK(1)" << "'=HYPERLINK(1)";
+    QTest::newRow("sum after a minus") << QByteArray("-2+3") << "-2+3" << "'-2+3";
+    QTest::newRow("at function, with a comma") << QByteArray("@SUM(1,2)") << "@SUM(1,2)" << "\"'@SUM(1,2)\"";
+    QTest::newRow("negative number") << QByteArray("-12.5e3") << "-12.5e3" << "-12.5e3";
+}
+
+// Names from a file reach the terminal as visible text and a spreadsheet as text, never as commands.
+void tst_Cli::namesAsData()
+{
+    QFETCH(QByteArray, trackName);
+    QFETCH(QString, shown);
+    QFETCH(QString, cell);
+
+    ScenarioOptions options;
+    options.tickRate = 5;
+    options.timedLaps = 1;
+    options.sessionInfo = Scenario(options).sessionInfo().replace("Lakeside Motor Park", trackName);
+    QVERIFY(Scenario(options).write("names.ibt"));
+    QString out;
+    QString err;
+    QCOMPARE(runCli("--csv names --properties names.ibt", &out, &err), 0);
+    static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}]"));
+    QVERIFY2(!control.match(out + err).hasMatch(), qPrintable(out + err));
+    QVERIFY2(out.contains("Track:        " + shown + '\n'), qPrintable(out));
+    QFile index("names/laps.csv");
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
