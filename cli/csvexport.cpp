@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QSet>
 
 namespace {
 
@@ -20,22 +19,6 @@ QString headerCell(const QString& name, const QString& unit)
 QByteArray line(const QStringList& fields)
 {
     return fields.join(QLatin1Char(',')).toUtf8() + '\n';
-}
-
-/// A file-name stem per input file; inputs from different folders may share a name.
-QStringList uniqueStems(const QVector<FileImport>& files)
-{
-    QStringList stems;
-    QSet<QString> used;
-    for (const FileImport& file : files) {
-        const QString base = QFileInfo(file.path).completeBaseName();
-        QString stem = base;
-        for (int n = 2; used.contains(stem); ++n)
-            stem = QStringLiteral("%1-%2").arg(base).arg(n);
-        used.insert(stem);
-        stems.append(stem);
-    }
-    return stems;
 }
 
 /// Every property key of every lap, each with the first unit seen for it.
@@ -93,7 +76,7 @@ bool CsvExport::prepare(const QString& folder)
 bool CsvExport::write(const QVector<FileImport>& files)
 {
     m_written.clear();
-    const QStringList stems = uniqueStems(files);
+    const QStringList stems = FileImport::uniqueStems(files);
     QVector<QStringList> lapFiles;
     for (int f = 0; f < files.size(); ++f) {
         QStringList names;

@@ -4,6 +4,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +56,7 @@ private slots:
     void errors();
     void namesAsData_data();
     void namesAsData();
+    void inputs();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -227,6 +232,31 @@ void tst_Cli::namesAsData()
     QFile index("names/laps.csv");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
+}
+
+// A folder gives every regular .ibt file, whatever bytes its name holds, and no pipe; such a name
+// given directly is imported too; inputs that share a base name get a plot each.
+void tst_Cli::inputs()
+{
+    const char* rawName = "inputs/\xff\xfe.ibt"; // not UTF-8
+    QVERIFY(QDir().mkpath("inputs/twin") && QFile::copy("practice.ibt", "inputs/practice.ibt")
+            && QFile::copy("practice.ibt", "inputs/twin/practice.ibt") && QFile::copy("practice.ibt", "inputs/raw"));
+    QVERIFY(std::rename("inputs/raw", rawName) == 0 && mkfifo("inputs/pipe.ibt", 0600) == 0);
+
+    QProcess process;
+    // The shell hands over the bytes of the name, which a QString argument cannot carry.
+    process.start("/bin/sh", {"-c", "exec \"$0\" --plot inputs/p.png inputs inputs/twin \"$(printf 'inputs/\\377\\376.ibt')\"",
+                              ZEL_CLI_PATH});
+    const bool finished = process.waitForFinished(120000);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    process.kill();
+    unlink(rawName);
+    QVERIFY2(finished && process.exitCode() == 0, qPrintable(out));
+    QCOMPARE(out.count("File:"), 4);
+    QCOMPARE(out.count("File:         inputs/\\xff\\xfe.ibt\n"), 2);
+    QCOMPARE(out.count(QRegularExpression("Laps readed [1-9]")), 4);
+    QCOMPARE(QDir("inputs").entryList({"p-*.png"}),
+             QStringList({"p-\\xff\\xfe-2.png", "p-\\xff\\xfe.png", "p-practice-2.png", "p-practice.png"}));
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
