@@ -13,8 +13,9 @@ constexpr double preLineSeconds = 1.0;
 // A wrap is a jump from the last quarter of the lap into the first.
 constexpr double wrapShare = 0.25;
 // How far the first (last) sample may lie from the line, in steps between samples, for the lap
-// to count as starting (ending) there; the simulator counts the new lap from the first record past it.
-constexpr double lineSteps = 1.5;
+// to count as starting (ending) there. The simulator counts the new lap from the first record past
+// it, and a lap may lose the record at the line to the lap before it.
+constexpr double lineSteps = 2.5;
 constexpr double lineSlackM = 0.01;
 
 bool valid(double value)

@@ -9,6 +9,10 @@ namespace {
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double minWiggle = 0.01;
 constexpr double wiggleShare = 0.05;
+// A stretch starts and ends where the delta moves: ends that add less than this much (at least
+// `still`) of its change are trimmed off.
+constexpr double still = 0.001;
+constexpr double trimShare = 0.02;
 
 /// Indices where a series turns by more than `threshold` against its run: the zigzag of the
 /// series, first and last index included.
@@ -86,8 +90,13 @@ QVector<TimeDelta::Swing> TimeDelta::largestSwings(int count, double stepM) cons
 
     QVector<Swing> swings;
     for (int j = 1; j < pivots.size(); ++j) {
-        const int a = pivots.at(j - 1);
-        const int b = pivots.at(j);
+        int a = pivots.at(j - 1);
+        int b = pivots.at(j);
+        const double flat = std::max(still, trimShare * std::fabs(delta.at(b) - delta.at(a)));
+        while (a + 1 < b && std::fabs(delta.at(a + 1) - delta.at(pivots.at(j - 1))) <= flat)
+            ++a;
+        while (b - 1 > a && std::fabs(delta.at(b - 1) - delta.at(pivots.at(j))) <= flat)
+            --b;
         swings.append({grid.at(a), grid.at(b), delta.at(b) - delta.at(a)});
     }
     std::stable_sort(swings.begin(), swings.end(),
