@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
-#include <QSet>
 
 namespace {
 
@@ -19,22 +19,6 @@ QString headerCell(const QString& name, const QString& unit)
 QByteArray line(const QStringList& fields)
 {
     return fields.join(QLatin1Char(',')).toUtf8() + '\n';
-}
-
-/// A file-name stem per input file; inputs from different folders may share a name.
-QStringList uniqueStems(const QVector<FileImport>& files)
-{
-    QStringList stems;
-    QSet<QString> used;
-    for (const FileImport& file : files) {
-        const QString base = QFileInfo(file.path).completeBaseName();
-        QString stem = base;
-        for (int n = 2; used.contains(stem); ++n)
-            stem = QStringLiteral("%1-%2").arg(base).arg(n);
-        used.insert(stem);
-        stems.append(stem);
-    }
-    return stems;
 }
 
 /// Every property key of every lap, each with the first unit seen for it.
@@ -56,12 +40,18 @@ QMap<QString, QString> propertyColumns(const QVector<FileImport>& files)
 
 QString CsvExport::field(const QString& text)
 {
-    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.startsWith(QLatin1Char(' '))
-        || text.endsWith(QLatin1Char(' '));
+    static const QRegularExpression number(QStringLiteral("^[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?$"));
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    // A spreadsheet runs a cell that starts like a formula; a leading apostrophe makes it text.
+    const QString cell = !text.isEmpty() && formulaStarts.contains(text.at(0)) && !number.match(text).hasMatch()
+        ? QLatin1Char('\'') + text
+        : text;
+    const bool quote = cell.contains(QLatin1Char(',')) || cell.contains(QLatin1Char('"'))
+        || cell.contains(QLatin1Char('\n')) || cell.contains(QLatin1Char('\r')) || cell.startsWith(QLatin1Char(' '))
+        || cell.endsWith(QLatin1Char(' '));
     if (!quote)
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        return cell;
+    return QLatin1Char('"') + QString(cell).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 bool CsvExport::prepare(const QString& folder)
@@ -86,7 +76,7 @@ bool CsvExport::prepare(const QString& folder)
 bool CsvExport::write(const QVector<FileImport>& files)
 {
     m_written.clear();
-    const QStringList stems = uniqueStems(files);
+    const QStringList stems = FileImport::uniqueStems(files);
     QVector<QStringList> lapFiles;
     for (int f = 0; f < files.size(); ++f) {
         QStringList names;

@@ -18,7 +18,9 @@ public:
     bool write(const QVector<FileImport>& files);
     QString errorString() const { return m_error; }
 
-    /// One field, quoted when it holds a separator, a quote, a line break or edge blanks.
+    /// One text field, quoted when it holds a separator, a quote, a line break or edge blanks;
+    /// a text that a spreadsheet would run as a formula (=, +, -, @, tab or carriage return
+    /// first, and not a number) gets a leading apostrophe.
     static QString field(const QString& text);
 
 private:

@@ -1,9 +1,29 @@
 #include "cli/fileimport.h"
 
+#include "cli/terminaltext.h"
+
+#include <QFileInfo>
+#include <QSet>
+
 #include <algorithm>
 
 bool FileImport::failed() const
 {
     return std::any_of(messages.cbegin(), messages.cend(),
                        [](const PluginMessage& message) { return message.verbose < 0; });
+}
+
+QStringList FileImport::uniqueStems(const QVector<FileImport>& files)
+{
+    QStringList stems;
+    QSet<QString> used;
+    for (const FileImport& file : files) {
+        const QString base = TerminalText::printable(QFileInfo(file.path).completeBaseName());
+        QString stem = base;
+        for (int n = 2; used.contains(stem); ++n)
+            stem = QStringLiteral("%1-%2").arg(base).arg(n);
+        used.insert(stem);
+        stems.append(stem);
+    }
+    return stems;
 }

@@ -24,4 +24,8 @@ struct FileImport
 
     /// Whether the plugin reported an error for this file.
     bool failed() const;
+
+    /// A name per file for what is written about it (CSV files, plots): its base name, with
+    /// "-2", "-3" ... for inputs from different folders that share one, shown printable.
+    static QStringList uniqueStems(const QVector<FileImport>& files);
 };

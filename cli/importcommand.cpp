@@ -10,6 +10,7 @@
 #include "cli/pluginhost.h"
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
+#include "cli/terminaltext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,14 +20,13 @@
 
 namespace {
 
-/// With several inputs each gets its own plot: "laps.png" becomes "laps-<input>.png".
-QString plotPathFor(const QString& plotPath, const QString& input, bool several)
+/// With several inputs each gets its own plot: "laps.png" becomes "laps-<stem of the input>.png".
+QString plotPathFor(const QString& plotPath, const QString& stem, bool several)
 {
     if (!several)
         return plotPath;
     const QFileInfo plot(plotPath);
-    return plot.dir().filePath(QStringLiteral("%1-%2.%3")
-                                   .arg(plot.completeBaseName(), QFileInfo(input).completeBaseName(), plot.suffix()));
+    return plot.dir().filePath(QStringLiteral("%1-%2.%3").arg(plot.completeBaseName(), stem, plot.suffix()));
 }
 
 } // namespace
@@ -39,7 +39,7 @@ ImportCommand::ImportCommand(const Options& options)
 void ImportCommand::error(const QString& text)
 {
     m_out.flush();
-    m_err << "ibtimport: " << text << Qt::endl;
+    m_err << "ibtimport: " << TerminalText::printable(text) << Qt::endl;
 }
 
 int ImportCommand::run()
@@ -159,10 +159,11 @@ bool ImportCommand::writePlots(const QVector<FileImport>& files)
 {
     if (m_options.plotPath.isEmpty())
         return true;
-    for (const FileImport& file : files) {
-        LapPlot plot(file);
+    const QStringList stems = FileImport::uniqueStems(files);
+    for (int i = 0; i < files.size(); ++i) {
+        LapPlot plot(files.at(i));
         PlotFile output;
-        if (!output.write(plot, plotPathFor(m_options.plotPath, file.path, files.size() > 1), m_options.plotSize)) {
+        if (!output.write(plot, plotPathFor(m_options.plotPath, stems.at(i), files.size() > 1), m_options.plotSize)) {
             error(output.errorString());
             return false;
         }

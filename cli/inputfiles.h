@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-/// The files a command line names: files as given, each folder replaced by its .ibt files.
+/// The files a command line names: files as given (a pipe too), each folder replaced by the
+/// regular .ibt files in it.
 class InputFiles
 {
 public:

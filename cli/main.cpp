@@ -1,3 +1,4 @@
+#include "cli/filenamecodec.h"
 #include "cli/importcommand.h"
 #include "cli/options.h"
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char* argv[])
 {
+    FileNameCodec::install();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -2,6 +2,7 @@
 
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
+#include "cli/terminaltext.h"
 #include "cli/texttable.h"
 #include "cli/valuetext.h"
 
@@ -32,7 +33,7 @@ QString lapKind(const ZEL::LapHeader& lap)
 
 QString orDash(const QString& text)
 {
-    return text.isEmpty() ? QStringLiteral("-") : text;
+    return text.isEmpty() ? QStringLiteral("-") : TerminalText::printable(text);
 }
 
 /// The range of a channel over all laps of a file, valid values only.
@@ -69,7 +70,7 @@ QMap<QString, ChannelRange> channelRanges(const LapList& laps)
 
 void ReportPrinter::printFile(const FileImport& file)
 {
-    m_out << "File:         " << file.path << '\n';
+    m_out << "File:         " << TerminalText::printable(file.path) << '\n';
     printMessages(file);
     if (file.failed())
         return;
@@ -88,10 +89,10 @@ void ReportPrinter::printMessages(const FileImport& file)
         if (message.verbose < 0) {
             // Keep the order of the two streams on a shared terminal.
             m_out.flush();
-            m_err << message.text << '\n';
+            m_err << TerminalText::printable(message.text) << '\n';
             m_err.flush();
         } else {
-            m_out << message.text << '\n';
+            m_out << TerminalText::printable(message.text) << '\n';
         }
     }
 }

@@ -1,16 +1,23 @@
 #include "cli/texttable.h"
 
+#include "cli/terminaltext.h"
+
 #include <algorithm>
 
 TextTable::TextTable(const QStringList& headings, const QVector<Alignment>& alignments)
-    : m_headings(headings), m_alignments(alignments)
+    : m_alignments(alignments)
 {
+    for (const QString& heading : headings)
+        m_headings.append(TerminalText::printable(heading));
     m_alignments.resize(headings.size());
 }
 
 void TextTable::addRow(const QStringList& cells)
 {
-    m_rows.append(cells);
+    QStringList row;
+    for (const QString& cell : cells)
+        row.append(TerminalText::printable(cell));
+    m_rows.append(row);
 }
 
 QString TextTable::render() const

@@ -4,7 +4,8 @@
 #include <QStringList>
 #include <QVector>
 
-/// A plain-text table with aligned columns, for terminal output.
+/// A plain-text table with aligned columns, for terminal output; cells are shown as
+/// TerminalText::printable text.
 class TextTable
 {
 public:

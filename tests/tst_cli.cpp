@@ -4,6 +4,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +54,9 @@ private slots:
     void exports();
     void errors_data();
     void errors();
+    void namesAsData_data();
+    void namesAsData();
+    void inputs();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -183,6 +190,73 @@ void tst_Cli::errors()
     QCOMPARE(runCli(arguments, nullptr, &err), exitCode);
     QVERIFY2(err.contains(message) && err.count("ibtimport: ") <= 1, qPrintable(err));
     QCOMPARE(QDir().entryList(), before);
+}
+
+void tst_Cli::namesAsData_data()
+{
+    QTest::addColumn<QByteArray>("trackName"); // as the file holds it
+    QTest::addColumn<QString>("shown");        // on the terminal
+    QTest::addColumn<QString>("cell");         // in laps.csv
+
+    QTest::newRow("window title escape") << QByteArray("\x1b]0;owned\x07Lakeside") << "\\x1b]0;owned\\x07Lakeside"
+                                         << "\x1b]0;owned\x07Lakeside";
+    QTest::newRow("clear screen, red") << QByteArray("\x1b[2J\x1b[31mLakeside") << "\\x1b[2J\\x1b[31mLakeside"
+                                       << "\x1b[2J\x1b[31mLakeside";
+    // The session info is Latin-1: one byte is one character.
+    QTest::newRow("8-bit control sequence") << QByteArray("\x9b" "2JLakeside") << "\\x9b2JLakeside"
+                                            << QString::fromLatin1("\x9b" "2JLakeside");
+    QTest::newRow("formula") << QByteArray("=HYPERLINK(1)") << "=HYPERLINK(1)" << "'=HYPERLINK(1)";
+    QTest::newRow("sum after a minus") << QByteArray("-2+3") << "-2+3" << "'-2+3";
+    QTest::newRow("at function, with a comma") << QByteArray("@SUM(1,2)") << "@SUM(1,2)" << "\"'@SUM(1,2)\"";
+    QTest::newRow("negative number") << QByteArray("-12.5e3") << "-12.5e3" << "-12.5e3";
+}
+
+// Names from a file reach the terminal as visible text and a spreadsheet as text, never as commands.
+void tst_Cli::namesAsData()
+{
+    QFETCH(QByteArray, trackName);
+    QFETCH(QString, shown);
+    QFETCH(QString, cell);
+
+    ScenarioOptions options;
+    options.tickRate = 5;
+    options.timedLaps = 1;
+    options.sessionInfo = Scenario(options).sessionInfo().replace("Lakeside Motor Park", trackName);
+    QVERIFY(Scenario(options).write("names.ibt"));
+    QString out;
+    QString err;
+    QCOMPARE(runCli("--csv names --properties names.ibt", &out, &err), 0);
+    static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}]"));
+    QVERIFY2(!control.match(out + err).hasMatch(), qPrintable(out + err));
+    QVERIFY2(out.contains("Track:        " + shown + '\n'), qPrintable(out));
+    QFile index("names/laps.csv");
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
+}
+
+// A folder gives every regular .ibt file, whatever bytes its name holds, and no pipe; such a name
+// given directly is imported too; inputs that share a base name get a plot each.
+void tst_Cli::inputs()
+{
+    const char* rawName = "inputs/\xff\xfe.ibt"; // not UTF-8
+    QVERIFY(QDir().mkpath("inputs/twin") && QFile::copy("practice.ibt", "inputs/practice.ibt")
+            && QFile::copy("practice.ibt", "inputs/twin/practice.ibt") && QFile::copy("practice.ibt", "inputs/raw"));
+    QVERIFY(std::rename("inputs/raw", rawName) == 0 && mkfifo("inputs/pipe.ibt", 0600) == 0);
+
+    QProcess process;
+    // The shell hands over the bytes of the name, which a QString argument cannot carry.
+    process.start("/bin/sh", {"-c", "exec \"$0\" --plot inputs/p.png inputs inputs/twin \"$(printf 'inputs/\\377\\376.ibt')\"",
+                              ZEL_CLI_PATH});
+    const bool finished = process.waitForFinished(120000);
+    const QString out = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    process.kill();
+    unlink(rawName);
+    QVERIFY2(finished && process.exitCode() == 0, qPrintable(out));
+    QCOMPARE(out.count("File:"), 4);
+    QCOMPARE(out.count("File:         inputs/\\xff\\xfe.ibt\n"), 2);
+    QCOMPARE(out.count(QRegularExpression("Laps readed [1-9]")), 4);
+    QCOMPARE(QDir("inputs").entryList({"p-*.png"}),
+             QStringList({"p-\\xff\\xfe-2.png", "p-\\xff\\xfe.png", "p-practice-2.png", "p-practice.png"}));
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
