@@ -20,6 +20,7 @@ constexpr double maxImportOverDecode = 1.3;
 constexpr double maxPeakOverData = 1.2;
 constexpr double peakAllowance = 50 * mega;
 constexpr double maxLinearity = 6.5;
+constexpr double maxAnalysisOverImport = 0.2;
 constexpr int shortMinutes = 10;
 constexpr int longMinutes = 60;
 
@@ -59,6 +60,7 @@ struct Subject {
     Best a;
     Best b;
     Best c;
+    Best d;
     Probe::Figures import;
 };
 
@@ -89,6 +91,10 @@ bool runOnce(Subject& subject)
     subject.a.add(a);
     subject.b.add(b);
     subject.c.add(c);
+    Probe::Figures d;
+    d.nanoseconds = c.analysisNanoseconds;
+    d.cpuNanoseconds = c.analysisCpuNanoseconds;
+    subject.d.add(d);
     const qint64 peak = std::max(subject.import.peakBytes, c.peakBytes);
     subject.import = c;
     subject.import.peakBytes = peak;
@@ -112,7 +118,13 @@ bool report(const Subject& subject)
     printRate(QStringLiteral("(a) fread records"), subject.a, subject);
     printRate(QStringLiteral("(b) decode to columns"), subject.b, subject);
     printRate(QStringLiteral("(c) importFile"), subject.c, subject);
+    // Rates per record say nothing about work done per lap.
+    out() << "  " << QStringLiteral("(d) lap analysis").leftJustified(22) << fixed(subject.d.wall, 3).rightJustified(8)
+          << " s of the laps imported" << QString(16, QLatin1Char(' ')) << "(processor " << fixed(subject.d.cpu, 3)
+          << " s)\n";
     const double ratio = subject.c.wall / subject.b.wall;
+    const double analysisShare = subject.d.wall / subject.c.wall;
+    const bool analysisQuick = analysisShare <= maxAnalysisOverImport;
     const double limit = maxPeakOverData * import.channelBytes + peakAllowance;
     const bool fastEnough = ratio <= maxImportOverDecode;
     const bool smallEnough = import.peakBytes <= limit;
@@ -123,8 +135,10 @@ bool report(const Subject& subject)
           << " MB before the import) for " << fixed(import.channelBytes / mega, 1)
           << " MB of channel data = " << fixed(double(import.peakBytes) / import.channelBytes, 2)
           << " x (target <= " << maxPeakOverData << " x data + 50 MB = " << fixed(limit / mega, 1)
-          << " MB: " << verdict(smallEnough) << ")\n";
-    return fastEnough && smallEnough;
+          << " MB: " << verdict(smallEnough) << ")\n"
+          << "  d/c = " << fixed(analysisShare, 2) << " (target <= " << maxAnalysisOverImport << ": "
+          << verdict(analysisQuick) << "; in processor time " << fixed(subject.d.cpu / subject.c.cpu, 2) << ")\n";
+    return fastEnough && smallEnough && analysisQuick;
 }
 
 /// Runs (a), (b) and (c) on every subject, round after round, so that a slow spell of the machine
@@ -176,7 +190,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Times the import against (a) a plain fread of the records and (b) a bare decode of every variable into "
-        "columns, on generated 10- and 60-minute recordings (removed afterwards), or on the files given."));
+        "columns, and (d) the lap analysis of the imported laps against the import, on generated 10- and 60-minute "
+        "recordings (removed afterwards), or on the files given."));
     parser.addHelpOption();
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Best of <n> runs (default 3)."),
                                         QStringLiteral("n"), QStringLiteral("3"));

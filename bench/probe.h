@@ -10,7 +10,7 @@ public:
     enum Kind {
         Read,   // (a) fread of every record
         Decode, // (b) every variable into one column of doubles each
-        Import, // (c) importFile through the plugin, loaded as the host loads it
+        Import, // (c) importFile through the plugin, loaded as the host loads it, then (d) the lap analysis of its laps
     };
 
     struct Figures {
@@ -21,6 +21,8 @@ public:
         qint64 startBytes = 0;   // the same just before the measured work
         qint64 samples = 0;      // of all laps imported
         qint64 channelBytes = 0; // samples x channels x 8, summed over the laps imported
+        qint64 analysisNanoseconds = 0;    // (d) of an import: the lap analysis of its laps, wall clock
+        qint64 analysisCpuNanoseconds = 0; // the same in processor time
         bool ok = false;
     };
 

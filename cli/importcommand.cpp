@@ -3,6 +3,7 @@
 #include "cli/csvexport.h"
 #include "cli/inputfiles.h"
 #include "cli/jsonreport.h"
+#include "cli/lapcomparison.h"
 #include "cli/lapplot.h"
 #include "cli/options.h"
 #include "cli/parallelimporter.h"
@@ -61,8 +62,21 @@ int ImportCommand::run()
         return refused;
 
     const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
-    printReport(files);
-    if (!writeExports(files))
+    QVector<SessionAnalysis::Input> inputs;
+    for (const FileImport& file : files)
+        inputs.append({file.path, file.laps});
+    const SessionAnalysis analysis(inputs);
+    printReport(files, analysis);
+    if (!m_options.compare.isEmpty()) {
+        LapComparison comparison;
+        if (!comparison.find(analysis, m_options.compare)) {
+            error(comparison.errorString());
+            return BadInput;
+        }
+        m_out << '\n' << comparison.render();
+        m_out.flush();
+    }
+    if (!writeExports(files, analysis))
         return ExportFailed;
     const bool failed = std::any_of(files.cbegin(), files.cend(), [](const FileImport& file) { return file.failed(); });
     return failed ? ImportFailed : Success;
@@ -77,6 +91,11 @@ bool ImportCommand::collectInputs(QStringList& paths)
         return false;
     }
     paths = inputs.paths();
+    // A lap to compare may come from a file not named otherwise.
+    for (const QString& file : LapComparison::filesOf(m_options.compare)) {
+        if (!paths.contains(file) && !paths.contains(QFileInfo(file).filePath()))
+            paths.append(file);
+    }
     if (m_options.demo) {
         SampleFile sample;
         const QString path = SampleFile::defaultPath();
@@ -119,15 +138,17 @@ void ImportCommand::printPluginInfo(ZelPluginInterfaceImport& plugin)
           << "Give .ibt files or folders to import them, or --demo for the bundled sample (see --help).\n";
 }
 
-void ImportCommand::printReport(const QVector<FileImport>& files)
+void ImportCommand::printReport(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     ReportPrinter printer(m_out, m_err);
     printer.setShowProperties(m_options.properties);
     printer.setShowChannels(m_options.channels);
+    // One file's progress is short; a batch's would bury the tables.
+    printer.setShowProgress(m_options.verbose || files.size() == 1);
     for (int i = 0; i < files.size(); ++i) {
         if (i > 0)
             m_out << '\n';
-        printer.printFile(files.at(i));
+        printer.printFile(files.at(i), analysis, i);
     }
     if (files.size() > 1) {
         m_out << '\n';
@@ -136,7 +157,7 @@ void ImportCommand::printReport(const QVector<FileImport>& files)
     m_out.flush();
 }
 
-bool ImportCommand::writeExports(const QVector<FileImport>& files)
+bool ImportCommand::writeExports(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     bool written = true;
     if (!m_options.csvFolder.isEmpty()) {
@@ -148,7 +169,7 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files)
     }
     if (!m_options.jsonPath.isEmpty()) {
         JsonReport json(m_options.withChannels);
-        if (!json.write(files, m_options.jsonPath)) {
+        if (!json.write(files, analysis, m_options.jsonPath)) {
             error(json.errorString());
             written = false;
         }
@@ -156,11 +177,8 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files)
     const QString reportPath =
         m_options.reportPath.isEmpty() && m_options.demo ? SampleFile::reportPath() : m_options.reportPath;
     if (!reportPath.isEmpty()) {
-        QVector<LapList> laps;
-        for (const FileImport& file : files)
-            laps.append(file.laps);
         ReportPage page;
-        if (page.write(reportPath, JsonReport(false).build(files), laps)) {
+        if (page.write(reportPath, JsonReport(false).build(files, analysis), analysis)) {
             m_out << "\nSession report written to " << TerminalText::printable(QDir::toNativeSeparators(reportPath))
                   << " (open it in a browser)\n";
         } else {
@@ -168,21 +186,29 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files)
             written = false;
         }
     }
-    return writePlots(files) && written;
+    return writePlots(files, analysis) && written;
 }
 
-bool ImportCommand::writePlots(const QVector<FileImport>& files)
+bool ImportCommand::writePlots(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     if (m_options.plotPath.isEmpty())
         return true;
-    const QStringList stems = FileImport::uniqueStems(files);
-    for (int i = 0; i < files.size(); ++i) {
-        LapPlot plot(files.at(i));
+    const auto write = [this](LapPlot plot, const QString& path) {
         PlotFile output;
-        if (!output.write(plot, plotPathFor(m_options.plotPath, stems.at(i), files.size() > 1), m_options.plotSize)) {
+        if (!output.write(plot, path, m_options.plotSize)) {
             error(output.errorString());
             return false;
         }
+        return true;
+    };
+    // A comparison gets the one plot of its two laps.
+    LapComparison comparison;
+    if (!m_options.compare.isEmpty() && comparison.find(analysis, m_options.compare))
+        return write(LapPlot(analysis, *comparison.lapA(), *comparison.lapB()), m_options.plotPath);
+    const QStringList stems = FileImport::uniqueStems(files);
+    for (int i = 0; i < files.size(); ++i) {
+        if (!write(LapPlot(analysis, i), plotPathFor(m_options.plotPath, stems.at(i), files.size() > 1)))
+            return false;
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "cli/fileimport.h"
 
 #include <QTextStream>
@@ -26,9 +27,9 @@ private:
     bool collectInputs(QStringList& paths);
     ExitCode checkOutputs();
     void printPluginInfo(ZelPluginInterfaceImport& plugin);
-    void printReport(const QVector<FileImport>& files);
-    bool writeExports(const QVector<FileImport>& files);
-    bool writePlots(const QVector<FileImport>& files);
+    void printReport(const QVector<FileImport>& files, const SessionAnalysis& analysis);
+    bool writeExports(const QVector<FileImport>& files, const SessionAnalysis& analysis);
+    bool writePlots(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     void error(const QString& text);
 
     const Options& m_options;

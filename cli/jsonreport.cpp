@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cmath>
+
 namespace {
 
 QJsonValue propertyValue(const QVariant& value)
@@ -38,6 +40,28 @@ QJsonValue sampleValue(double value)
     return text.isEmpty() ? QJsonValue() : QJsonValue(text.toDouble());
 }
 
+/// A number, or null when unknown.
+QJsonValue number(double value, double scale = 1.0, int decimals = 3)
+{
+    if (std::isnan(value) || std::isinf(value))
+        return QJsonValue();
+    const double factor = std::pow(10.0, decimals);
+    return std::round(value * scale * factor) / factor;
+}
+
+QJsonValue milliseconds(double seconds)
+{
+    return std::isnan(seconds) ? QJsonValue() : QJsonValue(qint64(std::llround(seconds * 1000.0)));
+}
+
+QJsonArray millisecondsArray(const QVector<double>& seconds)
+{
+    QJsonArray array;
+    for (const double value : seconds)
+        array.append(milliseconds(value));
+    return array;
+}
+
 QJsonObject sessionFields(const SessionSummary& session)
 {
     return {{QStringLiteral("trackName"), session.trackName},
@@ -50,12 +74,13 @@ QJsonObject sessionFields(const SessionSummary& session)
 
 } // namespace
 
-QJsonDocument JsonReport::build(const QVector<FileImport>& files) const
+QJsonDocument JsonReport::build(const QVector<FileImport>& files, const SessionAnalysis& analysis) const
 {
     QJsonArray fileArray;
     QJsonArray bestLaps;
-    for (const FileImport& file : files) {
-        fileArray.append(fileObject(file));
+    for (int f = 0; f < files.size(); ++f) {
+        const FileImport& file = files.at(f);
+        fileArray.append(fileObject(file, analysis, f));
         const SessionSummary session = SessionSummary::of(file.laps);
         if (session.fastestLap < 0)
             continue;
@@ -71,9 +96,10 @@ QJsonDocument JsonReport::build(const QVector<FileImport>& files) const
     return QJsonDocument(QJsonObject{{QStringLiteral("files"), fileArray}, {QStringLiteral("bestLaps"), bestLaps}});
 }
 
-QJsonObject JsonReport::fileObject(const FileImport& file) const
+QJsonObject JsonReport::fileObject(const FileImport& file, const SessionAnalysis& analysis, int index) const
 {
     const SessionSummary session = SessionSummary::of(file.laps);
+    const FileAnalysis& analysed = analysis.files().at(index);
     QJsonObject object = sessionFields(session);
     object.insert(QStringLiteral("path"), file.path);
     object.insert(QStringLiteral("error"), file.failed());
@@ -83,14 +109,35 @@ QJsonObject JsonReport::fileObject(const FileImport& file) const
     object.insert(QStringLiteral("messages"), messages);
     object.insert(QStringLiteral("fastestLap"), session.fastestLap < 0 ? QJsonValue() : QJsonValue(session.fastestLap));
     QJsonArray laps;
-    for (int i = 0; i < file.laps.size(); ++i)
-        laps.append(lapObject(*file.laps.at(i), i == session.fastestLap));
+    for (int i = 0; i < analysed.laps.size(); ++i)
+        laps.append(lapObject(analysed.laps.at(i), i == session.fastestLap));
     object.insert(QStringLiteral("laps"), laps);
+
+    const QDateTime recorded = analysed.info.recordedAt();
+    object.insert(QStringLiteral("recordedAt"),
+                  recorded.isValid() ? QJsonValue(recorded.toString(Qt::ISODate)) : QJsonValue());
+    QJsonArray starts;
+    for (const double pct : analysed.info.sectorStartPct())
+        starts.append(pct);
+    object.insert(QStringLiteral("sectorStartPct"), starts);
+    object.insert(QStringLiteral("trackLengthM"), analysed.trackLength > 0.0 ? number(analysed.trackLength) : QJsonValue());
+    object.insert(QStringLiteral("theoreticalBestMs"), milliseconds(analysed.theoreticalBest));
+    object.insert(QStringLiteral("lapTimeStats"), QJsonObject{{QStringLiteral("bestMs"), milliseconds(analysed.stats.best)},
+                                                              {QStringLiteral("meanMs"), milliseconds(analysed.stats.mean)},
+                                                              {QStringLiteral("medianMs"), milliseconds(analysed.stats.median)},
+                                                              {QStringLiteral("stdDevMs"), milliseconds(analysed.stats.stdDev)}});
+    const LapAnalysis* reference = analysis.referenceOf(index);
+    object.insert(QStringLiteral("reference"),
+                  reference ? QJsonValue(QJsonObject{{QStringLiteral("path"), analysis.files().at(analysed.referenceFile).path},
+                                                     {QStringLiteral("lapNumber"), reference->lap->lapNumber()}})
+                            : QJsonValue());
+    object.insert(QStringLiteral("hasMap"), analysed.hasMap);
     return object;
 }
 
-QJsonObject JsonReport::lapObject(const ZEL::Lap& lap, bool fastest) const
+QJsonObject JsonReport::lapObject(const LapAnalysis& analysed, bool fastest) const
 {
+    const ZEL::Lap& lap = *analysed.lap;
     QJsonObject properties;
     for (auto it = lap.values().cbegin(); it != lap.values().cend(); ++it) {
         properties.insert(it.key(), QJsonObject{{QStringLiteral("value"), propertyValue(it.value().value)},
@@ -102,8 +149,16 @@ QJsonObject JsonReport::lapObject(const ZEL::Lap& lap, bool fastest) const
         {QStringLiteral("runNumber"), lap.runNumber()},
         {QStringLiteral("lapStatus"), lap.lapStatus()},
         {QStringLiteral("completed"), lap.completed()},
-        {QStringLiteral("lapTime"), lap.lapTime().isNull() ? QJsonValue() : QJsonValue(LapTime::text(lap.lapTime()))},
-        {QStringLiteral("lapTimeMs"), lapTimeMs(lap.lapTime())},
+        {QStringLiteral("lapTime"), analysed.validTime ? QJsonValue(LapTime::text(lap.lapTime())) : QJsonValue()},
+        {QStringLiteral("lapTimeMs"), analysed.validTime ? lapTimeMs(lap.lapTime()) : QJsonValue()},
+        {QStringLiteral("validTime"), analysed.validTime},
+        {QStringLiteral("sectorTimesMs"), millisecondsArray(analysed.sectorTimes)},
+        {QStringLiteral("deltaToReferenceMs"), milliseconds(analysed.deltaToReference)},
+        {QStringLiteral("topSpeedKmh"), number(analysed.figures.topSpeed, 3.6, 2)},
+        {QStringLiteral("minSpeedKmh"), number(analysed.figures.minSpeed, 3.6, 2)},
+        {QStringLiteral("fuelUsedL"), number(analysed.figures.fuelUsed)},
+        {QStringLiteral("fullThrottlePct"), number(analysed.figures.fullThrottleShare, 100.0, 2)},
+        {QStringLiteral("brakingPct"), number(analysed.figures.brakingShare, 100.0, 2)},
         {QStringLiteral("fastest"), fastest},
         {QStringLiteral("sessionType"), lap.sessionType()},
         {QStringLiteral("sampleCount"), lap.sampleCount()},
@@ -128,10 +183,10 @@ QJsonObject JsonReport::lapObject(const ZEL::Lap& lap, bool fastest) const
     return object;
 }
 
-bool JsonReport::write(const QVector<FileImport>& files, const QString& path)
+bool JsonReport::write(const QVector<FileImport>& files, const SessionAnalysis& analysis, const QString& path)
 {
     // Channel values one per line would make an unreadable file of millions of lines.
-    const QByteArray json = build(files).toJson(m_withChannels ? QJsonDocument::Compact : QJsonDocument::Indented);
+    const QByteArray json = build(files, analysis).toJson(m_withChannels ? QJsonDocument::Compact : QJsonDocument::Indented);
     if (path == QLatin1String("-")) {
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly) || out.write(json) != json.size() || !out.flush()) {

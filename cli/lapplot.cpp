@@ -1,99 +1,196 @@
 #include "cli/lapplot.h"
 
+#include "analysis/timedelta.h"
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
 #include "cli/sessionsummary.h"
-#include "cli/valuetext.h"
 
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QColor fastestColour(214, 39, 40);
-const QColor otherColours[] = {{31, 119, 180}, {44, 160, 44}, {148, 103, 189}, {140, 86, 75},
-                               {23, 190, 207}, {188, 189, 34}, {255, 127, 14},  {127, 127, 127}};
-constexpr int otherColourCount = int(sizeof otherColours / sizeof otherColours[0]);
-// More traces than this are summarised in the legend as one entry.
-constexpr int legendEntries = 6;
+const QColor lapColour(214, 39, 40);
+const QColor referenceColour(31, 119, 180);
+const QColor neutralColour(175, 175, 175);
+const QColor gainColour(26, 150, 65);
+const QColor textColour(40, 40, 40);
+constexpr double gridStepM = 2.0;
+constexpr double rateWindowM = 20.0; // the map's colour looks this far either way
+constexpr double leftShare = 0.63;   // of the width, for the traces
 
-/// The speed over the distance of one lap in the plotted unit; km/h reads better than m/s.
-QVector<QVector<QPointF>> speedSegments(const ZEL::Lap& lap, QString& unit)
+bool valid(double value)
 {
-    const QSharedPointer<ZEL::Channel> distance = lap.channel(QStringLiteral("lapdist"));
-    const QSharedPointer<ZEL::Channel> speed = lap.channel(QStringLiteral("speed"));
-    if (!distance || !speed)
-        return {};
-    const bool metresPerSecond = speed->unit() == QLatin1String("m/s");
-    unit = metresPerSecond ? QStringLiteral("km/h") : speed->unit();
-    const double factor = metresPerSecond ? 3.6 : 1.0;
+    return value < ZEL::validLimit && !std::isinf(value);
+}
 
+/// (distance, value × scale) over the lap's aligned samples, broken where a value is missing.
+QVector<QVector<QPointF>> series(const LapAnalysis& lap, const QString& channel, double scale)
+{
+    const QVector<double> values = lap.aligned.values(*lap.lap, channel);
+    const QVector<double>& distance = lap.aligned.distance();
     QVector<QVector<QPointF>> segments(1);
-    const auto breakLine = [&segments] {
-        if (!segments.last().isEmpty())
-            segments.append(QVector<QPointF>());
-    };
-    for (int i = 0; i < lap.sampleCount(); ++i) {
-        const double x = distance->value(i);
-        const double y = speed->value(i);
-        if (!ValueText::isValidSample(x) || !ValueText::isValidSample(y)) {
-            breakLine();
+    for (int k = 0; k < values.size(); ++k) {
+        if (!valid(values.at(k))) {
+            if (!segments.last().isEmpty())
+                segments.append(QVector<QPointF>());
             continue;
         }
-        // A sample still on the far side of the line would draw a stroke across the plot.
-        if (!segments.last().isEmpty() && x < segments.last().last().x())
-            breakLine();
-        segments.last().append({x, y * factor});
+        segments.last().append({distance.at(k), values.at(k) * scale});
     }
-    segments.erase(std::remove_if(segments.begin(), segments.end(),
-                                  [](const QVector<QPointF>& segment) { return segment.size() < 2; }),
+    segments.erase(std::remove_if(segments.begin(), segments.end(), [](const QVector<QPointF>& s) { return s.size() < 2; }),
                    segments.end());
     return segments;
 }
 
-QString titleOf(const FileImport& file)
+QVector<double> gridOver(double from, double to)
 {
-    const SessionSummary session = SessionSummary::of(file.laps);
+    QVector<double> grid;
+    for (double d = std::ceil(from / gridStepM) * gridStepM; d <= to; d += gridStepM)
+        grid.append(d);
+    return grid;
+}
+
+QColor blend(const QColor& a, const QColor& b, double t)
+{
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                            a.blueF() + (b.blueF() - a.blueF()) * t);
+}
+
+QString titleOf(const ZEL::Lap& lap)
+{
     QStringList parts;
-    if (!session.trackName.isEmpty())
-        parts.append(session.trackConfig.isEmpty() ? session.trackName
-                                                   : QStringLiteral("%1 (%2)").arg(session.trackName, session.trackConfig));
-    for (const QString& part : {session.carName, session.driverName, session.sessionName}) {
+    if (!lap.trackName().isEmpty())
+        parts.append(lap.trackConfig().isEmpty() ? lap.trackName()
+                                                 : QStringLiteral("%1 (%2)").arg(lap.trackName(), lap.trackConfig()));
+    for (const QString& part : {lap.carName(), lap.driverName()}) {
         if (!part.isEmpty())
             parts.append(part);
     }
-    return parts.isEmpty() ? QFileInfo(file.path).fileName() : parts.join(QStringLiteral("  \u00b7  "));
+    return parts.join(QStringLiteral("  \u00b7  "));
 }
 
 } // namespace
 
-LapPlot::LapPlot(const FileImport& file) : m_title(titleOf(file))
+LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
 {
-    const int fastest = LapTime::fastest(file.laps);
-    for (int i = 0; i < file.laps.size(); ++i) {
-        const ZEL::Lap& lap = *file.laps.at(i);
-        if (!LapTime::isTimed(lap))
-            continue;
-        if (i == fastest) {
-            m_fastest = m_lapNumbers.size();
-            m_fastestTime = LapTime::text(lap.lapTime());
-        }
-        m_lapNumbers.append(lap.lapNumber());
-        m_lapTimesMs.append(LapTime::milliseconds(lap.lapTime()));
-
-        Trace trace;
-        trace.segments = speedSegments(lap, m_speedUnit);
-        trace.fastest = i == fastest;
-        trace.label = QStringLiteral("Lap %1  %2").arg(lap.lapNumber()).arg(LapTime::text(lap.lapTime()));
-        if (!trace.segments.isEmpty())
-            m_traces.append(trace);
+    const FileAnalysis& analysed = analysis.files().at(file);
+    m_reference = analysis.referenceOf(file);
+    for (const LapAnalysis& lap : analysed.laps) {
+        if (lap.validTime && lap.aligned.isComplete() && &lap != m_reference && (!m_lap || lap.lapTime < m_lap->lapTime))
+            m_lap = &lap;
     }
-    // The fastest lap is drawn last, on top of the others.
-    std::stable_partition(m_traces.begin(), m_traces.end(), [](const Trace& trace) { return !trace.fastest; });
+    if (!m_lap)
+        std::swap(m_lap, m_reference);
+    if (!m_lap) {
+        // No lap with a time: the one that covers the most ground.
+        for (const LapAnalysis& lap : analysed.laps) {
+            if (!lap.aligned.isEmpty()
+                && (!m_lap || lap.aligned.distance().last() - lap.aligned.distance().first()
+                                  > m_lap->aligned.distance().last() - m_lap->aligned.distance().first()))
+                m_lap = &lap;
+        }
+    }
+    if (m_reference && analysed.referenceFile != file)
+        m_referenceFile = QFileInfo(analysis.files().at(analysed.referenceFile).path).fileName();
+    m_title = m_lap ? titleOf(*m_lap->lap) : QString();
+    if (m_title.isEmpty())
+        m_title = QFileInfo(analysed.path).fileName();
+    build();
+}
+
+LapPlot::LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const LapAnalysis& b)
+    : m_title(titleOf(*b.lap)), m_reference(&a), m_lap(&b)
+{
+    const auto fileOf = [&analysis](const LapAnalysis& lap) {
+        for (const FileAnalysis& file : analysis.files()) {
+            if (!file.laps.isEmpty() && &lap >= &file.laps.first() && &lap <= &file.laps.last())
+                return file.path;
+        }
+        return QString();
+    };
+    if (fileOf(a) != fileOf(b))
+        m_referenceFile = QFileInfo(fileOf(a)).fileName();
+    build();
+}
+
+QString LapPlot::lapLabel(const LapAnalysis& lap) const
+{
+    const double time = lap.validTime ? lap.lapTime : lap.aligned.lineToLineTime();
+    QString label = QStringLiteral("Lap %1").arg(lap.lap->lapNumber());
+    if (!std::isnan(time))
+        label += QStringLiteral("  ") + LapTime::text(time);
+    return label;
+}
+
+void LapPlot::build()
+{
+    m_panels = {{QStringLiteral("Speed [km/h]"), {}, false},
+                {QStringLiteral("Throttle up, brake down [%]"), {}, true},
+                {QStringLiteral("Gear"), {}, false},
+                {QStringLiteral("Steering wheel [\u00b0]"), {}, true},
+                {QStringLiteral("Delta [s]"), {}, true}};
+    if (!m_lap)
+        return;
+    const LapAnalysis* laps[2] = {m_reference, m_lap};
+    for (int which = 0; which < 2; ++which) {
+        const LapAnalysis* lap = laps[which];
+        if (!lap)
+            continue;
+        m_panels[0].lines[which] = series(*lap, QStringLiteral("speed"), 3.6);
+        m_panels[1].lines[which] = series(*lap, QStringLiteral("throttle"), 100.0)
+                                   + series(*lap, QStringLiteral("brake"), -100.0);
+        m_panels[2].lines[which] = series(*lap, QStringLiteral("gear"), 1.0);
+        m_panels[3].lines[which] = series(*lap, QStringLiteral("steeringwheelangle"), 180.0 / M_PI);
+    }
+    const AlignedLap& aligned = m_lap->aligned;
+    m_length = aligned.trackLength() > 0.0 ? aligned.trackLength() : aligned.distance().last();
+
+    const QVector<double> grid = gridOver(std::max(0.0, aligned.distance().first()), aligned.distance().last());
+    QVector<double> delta;
+    if (m_reference) {
+        const TimeDelta timeDelta(m_lap->aligned, m_reference->aligned);
+        m_gap = m_lap->validTime && m_reference->validTime ? m_lap->lapTime - m_reference->lapTime : timeDelta.atLine();
+        delta = timeDelta.over(grid);
+        QVector<QPointF> line;
+        for (int g = 0; g < grid.size(); ++g) {
+            if (!std::isnan(delta.at(g)))
+                line.append({grid.at(g), delta.at(g)});
+        }
+        if (line.size() > 1)
+            m_panels[4].lines[1].append(line);
+    }
+
+    if (m_lap->map.isEmpty())
+        return;
+    const QVector<double> x = aligned.resample(m_lap->map.x(), grid);
+    const QVector<double> y = aligned.resample(m_lap->map.y(), grid);
+    const int window = int(rateWindowM / gridStepM);
+    QVector<double> magnitudes;
+    for (int g = 0; g < grid.size(); ++g) {
+        if (!valid(x.at(g)) || !valid(y.at(g)))
+            continue;
+        m_mapPoints.append({x.at(g), y.at(g)});
+        double rate = 0.0;
+        if (!delta.isEmpty()) {
+            const int before = std::max(0, g - window);
+            const int after = std::min(int(grid.size()) - 1, g + window);
+            if (after > before && !std::isnan(delta.at(before)) && !std::isnan(delta.at(after)))
+                rate = (delta.at(after) - delta.at(before)) / (grid.at(after) - grid.at(before));
+            magnitudes.append(std::fabs(rate));
+        }
+        m_mapRate.append(rate);
+    }
+    if (!magnitudes.isEmpty()) {
+        // Full colour at the 90th percentile, so that one spike does not wash out the rest.
+        std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() * 9 / 10, magnitudes.end());
+        m_rateScale = magnitudes.at(magnitudes.size() * 9 / 10);
+    }
 }
 
 QFont LapPlot::font(double scale, bool bold) const
@@ -106,230 +203,218 @@ QFont LapPlot::font(double scale, bool bold) const
 
 void LapPlot::render(QPainter& painter, const QRectF& area)
 {
-    m_fontPixels = std::max(10.0, std::min(area.width(), area.height()) / 55.0);
+    m_fontPixels = std::max(9.0, std::min(area.width() / 70.0, area.height() / 55.0));
+    const double f = m_fontPixels;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(area, Qt::white);
 
-    const double titleHeight = m_fontPixels * 3.0;
-    painter.setFont(font(1.4, true));
-    painter.setPen(QColor(30, 30, 30));
-    painter.drawText(QRectF(area.left(), area.top(), area.width(), titleHeight), Qt::AlignCenter, m_title);
+    const double titleHeight = f * 2.6;
+    painter.setFont(font(1.3, true));
+    painter.setPen(textColour);
+    painter.drawText(QRectF(area.left() + f, area.top(), area.width() - 2 * f, titleHeight),
+                     Qt::AlignCenter | Qt::TextSingleLine, m_title);
 
-    const QRectF body = area.adjusted(0, titleHeight, 0, 0);
-    const double split = body.top() + body.height() * 0.36;
-    renderLapTimes(painter, QRectF(body.left(), body.top(), body.width(), split - body.top()));
-    renderSpeeds(painter, QRectF(body.left(), split, body.width(), body.bottom() - split));
+    const QRectF body = area.adjusted(0, titleHeight, 0, -f * 0.5);
+    const QRectF left(body.left(), body.top(), body.width() * leftShare, body.height());
+    const QRectF right(left.right() + f, body.top(), body.right() - left.right() - 2 * f, body.height());
+
+    // The last panel also holds the distance labels.
+    const double labels = f * 2.8;
+    const double panelHeight = (left.height() - labels) / m_panels.size();
+    for (int p = 0; p < m_panels.size(); ++p) {
+        const bool last = p + 1 == m_panels.size();
+        renderPanel(painter, QRectF(left.left(), left.top() + p * panelHeight, left.width(), panelHeight + (last ? labels : 0.0)),
+                    m_panels.at(p), last);
+    }
+    const double mapHeight = std::min(right.height() * 0.62, right.width() + f * 2.0);
+    renderMap(painter, QRectF(right.left(), right.top(), right.width(), mapHeight));
+    renderLegend(painter, QRectF(right.left(), right.top() + mapHeight + f * 0.5, right.width(),
+                                 right.height() - mapHeight - f * 0.5));
     painter.restore();
-}
-
-QRectF LapPlot::plotArea(const QRectF& panel) const
-{
-    const double f = m_fontPixels;
-    return panel.adjusted(f * 6.5, f * 2.6, -f * 2.0, -f * 3.6);
-}
-
-void LapPlot::renderTitle(QPainter& painter, const QRectF& panel, const QString& title) const
-{
-    painter.setFont(font(1.1, true));
-    painter.setPen(QColor(30, 30, 30));
-    const QRectF plot = plotArea(panel);
-    painter.drawText(QRectF(plot.left(), panel.top(), plot.width(), plot.top() - panel.top()),
-                     Qt::AlignLeft | Qt::AlignVCenter, title);
 }
 
 void LapPlot::renderNote(QPainter& painter, const QRectF& plot, const QString& text) const
 {
     painter.setPen(QColor(200, 200, 200));
     painter.drawRect(plot);
-    painter.setFont(font(1.0));
+    painter.setFont(font(0.9));
     painter.setPen(QColor(110, 110, 110));
-    painter.drawText(plot, Qt::AlignCenter, text);
+    painter.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, text);
 }
 
-void LapPlot::renderFrame(QPainter& painter, const QRectF& plot, const PlotAxis* x, const PlotAxis& y,
-                          const QString& xTitle, const QString& yTitle) const
+void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& panel, bool xLabels) const
 {
     const double f = m_fontPixels;
-    const QPen grid(QColor(225, 225, 225), 1.0);
-    const QColor text(70, 70, 70);
-    painter.setFont(font(0.9));
+    const QRectF plot = area.adjusted(f * 4.6, f * 1.5, -f * 0.6, -(xLabels ? f * 2.8 : f * 0.3));
+    painter.setFont(font(0.95, true));
+    painter.setPen(textColour);
+    painter.drawText(QRectF(plot.left(), area.top(), plot.width(), f * 1.4), Qt::AlignLeft | Qt::AlignVCenter,
+                     panel.title);
 
+    double low = 0.0, high = 0.0;
+    bool any = false;
+    for (const Segments& lines : panel.lines) {
+        for (const QVector<QPointF>& segment : lines) {
+            for (const QPointF& point : segment) {
+                low = any ? std::min(low, point.y()) : point.y();
+                high = any ? std::max(high, point.y()) : point.y();
+                any = true;
+            }
+        }
+    }
+    if (!any || m_length <= 0.0) {
+        renderNote(painter, plot, m_lap && !m_reference && &panel == &m_panels.last()
+                                      ? QStringLiteral("No other lap to compare with")
+                                      : QStringLiteral("No data"));
+        return;
+    }
+    if (panel.zeroLine) {
+        low = std::min(low, 0.0);
+        high = std::max(high, 0.0);
+    }
+    // The distance runs to the line exactly; its ticks come from the rounded axis.
+    const PlotAxis x(0.0, m_length, 8);
+    const PlotAxis y(low, high, 3);
+    const auto pixel = [&](const QPointF& point) {
+        return QPointF(plot.left() + point.x() / m_length * plot.width(),
+                       plot.bottom() - y.fraction(point.y()) * plot.height());
+    };
+
+    painter.setFont(font(0.85));
+    const QPen grid(QColor(228, 228, 228), 1.0);
     for (const double tick : y.ticks()) {
         const double py = plot.bottom() - y.fraction(tick) * plot.height();
         painter.setPen(grid);
         painter.drawLine(QPointF(plot.left(), py), QPointF(plot.right(), py));
-        painter.setPen(text);
-        painter.drawText(QRectF(plot.left() - f * 5.0, py - f, f * 4.4, f * 2.0), Qt::AlignRight | Qt::AlignVCenter,
-                         y.label(tick));
+        painter.setPen(textColour);
+        painter.drawText(QRectF(area.left(), py - f, plot.left() - area.left() - f * 0.4, f * 2.0),
+                         Qt::AlignRight | Qt::AlignVCenter, y.label(tick));
     }
-    if (x) {
-        for (const double tick : x->ticks()) {
-            const double px = plot.left() + x->fraction(tick) * plot.width();
-            painter.setPen(grid);
-            painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
-            painter.setPen(text);
-            painter.drawText(QRectF(px - f * 4.0, plot.bottom() + f * 0.3, f * 8.0, f * 1.5), Qt::AlignCenter,
-                             x->label(tick));
+    for (const double tick : x.ticks()) {
+        if (tick > m_length)
+            break;
+        const double px = plot.left() + tick / m_length * plot.width();
+        painter.setPen(grid);
+        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        if (xLabels) {
+            painter.setPen(textColour);
+            painter.drawText(QRectF(px - f * 3.0, plot.bottom() + f * 0.2, f * 6.0, f * 1.3), Qt::AlignCenter,
+                             x.label(tick));
         }
+    }
+    if (xLabels) {
+        painter.setFont(font(0.95));
+        painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.4, plot.width(), f * 1.4), Qt::AlignCenter,
+                         QStringLiteral("Lap distance [m]"));
+    }
+    if (panel.zeroLine && y.lower() < 0.0 && y.upper() > 0.0) {
+        painter.setPen(QPen(QColor(120, 120, 120), 1.0));
+        painter.drawLine(pixel({0.0, 0.0}), pixel({m_length, 0.0}));
     }
     painter.setPen(QPen(QColor(150, 150, 150), 1.0));
     painter.drawRect(plot);
 
-    painter.setFont(font(1.0));
-    painter.setPen(text);
-    painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.9, plot.width(), f * 1.6), Qt::AlignCenter, xTitle);
-    painter.save();
-    painter.translate(plot.left() - f * 5.6, plot.center().y());
-    painter.rotate(-90.0);
-    painter.drawText(QRectF(-plot.height() / 2.0, -f * 0.8, plot.height(), f * 1.6), Qt::AlignCenter, yTitle);
-    painter.restore();
-}
-
-void LapPlot::renderLapTimes(QPainter& painter, const QRectF& panel) const
-{
-    renderTitle(painter, panel, QStringLiteral("Lap times"));
-    const QRectF plot = plotArea(panel);
-    if (m_lapTimesMs.isEmpty()) {
-        renderNote(painter, plot, QStringLiteral("No lap with a time"));
-        return;
-    }
-    const auto [shortest, longest] = std::minmax_element(m_lapTimesMs.cbegin(), m_lapTimesMs.cend());
-    const PlotAxis y(*shortest / 1000.0, *longest / 1000.0, 4);
-    renderFrame(painter, plot, nullptr, y, QStringLiteral("Lap"), QStringLiteral("Lap time [s]"));
-
-    // One slot per timed lap, labelled with its lap number; labels thinned out when crowded.
-    const int count = m_lapTimesMs.size();
-    const double slot = plot.width() / count;
-    const int labelEvery = std::max(1, int(std::ceil(m_fontPixels * 3.0 / slot)));
-    QVector<QPointF> points;
-    for (int i = 0; i < count; ++i)
-        points.append({plot.left() + slot * (i + 0.5),
-                       plot.bottom() - y.fraction(m_lapTimesMs.at(i) / 1000.0) * plot.height()});
-
-    painter.setFont(font(0.9));
-    painter.setPen(QColor(70, 70, 70));
-    for (int i = 0; i < count; i += labelEvery) {
-        painter.drawText(QRectF(points.at(i).x() - slot / 2.0 - m_fontPixels, plot.bottom() + m_fontPixels * 0.3,
-                                slot + 2.0 * m_fontPixels, m_fontPixels * 1.5),
-                         Qt::AlignCenter, QString::number(m_lapNumbers.at(i)));
-    }
-
-    painter.setPen(QPen(otherColours[0], m_fontPixels * 0.15));
-    painter.drawPolyline(points.constData(), points.size());
-    const double radius = m_fontPixels * 0.3;
-    painter.setPen(Qt::NoPen);
-    for (int i = 0; i < count; ++i) {
-        painter.setBrush(i == m_fastest ? fastestColour : otherColours[0]);
-        const double r = i == m_fastest ? radius * 1.7 : radius;
-        painter.drawEllipse(points.at(i), r, r);
-    }
-    painter.setBrush(Qt::NoBrush);
-
-    // The fastest time stands in the title row, where it never covers a point.
-    painter.setFont(font(1.0, true));
-    painter.setPen(fastestColour);
-    painter.drawText(QRectF(plot.left(), panel.top(), plot.width(), plot.top() - panel.top()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("fastest: lap %1  %2").arg(m_lapNumbers.at(m_fastest)).arg(m_fastestTime));
-}
-
-void LapPlot::renderSpeeds(QPainter& painter, const QRectF& panel) const
-{
-    renderTitle(painter, panel, QStringLiteral("Speed over lap distance, timed laps"));
-    const QRectF plot = plotArea(panel);
-    if (m_traces.isEmpty()) {
-        renderNote(painter, plot, QStringLiteral("No timed lap with speed and distance"));
-        return;
-    }
-    double maxX = 0.0;
-    double minY = m_traces.first().segments.first().first().y();
-    double maxY = minY;
-    for (const Trace& trace : m_traces) {
-        for (const QVector<QPointF>& segment : trace.segments) {
-            for (const QPointF& point : segment) {
-                maxX = std::max(maxX, point.x());
-                minY = std::min(minY, point.y());
-                maxY = std::max(maxY, point.y());
-            }
-        }
-    }
-    // Distances a hair below zero at the line are clipped rather than widening the axis.
-    const PlotAxis x(0.0, maxX, 8);
-    const PlotAxis y(minY, maxY, 6);
-    renderFrame(painter, plot, &x, y, QStringLiteral("Lap distance [m]"),
-                QStringLiteral("Speed [%1]").arg(m_speedUnit));
-
     painter.save();
     painter.setClipRect(plot);
-    for (int t = 0; t < m_traces.size(); ++t) {
-        const Trace& trace = m_traces.at(t);
-        QColor colour = traceColour(t);
-        if (!trace.fastest)
-            colour.setAlpha(170);
-        painter.setPen(QPen(colour, m_fontPixels * (trace.fastest ? 0.22 : 0.1), Qt::SolidLine, Qt::RoundCap,
-                            Qt::RoundJoin));
-        for (const QVector<QPointF>& segment : trace.segments) {
-            QPainterPath path;
-            for (const QPointF& point : segment) {
-                const QPointF pixel(plot.left() + x.fraction(point.x()) * plot.width(),
-                                    plot.bottom() - y.fraction(point.y()) * plot.height());
-                if (path.elementCount() == 0)
-                    path.moveTo(pixel);
-                else
-                    path.lineTo(pixel);
-            }
+    const QColor colours[2] = {referenceColour, lapColour};
+    for (int which = 0; which < 2; ++which) {
+        // The reference runs wider underneath, so that it shows where the two lie on each other.
+        painter.setPen(QPen(colours[which], f * (which == 1 ? 0.13 : 0.3), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QVector<QPointF>& segment : panel.lines[which]) {
+            QPainterPath path(pixel(segment.first()));
+            for (int i = 1; i < segment.size(); ++i)
+                path.lineTo(pixel(segment.at(i)));
             painter.drawPath(path);
         }
     }
     painter.restore();
-    renderLegend(painter, plot);
 }
 
-QColor LapPlot::traceColour(int trace) const
+void LapPlot::renderMap(QPainter& painter, const QRectF& area) const
 {
-    if (m_traces.at(trace).fastest)
-        return fastestColour;
-    // Laps summarised as one legend entry share its colour.
-    return m_traces.size() > legendEntries ? otherColours[0] : otherColours[trace % otherColourCount];
-}
-
-void LapPlot::renderLegend(QPainter& painter, const QRectF& plot) const
-{
-    QVector<QPair<QString, QColor>> entries;
-    const bool summarise = m_traces.size() > legendEntries;
-    int others = 0;
-    for (int t = 0; t < m_traces.size(); ++t) {
-        const Trace& trace = m_traces.at(t);
-        if (trace.fastest)
-            entries.prepend({trace.label + QStringLiteral(" (fastest)"), traceColour(t)});
-        else if (!summarise)
-            entries.append({trace.label, traceColour(t)});
-        else
-            ++others;
+    const double f = m_fontPixels;
+    painter.setFont(font(0.95, true));
+    painter.setPen(textColour);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), f * 1.4), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Track map"));
+    const QRectF frame = area.adjusted(0, f * 1.5, 0, 0);
+    if (m_mapPoints.size() < 2) {
+        renderNote(painter, frame, QStringLiteral("No positions (latitude and longitude) in this lap"));
+        return;
     }
-    if (summarise)
-        entries.append({QStringLiteral("%1 other timed laps").arg(others), otherColours[0]});
+    double minX = m_mapPoints.first().x(), maxX = minX, minY = m_mapPoints.first().y(), maxY = minY;
+    for (const QPointF& point : m_mapPoints) {
+        minX = std::min(minX, point.x());
+        maxX = std::max(maxX, point.x());
+        minY = std::min(minY, point.y());
+        maxY = std::max(maxY, point.y());
+    }
+    // Metres are square on the page; north is up.
+    const QRectF inner = frame.adjusted(f, f, -f, -f);
+    const double scale = std::min(inner.width() / std::max(maxX - minX, 1.0), inner.height() / std::max(maxY - minY, 1.0));
+    const QPointF centre((minX + maxX) / 2.0, (minY + maxY) / 2.0);
+    const auto pixel = [&](const QPointF& point) {
+        return QPointF(inner.center().x() + (point.x() - centre.x()) * scale,
+                       inner.center().y() - (point.y() - centre.y()) * scale);
+    };
+    painter.setPen(QColor(200, 200, 200));
+    painter.drawRect(frame);
+    for (int i = 1; i < m_mapPoints.size(); ++i) {
+        QColor colour = lapColour;
+        if (m_reference) {
+            const double t = m_rateScale > 0.0 ? qBound(-1.0, m_mapRate.at(i) / m_rateScale, 1.0) : 0.0;
+            colour = t >= 0.0 ? blend(neutralColour, lapColour, t) : blend(neutralColour, gainColour, -t);
+        }
+        painter.setPen(QPen(colour, f * 0.45, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(pixel(m_mapPoints.at(i - 1)), pixel(m_mapPoints.at(i)));
+    }
+    if (m_lap->aligned.startsAtLine()) {
+        const QPointF line = pixel(m_mapPoints.first());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(textColour);
+        painter.drawEllipse(line, f * 0.4, f * 0.4);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(textColour);
+        painter.setFont(font(0.8, true));
+        const QRectF label(line.x() + f * 0.5, line.y() - f * 1.5, f * 2.5, f * 1.2);
+        painter.drawText(label.translated(label.right() > frame.right() ? -f * 3.5 : 0.0, 0.0), Qt::AlignCenter,
+                         QStringLiteral("S/F"));
+    }
+}
 
+void LapPlot::renderLegend(QPainter& painter, const QRectF& area) const
+{
+    if (!m_lap)
+        return;
     const double f = m_fontPixels;
     painter.setFont(font(0.9));
-    const QFontMetricsF metrics(painter.font());
-    double textWidth = 0.0;
-    for (const auto& entry : entries)
-        textWidth = std::max(textWidth, metrics.horizontalAdvance(entry.first));
-    const double lineHeight = f * 1.4;
-    const QRectF box(plot.right() - textWidth - f * 4.2, plot.bottom() - lineHeight * entries.size() - f * 1.4,
-                     textWidth + f * 3.6, lineHeight * entries.size() + f * 0.8);
-    painter.setPen(QColor(190, 190, 190));
-    painter.setBrush(QColor(255, 255, 255, 225));
-    painter.drawRect(box);
-    painter.setBrush(Qt::NoBrush);
-    for (int i = 0; i < entries.size(); ++i) {
-        const double cy = box.top() + f * 0.4 + lineHeight * (i + 0.5);
-        painter.setPen(QPen(entries.at(i).second, f * 0.22));
-        painter.drawLine(QPointF(box.left() + f * 0.5, cy), QPointF(box.left() + f * 2.3, cy));
-        painter.setPen(QColor(40, 40, 40));
-        painter.drawText(QRectF(box.left() + f * 2.8, cy - lineHeight / 2.0, textWidth + f, lineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, entries.at(i).first);
+    const double lineHeight = f * 1.5;
+    double top = area.top();
+    const auto entry = [&](const QColor& colour, const QString& text) {
+        painter.setPen(QPen(colour, f * 0.3));
+        painter.drawLine(QPointF(area.left(), top + lineHeight / 2), QPointF(area.left() + f * 1.8, top + lineHeight / 2));
+        painter.setPen(textColour);
+        painter.drawText(QRectF(area.left() + f * 2.3, top, area.width() - f * 2.3, lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        top += lineHeight;
+    };
+    entry(lapColour, lapLabel(*m_lap));
+    QString notes;
+    if (m_reference) {
+        entry(referenceColour, lapLabel(*m_reference) + QStringLiteral(", reference")
+                                   + (m_referenceFile.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_referenceFile)));
+        const double gap = m_gap;
+        const QString lap = QStringLiteral("lap %1").arg(m_lap->lap->lapNumber());
+        notes = QStringLiteral("Delta: %1 minus the reference at equal distance%2. Map: %1, red where it loses time, "
+                               "green where it gains (full colour at %3 ms per 100 m).")
+                    .arg(lap, std::isnan(gap) ? QString() : QStringLiteral(", %1 s at the line").arg(LapTime::gapText(gap)))
+                    .arg(m_rateScale * 100000.0, 0, 'f', 1);
+    } else {
+        notes = QStringLiteral("No other lap with a time on this track to compare with.");
     }
+    painter.setFont(font(0.85));
+    painter.setPen(textColour);
+    painter.drawText(QRectF(area.left(), top + f * 0.4, area.width(), area.bottom() - top - f * 0.4),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, notes);
 }

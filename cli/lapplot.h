@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/fileimport.h"
+#include "analysis/sessionanalysis.h"
 
 #include <QColor>
 #include <QFont>
@@ -12,42 +12,47 @@
 class PlotAxis;
 class QPainter;
 
-/// The picture of one file's session: its lap times lap by lap above, and below the speed
-/// over the lap distance with one trace per timed lap, the fastest one highlighted.
+/// One lap against another over the lap distance: speed, throttle and brake, gear, steering and
+/// the time delta stacked on the left; on the right the track map coloured by where the lap
+/// gains or loses time, and what the lines and colours mean.
 class LapPlot
 {
 public:
-    explicit LapPlot(const FileImport& file);
+    /// The file's fastest lap against its reference lap (against its own second fastest when it
+    /// is the reference); one lap alone when there is nothing to compare it with.
+    LapPlot(const SessionAnalysis& analysis, int file);
+    /// Lap b against lap a.
+    LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const LapAnalysis& b);
 
     /// Text and line widths scale with the area, so any size reads alike.
     void render(QPainter& painter, const QRectF& area);
 
 private:
-    struct Trace
+    using Segments = QVector<QVector<QPointF>>;
+    struct Panel
     {
-        QString label;
-        QVector<QVector<QPointF>> segments; // broken where samples are missing or the distance wraps
-        bool fastest = false;
+        QString title;
+        Segments lines[2]; // reference, lap
+        bool zeroLine = false;
     };
 
-    void renderLapTimes(QPainter& painter, const QRectF& panel) const;
-    void renderSpeeds(QPainter& painter, const QRectF& panel) const;
-    void renderLegend(QPainter& painter, const QRectF& panel) const;
-    void renderTitle(QPainter& painter, const QRectF& panel, const QString& title) const;
-    /// Grid, frame, the y ticks and both axis titles; the x ticks when given an axis.
-    void renderFrame(QPainter& painter, const QRectF& plot, const PlotAxis* x, const PlotAxis& y,
-                     const QString& xTitle, const QString& yTitle) const;
+    void build();
+    QString lapLabel(const LapAnalysis& lap) const;
+    void renderPanel(QPainter& painter, const QRectF& area, const Panel& panel, bool xLabels) const;
+    void renderMap(QPainter& painter, const QRectF& area) const;
+    void renderLegend(QPainter& painter, const QRectF& area) const;
     void renderNote(QPainter& painter, const QRectF& plot, const QString& text) const;
-    QRectF plotArea(const QRectF& panel) const;
-    QColor traceColour(int trace) const;
     QFont font(double scale, bool bold = false) const;
 
     QString m_title;
-    QVector<int> m_lapNumbers;  // of the timed laps, in result order
-    QVector<int> m_lapTimesMs;
-    int m_fastest = -1;         // index into the timed laps
-    QString m_fastestTime;
-    QVector<Trace> m_traces;
-    QString m_speedUnit;
+    const LapAnalysis* m_reference = nullptr; // null when the lap stands alone
+    const LapAnalysis* m_lap = nullptr;       // null when the file has no lap to show
+    QString m_referenceFile;                  // set when the reference is from another file
+    QVector<Panel> m_panels;
+    double m_length = 0.0;                    // of the distance axis, metres
+    double m_gap = 0.0;                       // the lap's time minus the reference's; NaN when unknown
+    QVector<QPointF> m_mapPoints;             // of the lap, every mapStep metres
+    QVector<double> m_mapRate;                // seconds lost per metre around each map point
+    double m_rateScale = 0.0;                 // the rate shown in full colour
     double m_fontPixels = 12.0;
 };

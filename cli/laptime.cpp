@@ -1,12 +1,10 @@
 #include "cli/laptime.h"
 
+#include "analysis/sessionanalysis.h"
+
+#include <cmath>
+
 namespace LapTime {
-
-namespace {
-
-constexpr int untimedMs = 3599 * 1000;
-
-} // namespace
 
 QString text(const QTime& time)
 {
@@ -19,6 +17,28 @@ QString text(const QTime& time)
         .arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 
+QString text(double seconds)
+{
+    if (std::isnan(seconds) || seconds < 0.0 || seconds >= 86400.0)
+        return QString();
+    return text(QTime::fromMSecsSinceStartOfDay(int(std::lround(seconds * 1000.0))));
+}
+
+QString sectorText(double seconds)
+{
+    if (std::isnan(seconds))
+        return QString();
+    return seconds < 59.9995 ? QString::number(seconds, 'f', 3) : text(seconds);
+}
+
+QString gapText(double seconds)
+{
+    if (std::isnan(seconds))
+        return QString();
+    const QString number = QString::number(std::fabs(seconds), 'f', 3);
+    return (seconds < 0.0 && number != QLatin1String("0.000") ? QLatin1Char('-') : QLatin1Char('+')) + number;
+}
+
 int milliseconds(const QTime& time)
 {
     return time.isNull() ? -1 : time.msecsSinceStartOfDay();
@@ -26,8 +46,7 @@ int milliseconds(const QTime& time)
 
 bool isTimed(const ZEL::LapHeader& lap)
 {
-    const int ms = milliseconds(lap.lapTime());
-    return ms > 0 && ms != untimedMs;
+    return SessionAnalysis::hasValidTime(lap);
 }
 
 int fastest(const LapList& laps)

@@ -11,6 +11,15 @@ namespace LapTime {
 /// "m:ss.mmm", minutes unpadded and counted past the hour; "-" for a null time.
 QString text(const QTime& time);
 
+/// The same for a time in seconds, rounded to the millisecond; empty for NaN.
+QString text(double seconds);
+
+/// A sector time: "ss.mmm" below a minute, else as a lap time; empty for NaN.
+QString sectorText(double seconds);
+
+/// A difference with its sign: "+0.082", "-1.250"; empty for NaN.
+QString gapText(double seconds);
+
 /// Milliseconds of the lap; -1 for a null time.
 int milliseconds(const QTime& time);
 

@@ -16,6 +16,8 @@ const QString jsonName = QStringLiteral("json");
 const QString withChannelsName = QStringLiteral("with-channels");
 const QString plotName = QStringLiteral("plot");
 const QString plotSizeName = QStringLiteral("plot-size");
+const QString verboseName = QStringLiteral("verbose");
+const QString compareName = QStringLiteral("compare");
 const QString reportName = QStringLiteral("report");
 
 // Beyond this a PNG needs hundreds of megabytes and says nothing more.
@@ -49,6 +51,13 @@ Options::Options()
                         "inputs one plot per input, named <file> with the input's name appended."),
          QStringLiteral("file")},
         {plotSizeName, QStringLiteral("Size of the plot in pixels (default 1200x900)."), QStringLiteral("WxH")},
+        {verboseName, QStringLiteral("Show the plugin's progress messages for every file of a batch (errors always "
+                                     "show).")},
+        {compareName,
+         QStringLiteral("Compare lap B with lap A sector by sector and show where time changed hands. A lap is its "
+                        "number, or FILE:NUMBER for a lap of another file (imported too). With --plot, plot these two "
+                        "laps."),
+         QStringLiteral("A,B")},
         {reportName,
          QStringLiteral("Write the session report, one interactive page for all inputs, into <file> (.html)."),
          QStringLiteral("file")},
@@ -79,6 +88,18 @@ bool Options::parse(const QStringList& arguments)
     withChannels = m_parser.isSet(withChannelsName);
     plotPath = m_parser.value(plotName);
     reportPath = m_parser.value(reportName);
+    verbose = m_parser.isSet(verboseName);
+
+    if (m_parser.isSet(compareName)) {
+        // The split is at the last comma before the second lap, so a file name may hold commas.
+        static const QRegularExpression pair(QStringLiteral("^((?:.+:)?\\d+),((?:.+:)?\\d+)$"));
+        const QRegularExpressionMatch match = pair.match(m_parser.value(compareName));
+        if (!match.hasMatch()) {
+            m_error = QStringLiteral("--compare wants two laps A,B, each a lap number or FILE:NUMBER");
+            return false;
+        }
+        compare = QStringList{match.captured(1), match.captured(2)};
+    }
 
     if (withChannels && jsonPath.isEmpty()) {
         m_error = QStringLiteral("--with-channels needs --json");

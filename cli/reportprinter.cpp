@@ -1,5 +1,6 @@
 #include "cli/reportprinter.h"
 
+#include "cli/laptable.h"
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
 #include "cli/terminaltext.h"
@@ -13,23 +14,6 @@
 #include <tuple>
 
 namespace {
-
-QString yesNo(bool value)
-{
-    return value ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-QString lapKind(const ZEL::LapHeader& lap)
-{
-    switch (lap.lapStatus()) {
-    case ZEL::LapHeader::LapStatusOutLap:
-        return QStringLiteral("out");
-    case ZEL::LapHeader::LapStatusTimedLap:
-        return QStringLiteral("timed");
-    default:
-        return QStringLiteral("-");
-    }
-}
 
 QString orDash(const QString& text)
 {
@@ -68,15 +52,15 @@ QMap<QString, ChannelRange> channelRanges(const LapList& laps)
 
 } // namespace
 
-void ReportPrinter::printFile(const FileImport& file)
+void ReportPrinter::printFile(const FileImport& file, const SessionAnalysis& analysis, int index)
 {
     m_out << "File:         " << TerminalText::printable(file.path) << '\n';
     printMessages(file);
     if (file.failed())
         return;
     m_out << '\n';
-    printSession(file);
-    printLapTable(file);
+    printSession(file, analysis.files().at(index));
+    m_out << LapTable(analysis, index).render();
     if (m_showProperties)
         printProperties(file);
     if (m_showChannels)
@@ -91,39 +75,25 @@ void ReportPrinter::printMessages(const FileImport& file)
             m_out.flush();
             m_err << TerminalText::printable(message.text) << '\n';
             m_err.flush();
-        } else {
+        } else if (m_showProgress) {
             m_out << TerminalText::printable(message.text) << '\n';
         }
     }
 }
 
-void ReportPrinter::printSession(const FileImport& file)
+void ReportPrinter::printSession(const FileImport& file, const FileAnalysis& analysis)
 {
     const SessionSummary session = SessionSummary::of(file.laps);
+    const QDateTime recorded = analysis.info.recordedAt();
     m_out << "Track:        " << orDash(session.trackName) << '\n'
           << "Config:       " << orDash(session.trackConfig) << '\n'
           << "Car:          " << orDash(session.carName) << '\n'
           << "Driver:       " << orDash(session.driverName) << '\n'
           << "Session:      " << orDash(session.sessionName) << '\n'
-          << "Session type: " << SessionSummary::sessionTypeName(session.sessionType) << "\n\n";
-}
-
-void ReportPrinter::printLapTable(const FileImport& file)
-{
-    const int fastest = LapTime::fastest(file.laps);
-    TextTable table({QStringLiteral("Lap"), QStringLiteral("Run"), QStringLiteral("In run"), QStringLiteral("Kind"),
-                     QStringLiteral("Time"), QStringLiteral("Completed"), QStringLiteral("Samples"),
-                     QStringLiteral("Note")},
-                    {TextTable::Right, TextTable::Right, TextTable::Right, TextTable::Left, TextTable::Right,
-                     TextTable::Left, TextTable::Right, TextTable::Left});
-    for (int i = 0; i < file.laps.size(); ++i) {
-        const ZEL::Lap& lap = *file.laps.at(i);
-        table.addRow({QString::number(lap.lapNumber()), QString::number(lap.runNumber()),
-                      QString::number(lap.lapInRun()), lapKind(lap), LapTime::text(lap.lapTime()),
-                      yesNo(lap.completed()), QString::number(lap.sampleCount()),
-                      i == fastest ? QStringLiteral("fastest") : QString()});
-    }
-    m_out << table.render();
+          << "Session type: " << SessionSummary::sessionTypeName(session.sessionType) << '\n'
+          << "Recorded:     "
+          << (recorded.isValid() ? recorded.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")) : QStringLiteral("-"))
+          << "\n\n";
 }
 
 void ReportPrinter::printProperties(const FileImport& file)

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "cli/fileimport.h"
 
 #include <QTextStream>
 
-/// The terminal report: per file the plugin's messages, the session and the lap table,
+/// The terminal report: per file the plugin's messages, the session and the analysed lap table,
 /// optionally the laps' properties and the channels; for several files a best-lap summary.
 class ReportPrinter
 {
@@ -14,14 +15,16 @@ public:
 
     void setShowProperties(bool show) { m_showProperties = show; }
     void setShowChannels(bool show) { m_showChannels = show; }
+    /// Whether the plugin's information messages show; its errors always do.
+    void setShowProgress(bool show) { m_showProgress = show; }
 
-    void printFile(const FileImport& file);
+    /// The file's messages, session, lap table with its analysis (file `index` of it), and what else is asked for.
+    void printFile(const FileImport& file, const SessionAnalysis& analysis, int index);
     void printBestLaps(const QVector<FileImport>& files);
 
 private:
     void printMessages(const FileImport& file);
-    void printSession(const FileImport& file);
-    void printLapTable(const FileImport& file);
+    void printSession(const FileImport& file, const FileAnalysis& analysis);
     void printProperties(const FileImport& file);
     void printChannels(const FileImport& file);
 
@@ -29,4 +32,5 @@ private:
     QTextStream& m_err;
     bool m_showProperties = false;
     bool m_showChannels = false;
+    bool m_showProgress = true;
 };

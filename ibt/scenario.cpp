@@ -72,6 +72,35 @@ double speedShape(double pct)
     return 1.0 + 0.2 * std::sin(2.0 * M_PI * 3.0 * pct) + 0.05 * std::sin(2.0 * M_PI * 7.0 * pct + 1.0);
 }
 
+// The circuit's centre, the track's reference point in the session info.
+constexpr double kCentreLatitude = -43.5081;
+constexpr double kCentreLongitude = 172.4123;
+constexpr double kSemiMajorAxis = 6378137.0;                         // WGS84, metres
+constexpr double kEccentricitySquared = (2.0 - 1.0 / 298.257223563) / 298.257223563;
+
+// Latitude and longitude in degrees of a point east and north of the centre, in metres on the
+// plane touching the WGS84 ellipsoid there: through earth-centred axes and back.
+void geodetic(double east, double north, double& latitude, double& longitude)
+{
+    const double lat0 = qDegreesToRadians(kCentreLatitude);
+    const double lon0 = qDegreesToRadians(kCentreLongitude);
+    const double n0 = kSemiMajorAxis / std::sqrt(1.0 - kEccentricitySquared * std::sin(lat0) * std::sin(lat0));
+    const double x = n0 * std::cos(lat0) * std::cos(lon0) - std::sin(lon0) * east
+                     - std::sin(lat0) * std::cos(lon0) * north;
+    const double y = n0 * std::cos(lat0) * std::sin(lon0) + std::cos(lon0) * east
+                     - std::sin(lat0) * std::sin(lon0) * north;
+    const double z = n0 * (1.0 - kEccentricitySquared) * std::sin(lat0) + std::cos(lat0) * north;
+    const double p = std::hypot(x, y);
+    double lat = std::atan2(z, p * (1.0 - kEccentricitySquared));
+    for (int i = 0; i < 6; ++i) {
+        const double n = kSemiMajorAxis / std::sqrt(1.0 - kEccentricitySquared * std::sin(lat) * std::sin(lat));
+        const double height = p / std::cos(lat) - n;
+        lat = std::atan2(z, p * (1.0 - kEccentricitySquared * n / (n + height)));
+    }
+    latitude = qRadiansToDegrees(lat);
+    longitude = qRadiansToDegrees(std::atan2(y, x));
+}
+
 // The signals from which the bulk of the channels are made.
 enum Signal { One, Speed, Throttle, Brake, Rpm, LatAccel, LongAccel, Steer, LapPct, SignalCount };
 
@@ -763,8 +792,11 @@ void Scenario::Drive::writeValues()
     w.setValue(m_yawNorth, std::remainder(heading + 2.1043, 2.0 * M_PI));
     w.setValue(m_pitch, -0.002 * accel);
     w.setValue(m_roll, 0.004 * latAccel);
-    w.setValue(m_lat, -43.5081 + 0.004 * std::cos(heading));
-    w.setValue(m_lon, 172.4123 + 0.006 * std::sin(heading));
+    const QPointF position = Scenario::circuitPosition(m_pct, m_trackLength);
+    double latitude, longitude;
+    geodetic(position.x(), position.y(), latitude, longitude);
+    w.setValue(m_lat, latitude);
+    w.setValue(m_lon, longitude);
     w.setValue(m_alt, 112.4 + 6.0 * std::sin(2.0 * M_PI * m_pct));
     w.setValue(m_velocityX, speed);
     w.setValue(m_velocityY, 0.05 * latAccel);
@@ -1030,6 +1062,24 @@ void corner(QByteArray& text, const QByteArray& name, bool front)
 
 } // namespace
 
+double Scenario::lapTimeShare(double pct)
+{
+    // The integral of speedShape from 0 to pct.
+    return pct + 0.2 * (1.0 - std::cos(6.0 * M_PI * pct)) / (6.0 * M_PI)
+           + 0.05 * (std::cos(1.0) - std::cos(14.0 * M_PI * pct + 1.0)) / (14.0 * M_PI);
+}
+
+QPointF Scenario::circuitPosition(double pct, double trackLengthM)
+{
+    const double radius = trackLengthM / (2.0 * M_PI);
+    return {radius * std::sin(2.0 * M_PI * pct), radius * std::cos(2.0 * M_PI * pct)};
+}
+
+double Scenario::trackLengthM() const
+{
+    return trackLength(m_options);
+}
+
 QByteArray Scenario::sessionInfo() const
 {
     if (!m_options.sessionInfo.isEmpty())
@@ -1051,8 +1101,8 @@ QByteArray Scenario::sessionInfo() const
     line(text, 1, "TrackCity", "Harrowgate");
     line(text, 1, "TrackCountry", "New Zealand");
     line(text, 1, "TrackAltitude", "112.40 m");
-    line(text, 1, "TrackLatitude", "-43.508100 m");
-    line(text, 1, "TrackLongitude", "172.412300 m");
+    line(text, 1, "TrackLatitude", number(kCentreLatitude, 6) + " m");
+    line(text, 1, "TrackLongitude", number(kCentreLongitude, 6) + " m");
     line(text, 1, "TrackNorthOffset", "2.1043 rad");
     line(text, 1, "TrackNumTurns", "11");
     line(text, 1, "TrackPitSpeedLimit", number(kPitSpeedLimit * 3.6, 2) + " kph");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPointF>
 #include <QString>
 #include <QVector>
 
@@ -63,6 +64,16 @@ public:
     const ScenarioOptions& options() const { return m_options; }
     /// The session-info text that goes into the file.
     QByteArray sessionInfo() const;
+    /// Length of the generated track in metres.
+    double trackLengthM() const;
+
+    /// Share of a flying lap's time spent from the line to the lap fraction pct: the speed
+    /// profile every flying lap follows, scaled to its own lap time.
+    static double lapTimeShare(double pct);
+    /// Where the car is at the lap fraction pct, east and north of the circuit's centre in metres:
+    /// the circuit is a circle as long as the track, driven clockwise from its northern point.
+    /// Lat and Lon hold this position on the WGS84 ellipsoid.
+    static QPointF circuitPosition(double pct, double trackLengthM);
 
     bool write(const QString& path);
     /// Writes into an open, seekable device.

@@ -1,5 +1,7 @@
 #include "report/lapresampler.h"
 
+#include "model/channel.h"
+
 #include <cmath>
 #include <limits>
 
@@ -8,6 +10,11 @@ namespace {
 // Farther than a car goes between two records: the samples between are missing, and a value
 // blended across the gap would be made up.
 constexpr double maxGapM = 100.0;
+
+bool isValid(const QVector<double>& values, int index)
+{
+    return index >= 0 && index < values.size() && values.at(index) < ZEL::validLimit;
+}
 
 } // namespace
 
@@ -49,25 +56,25 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
     }
 }
 
-QVector<double> LapResampler::linear(const ZEL::Channel& channel) const
+QVector<double> LapResampler::linear(const QVector<double>& values) const
 {
-    QVector<double> values(m_points.size(), std::numeric_limits<double>::quiet_NaN());
+    QVector<double> grid(m_points.size(), std::numeric_limits<double>::quiet_NaN());
     for (int k = 0; k < m_points.size(); ++k) {
         const Point& p = m_points.at(k);
-        if (channel.isValid(p.before) && channel.isValid(p.after))
-            values[k] = channel.value(p.before) + p.weight * (channel.value(p.after) - channel.value(p.before));
+        if (isValid(values, p.before) && isValid(values, p.after))
+            grid[k] = values.at(p.before) + p.weight * (values.at(p.after) - values.at(p.before));
     }
-    return values;
+    return grid;
 }
 
-QVector<double> LapResampler::nearest(const ZEL::Channel& channel) const
+QVector<double> LapResampler::nearest(const QVector<double>& values) const
 {
-    QVector<double> values(m_points.size(), std::numeric_limits<double>::quiet_NaN());
+    QVector<double> grid(m_points.size(), std::numeric_limits<double>::quiet_NaN());
     for (int k = 0; k < m_points.size(); ++k) {
         const Point& p = m_points.at(k);
         const int index = p.weight < 0.5 ? p.before : p.after;
-        if (channel.isValid(index))
-            values[k] = channel.value(index);
+        if (isValid(values, index))
+            grid[k] = values.at(index);
     }
-    return values;
+    return grid;
 }

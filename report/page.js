@@ -129,9 +129,8 @@
   // A lap that starts past the line (out of the pits, off the grid) has no time from the line.
   function deltaOf(lapTrace) {
     var step = traces().stepM;
-    var fromLine = lapTrace.time[0] !== null;
     return lapTrace.time.map(function (t, k) {
-      if (!fromLine) return null;
+      if (!lapTrace.fromLine) return null;
       var r = referenceTimeAt(k * step);
       return t === null || r === null ? null : Math.round((t - r) * 1000) / 1000;
     });
@@ -499,7 +498,7 @@
   function focusLap() {
     var ref = view.reference && view.reference.file === view.file ? view.reference.lap : null;
     var others = view.ticked.filter(function (n) { return n !== ref && traceOf(file(), n); });
-    var fromLine = others.filter(function (n) { return traceOf(file(), n).time[0] !== null; });
+    var fromLine = others.filter(function (n) { return traceOf(file(), n).fromLine; });
     var pick = fromLine.length ? fromLine : others;
     return pick.length ? pick[pick.length - 1] : (view.ticked.length ? view.ticked[0] : null);
   }

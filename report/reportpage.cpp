@@ -1,5 +1,8 @@
 #include "report/reportpage.h"
 
+#include "analysis/sessionanalysis.h"
+#include "report/sessiontraces.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -45,16 +48,18 @@ void fill(QByteArray& page, const char* mark, const QByteArray& text)
 
 } // namespace
 
-QByteArray ReportPage::html(const QJsonDocument& summary, const QVector<SessionTraces::Laps>& laps)
+QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis& analysis)
 {
     Q_INIT_RESOURCE(report);
     QByteArray data = summary.toJson(QJsonDocument::Compact);
     data.replace('<', "\\u003c");
     QByteArray script = "window.reportData = " + data + ";\n";
-    const qint64 fileBudget = laps.isEmpty() ? 0 : std::max(minFileBudget, tracesBudget / laps.size());
-    for (int i = 0; i < laps.size(); ++i) {
+    const QVector<FileAnalysis>& files = analysis.files();
+    const qint64 fileBudget = files.isEmpty() ? 0 : std::max<qint64>(minFileBudget, tracesBudget / files.size());
+    for (int i = 0; i < files.size(); ++i) {
         script += "window.reportData.files[" + QByteArray::number(i) + "].traces = "
-                  + (laps.at(i).isEmpty() ? QByteArray("null") : SessionTraces(laps.at(i), fileBudget).json()) + ";\n";
+                  + (files.at(i).laps.isEmpty() ? QByteArray("null") : SessionTraces(files.at(i), fileBudget).json())
+                  + ";\n";
     }
     QByteArray page = resource(QStringLiteral("page.html"));
     // Filled in this order, so that no inserted text is searched for a later mark.
@@ -65,9 +70,9 @@ QByteArray ReportPage::html(const QJsonDocument& summary, const QVector<SessionT
     return page;
 }
 
-bool ReportPage::write(const QString& path, const QJsonDocument& summary, const QVector<SessionTraces::Laps>& laps)
+bool ReportPage::write(const QString& path, const QJsonDocument& summary, const SessionAnalysis& analysis)
 {
-    const QByteArray page = html(summary, laps);
+    const QByteArray page = html(summary, analysis);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
         m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());

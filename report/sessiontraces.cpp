@@ -1,5 +1,7 @@
 #include "report/sessiontraces.h"
 
+#include "analysis/sessionanalysis.h"
+
 #include "report/lapresampler.h"
 #include "report/numbertext.h"
 
@@ -13,7 +15,6 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr double earthRadiusM = 6371000.0;
 constexpr double noValue = std::numeric_limits<double>::quiet_NaN();
 // The grid steps to choose from, finest first: fine enough to see a braking point on a short track.
 constexpr double steps[] = {1.0, 2.0, 2.5, 4.0, 5.0, 10.0, 20.0, 50.0};
@@ -48,10 +49,9 @@ const BaseChannel baseChannels[] = {
     {"steer", "Steering", "deg", "steeringwheelangle", 180.0 / pi, 0, false},
 };
 
-const QString timeSource = QStringLiteral("sessiontime");
-const QString distanceSource = QStringLiteral("lapdist");
-const QString latSource = QStringLiteral("lat");
-const QString lonSource = QStringLiteral("lon");
+// Time, distance and position reach the page as the grid, "time" and the map, not as channels.
+const QStringList gridChannels{QStringLiteral("sessiontime"), QStringLiteral("lapdist"), QStringLiteral("lapdistpct"),
+                               QStringLiteral("lat"), QStringLiteral("lon")};
 
 /// Whether every finite value rounds to the first one at these decimals; first is NaN when none is.
 bool isConstant(const QVector<double>& values, int decimals, double* first)
@@ -104,28 +104,9 @@ QByteArray channelEntry(const QString& key, const QString& label, const QString&
     return entry;
 }
 
-/// Each sample's distance from the line, never decreasing; NaN for samples without one.
-QVector<double> sampleDistances(const ZEL::Lap& lap)
+double lastDistance(const AlignedLap& aligned)
 {
-    QVector<double> distances(lap.sampleCount(), noValue);
-    const QSharedPointer<ZEL::Channel> channel = lap.channel(distanceSource);
-    if (!channel)
-        return distances;
-    double reached = 0.0;
-    for (int i = 0; i < channel->size() && i < distances.size(); ++i) {
-        // A zero in the middle of a lap is a sample the simulator blanked, not the line.
-        if (!channel->isValid(i) || (channel->value(i) <= 0.0 && reached > 0.0))
-            continue;
-        reached = std::max(reached, channel->value(i));
-        distances[i] = reached;
-    }
-    return distances;
-}
-
-double lastDistance(const QVector<double>& distances)
-{
-    const auto last = std::find_if(distances.crbegin(), distances.crend(), [](double d) { return !std::isnan(d); });
-    return last == distances.crend() ? 0.0 : *last;
+    return aligned.isEmpty() ? 0.0 : aligned.distance().last();
 }
 
 /// Decimals that keep a channel's significant digits, and whether it only holds whole numbers.
@@ -152,7 +133,7 @@ int decimalsFor(const QVector<const ZEL::Channel*>& channels, bool* whole)
 
 /// One lap on the file's grid and the members of its values object.
 struct SessionTraces::LapGrid {
-    const ZEL::Lap* lap;
+    const LapAnalysis* lap;
     LapResampler resampler;
     QByteArray values; // members of the values object
     QByteArray time;   // "time":[...]
@@ -160,32 +141,16 @@ struct SessionTraces::LapGrid {
 
     QVector<double> resampled(const QString& name, bool stepped, double scale = 1.0) const
     {
-        return resampled(lap->channel(name).data(), stepped, scale);
-    }
-
-    QVector<double> resampled(const ZEL::Channel* channel, bool stepped, double scale = 1.0) const
-    {
+        const QSharedPointer<ZEL::Channel> channel = lap->lap->channel(name);
         if (!channel)
             return QVector<double>(resampler.size(), noValue);
-        QVector<double> values = stepped ? resampler.nearest(*channel) : resampler.linear(*channel);
+        const QVector<double> atSamples = lap->aligned.values(*channel);
+        QVector<double> values = stepped ? resampler.nearest(atSamples) : resampler.linear(atSamples);
         if (scale != 1.0) {
             for (double& v : values)
                 v *= scale;
         }
         return values;
-    }
-
-    /// Latitude or longitude without the samples the simulator left at 0/0 for want of a position.
-    ZEL::Channel position(const QString& name) const
-    {
-        const QSharedPointer<ZEL::Channel> lat = lap->channel(latSource);
-        const QSharedPointer<ZEL::Channel> lon = lap->channel(lonSource);
-        ZEL::Channel channel = *lap->channel(name);
-        for (int i = 0; i < channel.size(); ++i) {
-            if (lat->value(i) == 0.0 && lon->value(i) == 0.0)
-                channel.setValue(i, ZEL::missingValue);
-        }
-        return channel;
     }
 };
 
@@ -200,7 +165,7 @@ struct SessionTraces::Extras {
         for (const QString& name : names) {
             QVector<const ZEL::Channel*> sources;
             for (const LapGrid& grid : grids) {
-                if (const QSharedPointer<ZEL::Channel> channel = grid.lap->channel(name))
+                if (const QSharedPointer<ZEL::Channel> channel = grid.lap->lap->channel(name))
                     sources.append(channel.data());
             }
             bool whole;
@@ -215,62 +180,11 @@ struct SessionTraces::Extras {
     }
 };
 
-/// Positions in metres east and north of the middle of a file's laps, flat around it.
-struct SessionTraces::MapProjection {
-    double lat0 = 0.0;
-    double lon0 = 0.0;
-    bool known = false;
-
-    explicit MapProjection(const QVector<LapGrid>& grids)
-    {
-        double latMin = 90, latMax = -90, lonMin = 180, lonMax = -180;
-        for (const LapGrid& grid : grids) {
-            const QSharedPointer<ZEL::Channel> lat = grid.lap->channel(latSource);
-            const QSharedPointer<ZEL::Channel> lon = grid.lap->channel(lonSource);
-            for (int i = 0; lat && lon && i < lat->size(); ++i) {
-                // The simulator writes 0/0 for samples it has no position for.
-                if (!lat->isValid(i) || !lon->isValid(i) || (lat->value(i) == 0.0 && lon->value(i) == 0.0))
-                    continue;
-                latMin = std::min(latMin, lat->value(i));
-                latMax = std::max(latMax, lat->value(i));
-                lonMin = std::min(lonMin, lon->value(i));
-                lonMax = std::max(lonMax, lon->value(i));
-                known = true;
-            }
-        }
-        lat0 = (latMin + latMax) / 2;
-        lon0 = (lonMin + lonMax) / 2;
-    }
-
-    QByteArray json(const LapGrid& grid) const
-    {
-        if (!known || !grid.lap->channel(latSource) || !grid.lap->channel(lonSource))
-            return QByteArray();
-        const ZEL::Channel lon = grid.position(lonSource);
-        const ZEL::Channel lat = grid.position(latSource);
-        QVector<double> x = grid.resampled(&lon, false);
-        QVector<double> y = grid.resampled(&lat, false);
-        const double metresPerDegree = earthRadiusM * pi / 180.0;
-        for (int k = 0; k < x.size(); ++k) {
-            x[k] = (x.at(k) - lon0) * metresPerDegree * std::cos(lat0 * pi / 180.0);
-            y[k] = (y.at(k) - lat0) * metresPerDegree;
-        }
-        QByteArray text("\"x\":");
-        NumberText::appendArray(text, x, mapDecimals);
-        text.append(",\"y\":");
-        NumberText::appendArray(text, y, mapDecimals);
-        return text;
-    }
-};
-
-SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
+SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
 {
-    QVector<QVector<double>> distances;
     double totalLength = 0.0;
-    for (const QSharedPointer<ZEL::Lap>& lap : laps) {
-        distances.append(sampleDistances(*lap));
-        totalLength += lastDistance(distances.last());
-    }
+    for (const LapAnalysis& lap : file.laps)
+        totalLength += lastDistance(lap.aligned);
     m_step = steps[std::size(steps) - 1];
     for (const double step : steps) {
         if (totalLength / step * baseBytesPerPoint <= baseShare * byteBudget) {
@@ -279,18 +193,19 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
         }
     }
     QVector<LapGrid> grids;
-    for (int i = 0; i < laps.size(); ++i) {
-        LapResampler resampler(distances.at(i), m_step);
+    for (const LapAnalysis& lap : file.laps) {
+        LapResampler resampler(lap.aligned.distance(), m_step);
         if (resampler.size() > 0)
-            grids.append({laps.at(i).data(), resampler, {}, {}, {}});
+            grids.append({&lap, resampler, {}, {}, {}});
     }
 
     QByteArray channels;
-    QSet<QString> charted{timeSource, distanceSource, latSource, lonSource};
+    QSet<QString> charted(gridChannels.cbegin(), gridChannels.cend());
     for (const BaseChannel& base : baseChannels) {
         const QString source = QLatin1String(base.source);
         charted.insert(source);
-        if (std::none_of(grids.cbegin(), grids.cend(), [&](const LapGrid& grid) { return grid.lap->channel(source); }))
+        if (std::none_of(grids.cbegin(), grids.cend(),
+                         [&](const LapGrid& grid) { return grid.lap->lap->channel(source); }))
             continue;
         channels.append(channels.isEmpty() ? "" : ",")
             .append(channelEntry(QLatin1String(base.key), QLatin1String(base.label), QString::fromUtf8(base.unit), 1));
@@ -302,24 +217,23 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
     // The other channels, thinned as a whole when they would not fit in what is left.
     QStringList extraNames;
     for (const LapGrid& grid : grids)
-        extraNames += grid.lap->channelNames();
+        extraNames += grid.lap->lap->channelNames();
     extraNames.removeDuplicates();
     extraNames.sort();
     extraNames.erase(std::remove_if(extraNames.begin(), extraNames.end(),
                                     [&](const QString& name) { return charted.contains(name); }),
                      extraNames.end());
     // Time and map first: what they and the charted channels leave is the extra channels' room.
-    const MapProjection map(grids);
     qint64 used = 0;
     for (LapGrid& grid : grids) {
-        QVector<double> time = grid.resampled(timeSource, false);
-        const auto start = std::find_if(time.cbegin(), time.cend(), [](double t) { return !std::isnan(t); });
-        const double startTime = start == time.cend() ? 0.0 : *start;
-        for (double& t : time)
-            t -= startTime;
         grid.time = "\"time\":";
-        NumberText::appendArray(grid.time, time, timeDecimals);
-        grid.map = map.json(grid);
+        NumberText::appendArray(grid.time, grid.resampler.linear(grid.lap->aligned.time()), timeDecimals);
+        if (!grid.lap->map.isEmpty()) {
+            grid.map = "\"x\":";
+            NumberText::appendArray(grid.map, grid.resampler.linear(grid.lap->map.x()), mapDecimals);
+            grid.map.append(",\"y\":");
+            NumberText::appendArray(grid.map, grid.resampler.linear(grid.lap->map.y()), mapDecimals);
+        }
         used += grid.time.size() + grid.map.size() + grid.values.size();
     }
     const qint64 room = std::max<qint64>(1, byteBudget - used);
@@ -335,8 +249,9 @@ SessionTraces::SessionTraces(const Laps& laps, qint64 byteBudget)
     m_json.append(",\"channels\":[").append(joined(channels, extras.channels)).append("],\"laps\":[");
     for (int i = 0; i < grids.size(); ++i) {
         const LapGrid& grid = grids.at(i);
-        m_json.append(i > 0 ? ",{" : "{").append("\"lapNumber\":").append(QByteArray::number(grid.lap->lapNumber()));
-        m_json.append(',').append(grid.time);
+        m_json.append(i > 0 ? ",{" : "{").append("\"lapNumber\":").append(QByteArray::number(grid.lap->lap->lapNumber()));
+        // A lap that starts past the line (out of the pits, off the grid) has no time from it.
+        m_json.append(",\"fromLine\":").append(grid.lap->aligned.startsAtLine() ? "true," : "false,").append(grid.time);
         m_json.append(",\"values\":{").append(joined(grid.values, extras.values.at(i))).append('}');
         if (!grid.map.isEmpty())
             m_json.append(',').append(grid.map);

@@ -50,6 +50,7 @@ class tst_Cli : public QObject
 private slots:
     void initTestCase();
     void batch();
+    void compare();
     void exports_data();
     void exports();
     void errors_data();
@@ -76,25 +77,26 @@ void tst_Cli::initTestCase()
 // A practice and a race imported in parallel: each file's messages and table stay in its own section, in order.
 void tst_Cli::batch()
 {
-    static const QRegularExpression tableRow(QStringLiteral("^ *\\d+ +\\d+ +\\d+ +\\w+ +([\\d:.]+) .*?( fastest)?$"),
+    static const QRegularExpression tableRow(QStringLiteral("^ *\\d+ +\\d+ +\\d+ +\\w+ +(\\d+:\\d\\d\\.\\d{3}) .*$"),
                                              QRegularExpression::MultilineOption);
     const QVector<QVector<int>> expected = {m_practiceMs, writeScenario("race.ibt", ScenarioOptions::Session::Race)};
     const QStringList paths = {"practice.ibt", "race.ibt"};
     QString out;
-    QCOMPARE(runCli("practice.ibt race.ibt", &out), 0);
+    QCOMPARE(runCli("--verbose practice.ibt race.ibt", &out), 0);
+    QVERIFY2(!out.contains("59:59.000"), "a lap without a valid time shows no time");
     const QStringList sections = out.section("Best laps:\n", 0, 0).split("File:");
     const QStringList summary = out.section("Best laps:\n", 1).split('\n');
     for (int i = 0; i < 2; ++i) {
         const QString section = sections.value(i + 1);
         QVERIFY(section.contains("Importing file " + paths.at(i) + " ..."));
+        QVERIFY(section.contains("Recorded:     2024-05-25 01:30:00 UTC\n"));
+        QVERIFY(section.contains(QRegularExpression(" Time +S1 +S2 +S3 +S4 +Gap +Top km/h +Fuel l +Samples  Note\\n")));
         QVector<int> timed;
         QStringList fastest;
         for (auto it = tableRow.globalMatch(section); it.hasNext();) {
             const QRegularExpressionMatch row = it.next();
-            const int ms = QTime::fromString(row.captured(1), "m:ss.zzz").msecsSinceStartOfDay();
-            if (ms != untimedMs)
-                timed.append(ms);
-            if (row.capturedLength(2) > 0)
+            timed.append(QTime::fromString(row.captured(1), "m:ss.zzz").msecsSinceStartOfDay());
+            if (row.captured(0).contains(" fastest"))
                 fastest.append(row.captured(1));
         }
         QCOMPARE(timed, expected.at(i));
@@ -102,7 +104,39 @@ void tst_Cli::batch()
         const int best = *std::min_element(timed.cbegin(), timed.cend());
         QCOMPARE(fastest, QStringList{QTime::fromMSecsSinceStartOfDay(best).toString("m:ss.zzz")});
         QVERIFY(summary.value(2 + i).endsWith(fastest.value(0) + "  " + paths.at(i)));
+        // Each of the four sectors has one best, and the statistics stand under the table.
+        QCOMPARE(section.count(QRegularExpression("\\d\\.\\d{3}\\*")), 4);
+        QVERIFY(section.contains("Lap times (" + QString::number(timed.size()) + " with a valid time): best "
+                                 + fastest.value(0)));
     }
+}
+
+// Lap B of one file against lap A of another: sectors, the lap and where the time went, and the plot of the two.
+void tst_Cli::compare()
+{
+    QString out;
+    QString err;
+    QCOMPARE(runCli("--compare practice.ibt:2,race.ibt:3 --plot compare.png --plot-size 800x600 practice.ibt", &out, &err), 0);
+    QVERIFY2(!out.contains("Importing file"), "progress of a batch only with --verbose");
+    QCOMPARE(out.count("File:"), 2); // the file named only in --compare is imported too
+    QVERIFY2(out.contains("Comparison: lap 3 of race.ibt against lap 2 of practice.ibt\n"), qPrintable(out));
+    const QString table = out.section("Comparison:", 1);
+    double sectorSum = 0.0;
+    for (int k = 1; k <= 4; ++k) {
+        const QRegularExpressionMatch row =
+            QRegularExpression(QStringLiteral("\\nS%1 +(\\d+\\.\\d+) +(\\d+\\.\\d+) +([-+]\\d+\\.\\d+)\\n").arg(k)).match(table);
+        QVERIFY2(row.hasMatch(), qPrintable(table));
+        QVERIFY(std::fabs(row.captured(2).toDouble() - row.captured(1).toDouble() - row.captured(3).toDouble()) < 0.0015);
+        sectorSum += row.captured(3).toDouble();
+    }
+    const QRegularExpressionMatch lap = QRegularExpression("\\nLap +(\\d:\\d\\d\\.\\d{3}) +(\\d:\\d\\d\\.\\d{3}) +([-+]\\d+\\.\\d+)\\n").match(table);
+    QVERIFY(lap.hasMatch());
+    const double a = QTime::fromString(lap.captured(1), "m:ss.zzz").msecsSinceStartOfDay() / 1000.0;
+    const double b = QTime::fromString(lap.captured(2), "m:ss.zzz").msecsSinceStartOfDay() / 1000.0;
+    QCOMPARE(lap.captured(3).toDouble(), b - a);
+    QVERIFY2(std::fabs(sectorSum - (b - a)) < 0.05 + 0.004, qPrintable(QString::number(sectorSum))); // a record at 20 Hz
+    QVERIFY(table.contains("Where the time changed hands") && table.contains(QRegularExpression("\\n +\\d+ +\\d+ +\\d+-\\d+ % +[-+]")));
+    QCOMPARE(QImage("compare.png", "PNG").size(), QSize(800, 600));
 }
 
 void tst_Cli::exports_data()
@@ -144,6 +178,31 @@ void tst_Cli::exports()
         QCOMPARE(lap["channelData"]["speed"]["values"].toArray().size(), toFiles ? lap["sampleCount"].toInt() : 0);
     }
     QCOMPARE(timed, m_practiceMs);
+
+    // The analysis: what the file says, the statistics, the reference and each lap against it.
+    const int best = *std::min_element(m_practiceMs.cbegin(), m_practiceMs.cend());
+    QCOMPARE(report["recordedAt"].toString(), QStringLiteral("2024-05-25T01:30:00Z"));
+    QCOMPARE(report["sectorStartPct"].toArray(), QJsonArray({0.0, 0.25, 0.5, 0.75}));
+    QVERIFY(std::fabs(report["trackLengthM"].toDouble() - 2700.0) < 0.5);
+    QCOMPARE(report["lapTimeStats"]["bestMs"].toInt(), best);
+    QVERIFY(report["lapTimeStats"]["stdDevMs"].isDouble() && report["hasMap"] == true);
+    QVERIFY(report["theoreticalBestMs"].toInt() <= best + 50);
+    QCOMPARE(report["reference"]["path"].toString(), QStringLiteral("practice.ibt"));
+    for (const QJsonValue& lap : laps) {
+        const bool valid = lap["validTime"].toBool();
+        QCOMPARE(valid, lap["lapTimeMs"].isDouble());
+        QCOMPARE(lap["sectorTimesMs"].toArray().size(), 4);
+        QVERIFY(lap["topSpeedKmh"].toDouble() > 100.0 && lap["fullThrottlePct"].isDouble() && lap["fuelUsedL"].isDouble());
+        if (!valid)
+            continue;
+        int sum = 0;
+        for (const QJsonValue& sector : lap["sectorTimesMs"].toArray())
+            sum += sector.toInt();
+        QVERIFY2(std::abs(sum - lap["lapTimeMs"].toInt()) <= 50, qPrintable(QString::number(sum))); // a record at 20 Hz
+        QCOMPARE(lap["deltaToReferenceMs"].toInt(), lap["lapTimeMs"].toInt() - best);
+        if (lap["lapTimeMs"].toInt() == best)
+            QCOMPARE(report["reference"]["lapNumber"].toInt(), lap["lapNumber"].toInt());
+    }
     if (!toFiles)
         return;
 
@@ -176,6 +235,11 @@ void tst_Cli::errors_data()
     QTest::newRow("plot of an unknown format")
         << "--plot p.jpg practice.ibt" << 2 << "ibtimport: cannot plot into p.jpg: the name must end in .png or .svg";
     QTest::newRow("file cut inside its header") << "cut.ibt" << 1 << "IBT import error:  Error reading irsdk_header";
+    QTest::newRow("compare without laps") << "--compare 2 practice.ibt" << 2 << "ibtimport: --compare wants two laps A,B";
+    QTest::newRow("compare a lap the file lacks")
+        << "--compare 99,2 practice.ibt" << 2 << "ibtimport: --compare: no lap 99 in practice.ibt";
+    QTest::newRow("compare by number across files")
+        << "--compare 1,2 practice.ibt race.ibt" << 2 << "ibtimport: --compare: with several files, give lap 1 as FILE:1";
 }
 
 // One line of error, the documented exit status, and nothing written.
@@ -245,7 +309,7 @@ void tst_Cli::inputs()
 
     QProcess process;
     // The shell hands over the bytes of the name, which a QString argument cannot carry.
-    process.start("/bin/sh", {"-c", "exec \"$0\" --plot inputs/p.png inputs inputs/twin \"$(printf 'inputs/\\377\\376.ibt')\"",
+    process.start("/bin/sh", {"-c", "exec \"$0\" --verbose --plot inputs/p.png inputs inputs/twin \"$(printf 'inputs/\\377\\376.ibt')\"",
                               ZEL_CLI_PATH});
     const bool finished = process.waitForFinished(120000);
     const QString out = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());

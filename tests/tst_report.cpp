@@ -1,3 +1,4 @@
+#include "analysis/sessionanalysis.h"
 #include "ibt/scenario.h"
 #include "report/lapresampler.h"
 #include "report/numbertext.h"
@@ -15,13 +16,6 @@
 namespace {
 
 const double none = std::nan("");
-
-ZEL::Channel channelOf(const QVector<double>& values)
-{
-    ZEL::Channel channel;
-    channel.values = values;
-    return channel;
-}
 
 /// NaN-aware comparison of two series, with a tolerance for the blend.
 bool sameSeries(const QVector<double>& actual, const QVector<double>& expected)
@@ -71,6 +65,7 @@ private:
     QTemporaryDir m_dir;
     PluginFixture m_fixture;
     ImportResult m_session; // a practice with a pit stop: out laps, timed laps, a cut-off last lap
+    QString m_path;
 };
 
 void tst_Report::initTestCase()
@@ -81,9 +76,9 @@ void tst_Report::initTestCase()
     options.lapSeconds = 40.0;
     options.pitStop = true;
     options.wide = true;
-    const QString path = m_dir.filePath(QStringLiteral("practice.ibt"));
-    QVERIFY(Scenario(options).write(path));
-    m_session = m_fixture.import(path);
+    m_path = m_dir.filePath(QStringLiteral("practice.ibt"));
+    QVERIFY(Scenario(options).write(m_path));
+    m_session = m_fixture.import(m_path);
     QVERIFY(m_session.laps.size() >= 4);
 }
 
@@ -154,9 +149,8 @@ void tst_Report::resampling()
     QFETCH(QVector<double>, linear);
     QFETCH(QVector<double>, nearest);
     const LapResampler resampler(distances, step);
-    const ZEL::Channel channel = channelOf(values);
-    QVERIFY2(sameSeries(resampler.linear(channel), linear), seriesText(resampler.linear(channel)).constData());
-    QVERIFY2(sameSeries(resampler.nearest(channel), nearest), seriesText(resampler.nearest(channel)).constData());
+    QVERIFY2(sameSeries(resampler.linear(values), linear), seriesText(resampler.linear(values)).constData());
+    QVERIFY2(sameSeries(resampler.nearest(values), nearest), seriesText(resampler.nearest(values)).constData());
 }
 
 void tst_Report::traces_data()
@@ -173,7 +167,8 @@ void tst_Report::traces()
     QFETCH(qint64, budget);
     QFETCH(bool, coarser);
     QFETCH(bool, thinned);
-    const SessionTraces traces(m_session.laps, budget);
+    const SessionAnalysis analysis({{m_path, m_session.laps}});
+    const SessionTraces traces(analysis.files().first(), budget);
     const double step = traces.stepM();
     QCOMPARE(step > 1.0, coarser);
     QCOMPARE(traces.extraStride() > 1, thinned);
@@ -196,6 +191,7 @@ void tst_Report::traces()
         const QJsonObject lap = laps.at(i).toObject();
         const ZEL::Lap& source = *m_session.laps.at(i);
         QCOMPARE(lap.value(QLatin1String("lapNumber")).toInt(), source.lapNumber());
+        QCOMPARE(lap.value(QLatin1String("fromLine")).toBool(), analysis.files().first().laps.at(i).aligned.startsAtLine());
         const QJsonArray time = lap.value(QLatin1String("time")).toArray();
         const QJsonObject values = lap.value(QLatin1String("values")).toObject();
         QCOMPARE(lap.value(QLatin1String("x")).toArray().size(), time.size());
@@ -242,11 +238,11 @@ void tst_Report::page()
                      {QStringLiteral("error"), !withLaps},
                      {QStringLiteral("laps"), QJsonArray()}};
     const QJsonDocument summary(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}});
-    const QVector<SessionTraces::Laps> laps{withLaps ? m_session.laps : SessionTraces::Laps()};
+    const SessionAnalysis analysis({{m_path, withLaps ? m_session.laps : QVector<QSharedPointer<ZEL::Lap>>()}});
 
     const QString path = m_dir.filePath(QStringLiteral("report.html"));
     ReportPage report;
-    QVERIFY2(report.write(path, summary, laps), qPrintable(report.errorString()));
+    QVERIFY2(report.write(path, summary, analysis), qPrintable(report.errorString()));
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QByteArray html = written.readAll();
@@ -259,7 +255,7 @@ void tst_Report::page()
     QCOMPARE(html.contains("window.reportData.files[0].traces = {\"stepM\""), withLaps);
     QCOMPARE(html.contains("window.reportData.files[0].traces = null"), !withLaps);
 
-    QVERIFY(!report.write(m_dir.filePath(QStringLiteral("missing/report.html")), summary, laps));
+    QVERIFY(!report.write(m_dir.filePath(QStringLiteral("missing/report.html")), summary, analysis));
     QVERIFY(report.errorString().contains(QLatin1String("missing/report.html")));
 }
 

@@ -1,0 +1,221 @@
+#include "analysis/alignedlap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+// A sample before the first wrap of the distance belongs before the line when the wrap comes
+// this soon; a longer stretch is a lap driven on past the line under the same lap number.
+constexpr double preLineSeconds = 1.0;
+// A wrap is a jump from the last quarter of the lap into the first.
+constexpr double wrapShare = 0.25;
+// How far the first (last) sample may lie from the line, in steps between samples, for the lap
+// to count as starting (ending) there. The simulator counts the new lap from the first record past
+// it, and a lap may lose the record at the line to the lap before it.
+constexpr double lineSteps = 2.5;
+constexpr double lineSlackM = 0.01;
+
+bool valid(double value)
+{
+    return value < ZEL::validLimit; // also false for NaN
+}
+
+double at(const QSharedPointer<ZEL::Channel>& channel, int i)
+{
+    return channel ? channel->value(i) : ZEL::missingValue;
+}
+
+/// y at x on the line through (x0, y0) and (x1, y1).
+double line(double x0, double y0, double x1, double y1, double x)
+{
+    return x1 == x0 ? y0 : y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+}
+
+/// A sample the simulator blanked while the car was between places (a reset, a tow): no
+/// position, no speed, distance 0, while a neighbour has a distance.
+bool isBlanked(const ZEL::Lap& lap, const QVector<double>& raw, int i)
+{
+    if (raw.at(i) != 0.0)
+        return false;
+    const double speed = at(lap.channel(QStringLiteral("speed")), i);
+    if (valid(speed) && speed != 0.0)
+        return false;
+    const double lat = at(lap.channel(QStringLiteral("lat")), i);
+    const double lon = at(lap.channel(QStringLiteral("lon")), i);
+    if ((valid(lat) && lat != 0.0) || (valid(lon) && lon != 0.0))
+        return false;
+    const auto placed = [&raw](int j) { return j >= 0 && j < raw.size() && valid(raw.at(j)) && raw.at(j) != 0.0; };
+    return placed(i - 1) || placed(i + 1);
+}
+
+} // namespace
+
+double AlignedLap::trackLengthOf(const ZEL::Lap& lap)
+{
+    const QSharedPointer<ZEL::Channel> dist = lap.channel(QStringLiteral("lapdist"));
+    const QSharedPointer<ZEL::Channel> pct = lap.channel(QStringLiteral("lapdistpct"));
+    if (dist && pct) {
+        // The sample furthest round the lap gives the ratio with the least rounding in it.
+        int best = -1;
+        for (int i = 0; i < pct->size(); ++i) {
+            const double p = pct->value(i);
+            if (valid(p) && p > 0.5 && p < 1.0 && valid(dist->value(i)) && (best < 0 || p > pct->value(best)))
+                best = i;
+        }
+        if (best >= 0)
+            return dist->value(best) / pct->value(best);
+    }
+    const ZEL::DynamicValue km = lap.findValue(QStringLiteral("Track length"));
+    const double metres = km.value.toDouble() * (km.unit() == QLatin1String("m") ? 1.0 : 1000.0);
+    return metres > 0.0 ? metres : 0.0;
+}
+
+AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
+{
+    AlignedLap aligned;
+    const QSharedPointer<ZEL::Channel> time = lap.channel(QStringLiteral("sessiontime"));
+    if (!time)
+        return aligned;
+    const double length = trackLengthM > 0.0 ? trackLengthM : trackLengthOf(lap);
+    aligned.m_trackLength = length;
+
+    const QSharedPointer<ZEL::Channel> dist = lap.channel(QStringLiteral("lapdist"));
+    const QSharedPointer<ZEL::Channel> pct = lap.channel(QStringLiteral("lapdistpct"));
+    const int n = lap.sampleCount();
+    QVector<double> raw(n, ZEL::missingValue);
+    for (int i = 0; i < n; ++i) {
+        if (!valid(time->value(i)))
+            continue;
+        if (valid(at(dist, i)))
+            raw[i] = dist->value(i);
+        else if (valid(at(pct, i)) && length > 0.0)
+            raw[i] = pct->value(i) * length;
+    }
+
+    QVector<int> usable;
+    usable.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        if (valid(raw.at(i)) && !isBlanked(lap, raw, i))
+            usable.append(i);
+    }
+
+    // The first wrap from the end of the lap to its start: samples before it lie before the line
+    // when they are few, otherwise the ones after it lie beyond the line.
+    int wrap = -1;
+    for (int k = 1; k < usable.size() && length > 0.0; ++k) {
+        if (raw.at(usable.at(k - 1)) > (1.0 - wrapShare) * length && raw.at(usable.at(k)) < wrapShare * length) {
+            wrap = k;
+            break;
+        }
+    }
+    const bool preLine =
+        wrap > 0 && time->value(usable.at(wrap)) - time->value(usable.first()) <= preLineSeconds;
+
+    aligned.m_distance.reserve(usable.size());
+    aligned.m_time.reserve(usable.size());
+    aligned.m_index.reserve(usable.size());
+    for (int k = 0; k < usable.size(); ++k) {
+        const int i = usable.at(k);
+        double d = raw.at(i);
+        if (wrap > 0 && preLine && k < wrap)
+            d -= length;
+        else if (wrap > 0 && !preLine && k >= wrap && d < wrapShare * length)
+            d += length;
+        if (!aligned.m_distance.isEmpty() && d <= aligned.m_distance.last())
+            continue; // standing, rolling back, or put back by a reset: only new ground counts
+        aligned.m_distance.append(d);
+        aligned.m_time.append(time->value(i));
+        aligned.m_index.append(i);
+    }
+
+    const QVector<double>& d = aligned.m_distance;
+    QVector<double>& t = aligned.m_time;
+    const int m = d.size();
+    if (m < 2)
+        return aligned;
+    aligned.m_startsAtLine = d.at(0) <= lineSteps * (d.at(1) - d.at(0)) + lineSlackM;
+    aligned.m_endsAtLine = length > 0.0 && d.at(m - 1) >= length - lineSteps * (d.at(m - 1) - d.at(m - 2)) - lineSlackM;
+
+    double origin = t.first();
+    if (aligned.m_startsAtLine) {
+        const int after = int(std::lower_bound(d.cbegin(), d.cend(), 0.0) - d.cbegin());
+        const int k = std::clamp(after, 1, m - 1);
+        origin = line(d.at(k - 1), t.at(k - 1), d.at(k), t.at(k), 0.0);
+    }
+    if (aligned.m_endsAtLine) {
+        const int after = int(std::lower_bound(d.cbegin(), d.cend(), length) - d.cbegin());
+        const int k = std::clamp(after, 1, m - 1);
+        aligned.m_endTime = line(d.at(k - 1), t.at(k - 1), d.at(k), t.at(k), length) - origin;
+    }
+    for (double& seconds : t)
+        seconds -= origin;
+    return aligned;
+}
+
+QVector<double> AlignedLap::values(const ZEL::Channel& channel) const
+{
+    QVector<double> result;
+    result.reserve(m_index.size());
+    for (const int i : m_index)
+        result.append(channel.value(i));
+    return result;
+}
+
+QVector<double> AlignedLap::values(const ZEL::Lap& lap, const QString& channel) const
+{
+    const QSharedPointer<ZEL::Channel> found = lap.channel(channel);
+    return found ? values(*found) : QVector<double>(m_index.size(), ZEL::missingValue);
+}
+
+double AlignedLap::lineToLineTime() const
+{
+    return isComplete() ? m_endTime : notANumber;
+}
+
+double AlignedLap::timeAt(double distance) const
+{
+    if (m_distance.isEmpty() || std::isnan(distance))
+        return notANumber;
+    const double first = m_distance.first();
+    const double last = m_distance.last();
+    if (distance < first) {
+        return m_startsAtLine && distance >= std::min(0.0, first) ? line(0.0, 0.0, first, m_time.first(), distance)
+                                                                  : notANumber;
+    }
+    if (distance > last) {
+        return m_endsAtLine && distance <= std::max(m_trackLength, last)
+                   ? line(last, m_time.last(), m_trackLength, m_endTime, distance)
+                   : notANumber;
+    }
+    const int k = int(std::lower_bound(m_distance.cbegin(), m_distance.cend(), distance) - m_distance.cbegin());
+    if (k == 0)
+        return m_time.first();
+    return line(m_distance.at(k - 1), m_time.at(k - 1), m_distance.at(k), m_time.at(k), distance);
+}
+
+QVector<double> AlignedLap::resample(const QVector<double>& valuesAtSamples, const QVector<double>& grid) const
+{
+    QVector<double> result(grid.size(), ZEL::missingValue);
+    if (valuesAtSamples.size() != m_distance.size() || m_distance.isEmpty())
+        return result;
+    int k = 0; // first sample at or beyond the grid point
+    for (int g = 0; g < grid.size(); ++g) {
+        const double x = grid.at(g);
+        while (k < m_distance.size() && m_distance.at(k) < x)
+            ++k;
+        if (k == m_distance.size())
+            break;
+        if (m_distance.at(k) == x) {
+            result[g] = valuesAtSamples.at(k);
+        } else if (k > 0) {
+            const double y0 = valuesAtSamples.at(k - 1);
+            const double y1 = valuesAtSamples.at(k);
+            if (valid(y0) && valid(y1))
+                result[g] = line(m_distance.at(k - 1), y0, m_distance.at(k), y1, x);
+        }
+    }
+    return result;
+}

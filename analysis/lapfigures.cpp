@@ -1,0 +1,60 @@
+#include "analysis/lapfigures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double fullThrottle = 0.98;
+constexpr double braking = 0.02;
+
+bool valid(double value)
+{
+    return value < ZEL::validLimit;
+}
+
+/// The share of the lap's time spent in samples that pass the test; each sample stands for the
+/// time until the next one.
+template<typename Test>
+double timeShare(const AlignedLap& aligned, const QVector<double>& values, Test test)
+{
+    const QVector<double>& t = aligned.time();
+    double inside = 0.0;
+    double known = 0.0;
+    for (int k = 0; k + 1 < values.size(); ++k) {
+        if (!valid(values.at(k)))
+            continue;
+        const double dt = t.at(k + 1) - t.at(k);
+        known += dt;
+        if (test(values.at(k)))
+            inside += dt;
+    }
+    return known > 0.0 ? inside / known : notANumber;
+}
+
+} // namespace
+
+LapFigures LapFigures::of(const ZEL::Lap& lap, const AlignedLap& aligned)
+{
+    LapFigures figures{notANumber, notANumber, notANumber, notANumber, notANumber};
+    for (const double speed : aligned.values(lap, QStringLiteral("speed"))) {
+        if (!valid(speed))
+            continue;
+        figures.topSpeed = std::isnan(figures.topSpeed) ? speed : std::max(figures.topSpeed, speed);
+        figures.minSpeed = std::isnan(figures.minSpeed) ? speed : std::min(figures.minSpeed, speed);
+    }
+
+    const QVector<double> fuel = aligned.values(lap, QStringLiteral("fuellevel"));
+    const auto firstFuel = std::find_if(fuel.cbegin(), fuel.cend(), valid);
+    const auto lastFuel = std::find_if(fuel.crbegin(), fuel.crend(), valid);
+    if (firstFuel != fuel.cend())
+        figures.fuelUsed = *firstFuel - *lastFuel;
+
+    figures.fullThrottleShare = timeShare(aligned, aligned.values(lap, QStringLiteral("throttle")),
+                                          [](double v) { return v >= fullThrottle; });
+    figures.brakingShare =
+        timeShare(aligned, aligned.values(lap, QStringLiteral("brake")), [](double v) { return v > braking; });
+    return figures;
+}

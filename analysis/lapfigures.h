@@ -1,0 +1,16 @@
+#pragma once
+
+#include "analysis/alignedlap.h"
+
+/// What a driver reads off one lap at a glance, over its aligned samples in the recording's
+/// units; NaN where the lap lacks the channel.
+struct LapFigures
+{
+    double topSpeed;          // m/s
+    double minSpeed;          // m/s
+    double fuelUsed;          // first minus last valid "fuellevel", in its unit (litres)
+    double fullThrottleShare; // of the lap's time, throttle at or above 0.98
+    double brakingShare;      // of the lap's time, brake above 0.02
+
+    static LapFigures of(const ZEL::Lap& lap, const AlignedLap& aligned);
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QVector>
+
+/// Best, mean, median and standard deviation of a set of lap times; NaN when the set is empty.
+struct LapTimeStats
+{
+    double best;
+    double mean;
+    double median;
+    double stdDev; // sample standard deviation; 0 for a single lap
+
+    static LapTimeStats of(QVector<double> times);
+};

@@ -1,0 +1,86 @@
+#include "analysis/recordinginfo.h"
+
+#include "ibt/ibtlayout.h"
+#include "sessioninfo/sessioninfonode.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace {
+
+// The same bound the import puts on the session-info block: it must lie inside the file; and
+// no real session info comes near this, so a corrupt length cannot make us allocate gigabytes.
+constexpr qint64 maxSessionInfoBytes = 64 * 1024 * 1024;
+
+template<typename T>
+bool readStruct(QFile& file, T& into)
+{
+    return file.read(reinterpret_cast<char*>(&into), sizeof into) == qint64(sizeof into);
+}
+
+} // namespace
+
+bool RecordingInfo::read(const QString& path)
+{
+    *this = RecordingInfo();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    irsdk_header header;
+    irsdk_diskSubHeader subHeader;
+    if (!readStruct(file, header) || !readStruct(file, subHeader)) {
+        m_error = QStringLiteral("%1: file too short for its headers").arg(path);
+        return false;
+    }
+    m_tickRate = std::max(header.tickRate, 0);
+    if (subHeader.sessionStartDate > 0)
+        m_recordedAt = QDateTime::fromSecsSinceEpoch(subHeader.sessionStartDate, Qt::UTC);
+
+    const qint64 offset = header.sessionInfoOffset;
+    const qint64 length = header.sessionInfoLen;
+    if (length <= 0 || length > maxSessionInfoBytes || offset < 0 || offset > file.size()
+        || length > file.size() - offset || !file.seek(offset)) {
+        m_error = QStringLiteral("%1: no readable session info").arg(path);
+        return false;
+    }
+    const QByteArray text = file.read(length);
+    if (text.size() != length) {
+        m_error = QStringLiteral("%1: no readable session info").arg(path);
+        return false;
+    }
+    readSessionInfo(text);
+    return true;
+}
+
+void RecordingInfo::readSessionInfo(const QByteArray& text)
+{
+    // The parser reads up to the first NUL; the block's last byte is one, as the import makes it.
+    QByteArray terminated = text;
+    terminated.append('\0');
+    SessionInfoNode root;
+    root.parse(terminated.constData());
+
+    const QString length = root.valueAt(QStringLiteral("WeekendInfo/TrackLength")).simplified();
+    const QStringList words = length.split(QLatin1Char(' '));
+    const double number = words.first().toDouble();
+    const QString unit = words.size() > 1 ? words.at(1) : QString();
+    m_trackLengthM = number > 0.0 ? number * (unit == QLatin1String("m") ? 1.0 : 1000.0) : 0.0;
+
+    m_sectorStartPct.clear();
+    if (const SessionInfoNode* sectors = root.childAt(QStringLiteral("SplitTimeInfo/Sectors"))) {
+        for (const SessionInfoNode* sector : sectors->children()) {
+            bool ok = false;
+            const double start = sector->value(QStringLiteral("SectorStartPct")).toDouble(&ok);
+            if (ok && start >= 0.0 && start < 1.0)
+                m_sectorStartPct.append(start);
+        }
+    }
+    // Children are keyed by sector number as text ("10" sorts before "2"), so order by value.
+    std::sort(m_sectorStartPct.begin(), m_sectorStartPct.end());
+    m_sectorStartPct.erase(std::unique(m_sectorStartPct.begin(), m_sectorStartPct.end()), m_sectorStartPct.end());
+    if (!m_sectorStartPct.isEmpty() && m_sectorStartPct.first() != 0.0)
+        m_sectorStartPct.prepend(0.0);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+/// What a recording says about itself beside its records: when it was recorded, the track's
+/// length and where its sectors start. Reads only the headers and the session-info block.
+class RecordingInfo
+{
+public:
+    /// False with errorString() when the file or its headers cannot be read.
+    bool read(const QString& path);
+    /// Takes the facts from a session-info text, as read() does with the file's block.
+    void readSessionInfo(const QByteArray& text);
+
+    QString errorString() const { return m_error; }
+
+    /// Start of the session the file recorded (UTC); invalid when the file does not say.
+    QDateTime recordedAt() const { return m_recordedAt; }
+    void setRecordedAt(const QDateTime& at) { m_recordedAt = at; }
+    /// Where each sector starts, as fractions of the lap; the first is 0. Empty when unknown.
+    const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
+    /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
+    double trackLengthM() const { return m_trackLengthM; }
+    /// Records per second; 0 when unknown.
+    int tickRate() const { return m_tickRate; }
+
+private:
+    QDateTime m_recordedAt;
+    QVector<double> m_sectorStartPct;
+    double m_trackLengthM = 0.0;
+    int m_tickRate = 0;
+    QString m_error;
+};

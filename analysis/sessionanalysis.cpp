@@ -1,0 +1,189 @@
+#include "analysis/sessionanalysis.h"
+
+#include "analysis/timedelta.h"
+
+#include <QMap>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr int untimedMs = 3599 * 1000; // what the plugin gives a lap it could not time
+
+double median(QVector<double> values)
+{
+    if (values.isEmpty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const int n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2.0;
+}
+
+QString trackKeyOf(const QVector<QSharedPointer<ZEL::Lap>>& laps)
+{
+    for (const QSharedPointer<ZEL::Lap>& lap : laps) {
+        if (!lap->trackName().isEmpty())
+            return lap->trackName() + QLatin1Char('\n') + lap->trackConfig();
+    }
+    return QString();
+}
+
+} // namespace
+
+bool SessionAnalysis::hasValidTime(const ZEL::LapHeader& lap)
+{
+    const QTime time = lap.lapTime();
+    return time.isValid() && time.msecsSinceStartOfDay() > 0 && time.msecsSinceStartOfDay() != untimedMs;
+}
+
+SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs)
+{
+    m_files.resize(inputs.size());
+    for (int f = 0; f < inputs.size(); ++f)
+        analyseFile(m_files[f], inputs.at(f));
+
+    // One map origin per track, so that laps from different files lie on each other.
+    QMap<QString, QVector<const ZEL::Lap*>> lapsByTrack;
+    for (const FileAnalysis& file : qAsConst(m_files)) {
+        for (const LapAnalysis& lap : file.laps)
+            lapsByTrack[file.trackKey].append(lap.lap.data());
+    }
+    QMap<QString, LocalProjection> projections;
+    for (auto it = lapsByTrack.cbegin(); it != lapsByTrack.cend(); ++it) {
+        LocalProjection projection;
+        if (TrackMap::centreOf(it.value(), projection))
+            projections.insert(it.key(), projection);
+    }
+    for (FileAnalysis& file : m_files) {
+        if (!projections.contains(file.trackKey))
+            continue;
+        const LocalProjection projection = projections.value(file.trackKey);
+        for (LapAnalysis& lap : file.laps) {
+            lap.map = TrackMap::of(*lap.lap, lap.aligned, projection);
+            file.hasMap = file.hasMap || !lap.map.isEmpty();
+        }
+    }
+
+    chooseReferences();
+    compareWithReferences();
+}
+
+void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
+{
+    file.path = input.path;
+    file.info.read(input.path); // a file that cannot be read again just has no sectors or date
+    file.trackKey = trackKeyOf(input.laps);
+
+    QVector<double> lengths;
+    for (const QSharedPointer<ZEL::Lap>& lap : input.laps) {
+        const double length = AlignedLap::trackLengthOf(*lap);
+        if (length > 0.0)
+            lengths.append(length);
+    }
+    file.trackLength = lengths.isEmpty() ? file.info.trackLengthM() : median(lengths);
+    file.sectors = Sectors(file.info.sectorStartPct(), file.trackLength);
+
+    QVector<double> validTimes;
+    file.laps.reserve(input.laps.size());
+    for (const QSharedPointer<ZEL::Lap>& lap : input.laps) {
+        LapAnalysis analysis;
+        analysis.lap = lap;
+        analysis.aligned = AlignedLap::of(*lap, file.trackLength);
+        analysis.figures = LapFigures::of(*lap, analysis.aligned);
+        analysis.validTime = hasValidTime(*lap);
+        analysis.lapTime = analysis.validTime ? lap->lapTime().msecsSinceStartOfDay() / 1000.0 : notANumber;
+        analysis.sectorTimes = file.sectors.times(analysis.aligned);
+        analysis.sectorGains.fill(notANumber, file.sectors.count());
+        analysis.deltaToReference = notANumber;
+        if (analysis.validTime)
+            validTimes.append(analysis.lapTime);
+        file.laps.append(analysis);
+    }
+    file.stats = LapTimeStats::of(validTimes);
+
+    // Best sectors only from laps with a recorded time that drove every sector.
+    file.bestSectors.fill(notANumber, file.sectors.count());
+    file.bestSectorLaps.fill(-1, file.sectors.count());
+    for (int i = 0; i < file.laps.size(); ++i) {
+        const LapAnalysis& lap = file.laps.at(i);
+        const QVector<double>& times = lap.sectorTimes;
+        if (!lap.validTime || std::any_of(times.cbegin(), times.cend(), [](double t) { return std::isnan(t); }))
+            continue;
+        for (int k = 0; k < times.size(); ++k) {
+            if (file.bestSectorLaps.at(k) < 0 || times.at(k) < file.bestSectors.at(k)) {
+                file.bestSectors[k] = times.at(k);
+                file.bestSectorLaps[k] = i;
+            }
+        }
+    }
+    file.theoreticalBest = file.bestSectors.isEmpty() ? notANumber : 0.0;
+    for (const double best : qAsConst(file.bestSectors))
+        file.theoreticalBest += best; // NaN stays NaN
+}
+
+void SessionAnalysis::chooseReferences()
+{
+    // The fastest lap with a recorded time that ran line to line, per track and configuration.
+    QMap<QString, QPair<int, int>> fastest;
+    for (int f = 0; f < m_files.size(); ++f) {
+        const FileAnalysis& file = m_files.at(f);
+        for (int i = 0; i < file.laps.size(); ++i) {
+            const LapAnalysis& lap = file.laps.at(i);
+            if (!lap.validTime || !lap.aligned.isComplete())
+                continue;
+            const auto known = fastest.constFind(file.trackKey);
+            if (known == fastest.cend() || lap.lapTime < m_files.at(known->first).laps.at(known->second).lapTime)
+                fastest.insert(file.trackKey, {f, i});
+        }
+    }
+    for (FileAnalysis& file : m_files) {
+        const auto found = fastest.constFind(file.trackKey);
+        if (found == fastest.cend())
+            continue;
+        file.referenceFile = found->first;
+        file.referenceLap = found->second;
+    }
+}
+
+void SessionAnalysis::compareWithReferences()
+{
+    for (int f = 0; f < m_files.size(); ++f) {
+        const LapAnalysis* reference = referenceOf(f);
+        if (!reference)
+            continue;
+        for (LapAnalysis& lap : m_files[f].laps) {
+            // Recorded times are exact to the millisecond; the samples place the line only to
+            // within a fraction of a record, so they stand in only where a time is missing.
+            if (lap.validTime)
+                lap.deltaToReference = lap.lapTime - reference->lapTime;
+            else
+                lap.deltaToReference = TimeDelta(lap.aligned, reference->aligned).atLine();
+            if (lap.sectorTimes.size() != reference->sectorTimes.size())
+                continue;
+            for (int k = 0; k < lap.sectorTimes.size(); ++k)
+                lap.sectorGains[k] = lap.sectorTimes.at(k) - reference->sectorTimes.at(k);
+        }
+    }
+}
+
+const LapAnalysis* SessionAnalysis::referenceOf(int file) const
+{
+    if (file < 0 || file >= m_files.size() || m_files.at(file).referenceFile < 0)
+        return nullptr;
+    const FileAnalysis& owner = m_files.at(m_files.at(file).referenceFile);
+    return &owner.laps.at(m_files.at(file).referenceLap);
+}
+
+const LapAnalysis* SessionAnalysis::findLap(int file, int lapNumber) const
+{
+    if (file < 0 || file >= m_files.size())
+        return nullptr;
+    for (const LapAnalysis& lap : m_files.at(file).laps) {
+        if (lap.lap->lapNumber() == lapNumber)
+            return &lap;
+    }
+    return nullptr;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "analysis/alignedlap.h"
+#include "analysis/lapfigures.h"
+#include "analysis/laptimestats.h"
+#include "analysis/recordinginfo.h"
+#include "analysis/sectors.h"
+#include "analysis/trackmap.h"
+
+#include <QSharedPointer>
+#include <QString>
+#include <QVector>
+
+/// One lap as the analysis sees it. Times in seconds, NaN where unknown.
+struct LapAnalysis
+{
+    QSharedPointer<ZEL::Lap> lap;
+    AlignedLap aligned;
+    TrackMap map;                // empty when the lap has no positions
+    LapFigures figures;
+    bool validTime = false;      // a recorded time, not the plugin's 59:59.000 of an untimed lap
+    double lapTime;              // the recorded time when valid
+    QVector<double> sectorTimes; // one per sector of the file
+    QVector<double> sectorGains; // sector time minus the reference's: positive where slower
+    double deltaToReference;     // at the line
+};
+
+/// One file's laps and what they add up to.
+struct FileAnalysis
+{
+    QString path;
+    RecordingInfo info;
+    QString trackKey;              // track and configuration; laps compare only within one
+    double trackLength = 0.0;      // metres, as the laps' distances imply; 0 when unknown
+    Sectors sectors;
+    QVector<LapAnalysis> laps;     // in the order of the input
+    QVector<double> bestSectors;   // per sector, over laps with a valid time that drove every sector
+    QVector<int> bestSectorLaps;   // index of the lap that set each, -1 when none
+    double theoreticalBest;        // sum of bestSectors; NaN when a sector has no best
+    LapTimeStats stats;            // of the valid lap times
+    bool hasMap = false;
+    int referenceFile = -1;        // where the lap the deltas are against is; -1 when none
+    int referenceLap = -1;
+};
+
+/// The analysis of every lap of a set of files: distance alignment, sectors, the reference lap
+/// (the fastest valid lap on the same track and configuration, from any of the files) and the
+/// delta of each lap against it.
+class SessionAnalysis
+{
+public:
+    struct Input
+    {
+        QString path; // read for its session info, sector starts and recording date
+        QVector<QSharedPointer<ZEL::Lap>> laps;
+    };
+
+    explicit SessionAnalysis(const QVector<Input>& inputs);
+
+    const QVector<FileAnalysis>& files() const { return m_files; }
+    /// The lap the deltas of a file are against; null when there is none.
+    const LapAnalysis* referenceOf(int file) const;
+    /// The file's lap of that number; null when it has none.
+    const LapAnalysis* findLap(int file, int lapNumber) const;
+
+    /// Whether the lap carries a recorded time: neither a null time nor the plugin's 59:59.000.
+    static bool hasValidTime(const ZEL::LapHeader& lap);
+
+private:
+    void analyseFile(FileAnalysis& file, const Input& input);
+    void chooseReferences();
+    void compareWithReferences();
+
+    QVector<FileAnalysis> m_files;
+};

@@ -1,0 +1,124 @@
+#include "cli/lapcomparison.h"
+
+#include "analysis/timedelta.h"
+#include "cli/laptime.h"
+#include "cli/terminaltext.h"
+#include "cli/texttable.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+constexpr int swingCount = 5;
+
+QRegularExpressionMatch parse(const QString& lap)
+{
+    static const QRegularExpression form(QStringLiteral("^(?:(.+):)?(\\d+)$"));
+    return form.match(lap);
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return a == b || (!canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath());
+}
+
+} // namespace
+
+QStringList LapComparison::filesOf(const QStringList& laps)
+{
+    QStringList files;
+    for (const QString& lap : laps) {
+        const QString file = parse(lap).captured(1);
+        if (!file.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
+bool LapComparison::find(const SessionAnalysis& analysis, const QStringList& laps)
+{
+    m_analysis = &analysis;
+    const QVector<FileAnalysis>& files = analysis.files();
+    for (int which = 0; which < 2; ++which) {
+        const QRegularExpressionMatch match = parse(laps.value(which));
+        const QString file = match.captured(1);
+        const int number = match.captured(2).toInt();
+        m_files[which] = -1;
+        if (file.isEmpty() && files.size() == 1)
+            m_files[which] = 0;
+        for (int f = 0; f < files.size() && !file.isEmpty(); ++f) {
+            if (sameFile(file, files.at(f).path))
+                m_files[which] = f;
+        }
+        if (m_files[which] < 0) {
+            m_error = file.isEmpty()
+                          ? QStringLiteral("--compare: with several files, give lap %1 as FILE:%1").arg(number)
+                          : QStringLiteral("--compare: %1 was not imported").arg(file);
+            return false;
+        }
+        m_laps[which] = analysis.findLap(m_files[which], number);
+        if (!m_laps[which]) {
+            m_error = QStringLiteral("--compare: no lap %1 in %2").arg(number).arg(files.at(m_files[which]).path);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString LapComparison::label(int which) const
+{
+    const QString lap = QStringLiteral("lap %1").arg(m_laps[which]->lap->lapNumber());
+    if (m_files[0] == m_files[1])
+        return lap;
+    return QStringLiteral("%1 of %2").arg(lap, TerminalText::printable(QFileInfo(m_analysis->files().at(m_files[which]).path).fileName()));
+}
+
+QString LapComparison::render() const
+{
+    const LapAnalysis& a = *m_laps[0];
+    const LapAnalysis& b = *m_laps[1];
+    QString text = QStringLiteral("Comparison: %1 against %2\n").arg(label(1), label(0));
+
+    TextTable table({QStringLiteral("Sector"), QStringLiteral("A: ") + label(0), QStringLiteral("B: ") + label(1),
+                     QStringLiteral("B - A")},
+                    {TextTable::Left, TextTable::Right, TextTable::Right, TextTable::Right});
+    if (a.sectorTimes.size() == b.sectorTimes.size()) {
+        for (int k = 0; k < a.sectorTimes.size(); ++k) {
+            table.addRow({QStringLiteral("S%1").arg(k + 1), LapTime::sectorText(a.sectorTimes.at(k)),
+                          LapTime::sectorText(b.sectorTimes.at(k)),
+                          LapTime::gapText(b.sectorTimes.at(k) - a.sectorTimes.at(k))});
+        }
+    }
+    // Recorded times where both have one, else the line to line times the samples give.
+    const double timeA = a.validTime ? a.lapTime : a.aligned.lineToLineTime();
+    const double timeB = b.validTime ? b.lapTime : b.aligned.lineToLineTime();
+    table.addRow({QStringLiteral("Lap"), LapTime::text(timeA), LapTime::text(timeB), LapTime::gapText(timeB - timeA)});
+    text += table.render();
+
+    const TimeDelta delta(b.aligned, a.aligned);
+    if (!delta.isComparable()) {
+        text += QStringLiteral("\nNo time delta over the lap: %1 does not start at the line.\n")
+                    .arg(a.aligned.startsAtLine() ? label(1) : label(0));
+        return text;
+    }
+    const QVector<TimeDelta::Swing> swings = delta.largestSwings(swingCount);
+    const double length = a.aligned.trackLength();
+    text += QStringLiteral("\nWhere the time changed hands (B against A: the largest stretches, in lap order):\n");
+    TextTable stretches({QStringLiteral("From m"), QStringLiteral("To m"), QStringLiteral("Of the lap"),
+                         QStringLiteral("B - A")},
+                        {TextTable::Right, TextTable::Right, TextTable::Right, TextTable::Right});
+    for (const TimeDelta::Swing& swing : swings) {
+        const QString share = length > 0.0 ? QStringLiteral("%1-%2 %")
+                                                 .arg(std::lround(100.0 * swing.from / length))
+                                                 .arg(std::lround(100.0 * swing.to / length))
+                                           : QString();
+        stretches.addRow({QString::number(std::lround(swing.from)), QString::number(std::lround(swing.to)), share,
+                          LapTime::gapText(swing.change)});
+    }
+    text += stretches.render();
+    return text;
+}

@@ -1,0 +1,305 @@
+#include "analysis/sessionanalysis.h"
+#include "analysis/timedelta.h"
+#include "ibt/scenario.h"
+#include "support/pluginfixture.h"
+#include "support/realrecordings.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(ScenarioOptions)
+
+namespace {
+
+using Values = QVector<double>;
+constexpr double record = 1.0 / 60.0;
+const double marker = ZEL::missingValue;
+
+/// A lap of the named channels; "sessiontime" defaults to 0.1 s per sample.
+ZEL::Lap lapOf(const QMap<QString, Values>& channels)
+{
+    ZEL::Lap lap;
+    int n = 0;
+    for (auto it = channels.cbegin(); it != channels.cend(); ++it) {
+        auto* channel = new ZEL::Channel;
+        channel->values = it.value();
+        lap.addChannel(channel, it.key());
+        n = it.value().size();
+    }
+    if (!channels.contains(QStringLiteral("sessiontime"))) {
+        auto* time = new ZEL::Channel;
+        for (int i = 0; i < n; ++i)
+            time->append(0.1 * i);
+        lap.addChannel(time, QStringLiteral("sessiontime"));
+    }
+    return lap;
+}
+
+/// A lap at 10 m/s from the line over `length` metres, a sample per metre, except that each
+/// stretch (from, to, seconds) takes that much longer, spread evenly over it.
+ZEL::Lap lapWithStretches(double length, const QVector<Values>& stretches)
+{
+    Values distance, time;
+    double t = 0.0;
+    for (int d = 0; d <= int(length); ++d) {
+        distance.append(d);
+        time.append(t);
+        double step = 0.1;
+        for (const Values& s : stretches)
+            step += d >= s.at(0) && d < s.at(1) ? s.at(2) / (s.at(1) - s.at(0)) : 0.0;
+        t += step;
+    }
+    return lapOf({{QStringLiteral("lapdist"), distance}, {QStringLiteral("sessiontime"), time}});
+}
+
+double sum(const Values& values)
+{
+    double total = 0.0;
+    for (const double v : values)
+        total += v;
+    return total;
+}
+
+} // namespace
+
+class tst_SessionAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void alignment_data();
+    void alignment();
+    void swings();
+    void stats_data();
+    void stats();
+    void scenarioGeometry_data();
+    void scenarioGeometry();
+    void realRecordings_data();
+    void realRecordings();
+};
+
+void tst_SessionAnalysis::alignment_data()
+{
+    QTest::addColumn<ZEL::Lap>("lap");
+    QTest::addColumn<double>("trackLength");
+    QTest::addColumn<Values>("distance"); // aligned
+    QTest::addColumn<QVector<int>>("index");
+    QTest::addColumn<Values>("time");     // elapsed at the aligned samples
+    QTest::addColumn<bool>("startsAtLine");
+    QTest::addColumn<bool>("endsAtLine");
+
+    const QString d = QStringLiteral("lapdist"), s = QStringLiteral("speed"), la = QStringLiteral("lat"),
+                  lo = QStringLiteral("lon");
+    QTest::newRow("a sample zeroed mid-lap is left out")
+        << lapOf({{d, {1, 2, 0, 4}}, {s, {10, 10, 0, 10}}, {la, {1, 1, 0, 1}}, {lo, {2, 2, 0, 2}}}) << 100.0
+        << Values{1, 2, 4} << QVector<int>{0, 1, 3} << Values{0.1, 0.2, 0.4} << true << false;
+    QTest::newRow("missing values are left out")
+        << lapOf({{d, {50, marker, 52, 53}}, {QStringLiteral("sessiontime"), {0.0, 0.1, marker, 0.3}}}) << 53.0
+        << Values{50, 53} << QVector<int>{0, 3} << Values{0.0, 0.3} << false << true;
+    QTest::newRow("a reset back down the lap ends it")
+        << lapOf({{d, {30, 40, 50, 20, 30, 60}}}) << 1000.0 << Values{30, 40, 50, 60}
+        << QVector<int>{0, 1, 2, 5} << Values{0.0, 0.1, 0.2, 0.5} << false << false;
+    QTest::newRow("standing still keeps the first sample there")
+        << lapOf({{d, {100, 110, 110, 110, 120}}}) << 1000.0 << Values{100, 110, 120} << QVector<int>{0, 1, 4}
+        << Values{0.0, 0.1, 0.4} << false << false;
+    QTest::newRow("a sample before the line counted to the lap")
+        << lapOf({{d, {999.5, 0.5, 1.5}}}) << 1000.0 << Values{-0.5, 0.5, 1.5} << QVector<int>{0, 1, 2}
+        << Values{-0.05, 0.05, 0.15} << true << false;
+    QTest::newRow("a lap driven on past the line keeps counting")
+        << lapOf({{d, {997, 998, 999, 999.75, 0.5, 1.5}}, {QStringLiteral("sessiontime"), {0, 1, 2, 3, 4, 5}}})
+        << 1000.0 << Values{997, 998, 999, 999.75, 1000.5, 1001.5} << QVector<int>{0, 1, 2, 3, 4, 5}
+        << Values{0, 1, 2, 3, 4, 5} << false << true;
+
+    ZEL::Lap fractions = lapOf({{QStringLiteral("lapdistpct"), {0.0005, 0.25, 0.5, 0.9999}}});
+    fractions.setValue(QStringLiteral("Track length"), 2.0, QStringLiteral("km"));
+    QTest::newRow("only the fraction: times the lap's track length")
+        << fractions << 0.0 << Values{1, 500, 1000, 1999.8} << QVector<int>{0, 1, 2, 3}
+        << Values{0.1 / 499, 0.1 + 0.1 / 499, 0.2 + 0.1 / 499, 0.3 + 0.1 / 499}
+        << true << true;
+}
+
+void tst_SessionAnalysis::alignment()
+{
+    QFETCH(ZEL::Lap, lap);
+    QFETCH(double, trackLength);
+    QFETCH(Values, distance);
+    QFETCH(QVector<int>, index);
+    QFETCH(Values, time);
+    QFETCH(bool, startsAtLine);
+    QFETCH(bool, endsAtLine);
+
+    const AlignedLap aligned = AlignedLap::of(lap, trackLength);
+    QCOMPARE(aligned.sampleIndex(), index);
+    QCOMPARE(aligned.distance().size(), distance.size());
+    for (int k = 0; k < distance.size(); ++k) {
+        QVERIFY2(std::fabs(aligned.distance().at(k) - distance.at(k)) < 1e-3, qPrintable(QString::number(k)));
+        QVERIFY2(std::fabs(aligned.time().at(k) - time.at(k)) < 1e-9, qPrintable(QString::number(aligned.time().at(k))));
+    }
+    QCOMPARE(aligned.startsAtLine(), startsAtLine);
+    QCOMPARE(aligned.endsAtLine(), endsAtLine);
+    QCOMPARE(std::isnan(aligned.timeAt(0.0)), !startsAtLine && distance.first() > 0.0);
+}
+
+void tst_SessionAnalysis::swings()
+{
+    // Against a steady lap, this one loses half a second from 200 to 300 m and gains 0.3 s from
+    // 600 to 700 m; a 5 ms wiggle in between must not count.
+    const ZEL::Lap reference = lapWithStretches(1000.0, {});
+    const ZEL::Lap lap = lapWithStretches(1000.0, {{200, 300, 0.5}, {400, 410, 0.005}, {600, 700, -0.3}});
+    const AlignedLap a = AlignedLap::of(lap, 1000.0), r = AlignedLap::of(reference, 1000.0);
+    const TimeDelta delta(a, r);
+    QVERIFY(a.isComplete() && r.isComplete());
+    QVERIFY(std::fabs(delta.atLine() - 0.205) < 1e-9);
+    QVERIFY(std::fabs(delta.at(450.0) - 0.505) < 1e-9);
+
+    const QVector<TimeDelta::Swing> swings = delta.largestSwings(2, 5.0);
+    QCOMPARE(swings.size(), 2);
+    QCOMPARE(swings.at(0).from, 200.0);
+    QCOMPARE(swings.at(0).to, 300.0);
+    QVERIFY(std::fabs(swings.at(0).change - 0.5) < 1e-9);
+    QCOMPARE(swings.at(1).from, 600.0);
+    QCOMPARE(swings.at(1).to, 700.0);
+    QVERIFY(std::fabs(swings.at(1).change + 0.3) < 1e-9);
+}
+
+void tst_SessionAnalysis::stats_data()
+{
+    QTest::addColumn<Values>("times");
+    QTest::addColumn<Values>("expected"); // best, mean, median, standard deviation
+
+    const double nan = std::nan("");
+    QTest::newRow("none") << Values{} << Values{nan, nan, nan, nan};
+    QTest::newRow("one") << Values{61.5} << Values{61.5, 61.5, 61.5, 0.0};
+    QTest::newRow("odd count, unsorted") << Values{62.0, 60.0, 67.0} << Values{60.0, 63.0, 62.0, std::sqrt(13.0)};
+    QTest::newRow("even count") << Values{60.0, 61.0, 62.0, 65.0} << Values{60.0, 62.0, 61.5, std::sqrt(14.0 / 3.0)};
+}
+
+void tst_SessionAnalysis::stats()
+{
+    QFETCH(Values, times);
+    QFETCH(Values, expected);
+    const LapTimeStats stats = LapTimeStats::of(times);
+    const Values got{stats.best, stats.mean, stats.median, stats.stdDev};
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY2(std::isnan(expected.at(i)) ? std::isnan(got.at(i)) : std::fabs(got.at(i) - expected.at(i)) < 1e-12,
+                 qPrintable(QString::number(got.at(i))));
+    }
+}
+
+void tst_SessionAnalysis::scenarioGeometry_data()
+{
+    QTest::addColumn<ScenarioOptions>("options");
+    ScenarioOptions practice;
+    practice.timedLaps = 3;
+    QTest::newRow("2.7 km, three flying laps") << practice;
+    ScenarioOptions long10;
+    long10.lapSeconds = 10000.0 / 45.0; // the scenario's mean speed is 45 m/s
+    long10.timedLaps = 2;
+    long10.tickRate = 30;
+    QTest::newRow("10 km at 30 records per second") << long10;
+}
+
+void tst_SessionAnalysis::scenarioGeometry()
+{
+    QFETCH(ScenarioOptions, options);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scenario.ibt"));
+    Scenario scenario(options);
+    QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const FileAnalysis& file = analysis.files().first();
+    const double length = scenario.trackLengthM();
+    const double step = 1.0 / options.tickRate;
+
+    QVERIFY(std::fabs(file.trackLength - length) < 0.01);
+    QCOMPARE(file.sectors.count(), 4);
+    QVERIFY(file.hasMap);
+    const LapAnalysis* reference = analysis.referenceOf(0);
+    QVERIFY(reference);
+
+    // The slowest point of the profile sets the top speed of a flying lap.
+    double slowest = 1e9;
+    for (int i = 0; i <= 20000; ++i) {
+        const double p = i / 20000.0;
+        slowest = std::min(slowest, (Scenario::lapTimeShare(p + 1e-6) - Scenario::lapTimeShare(p - 1e-6)) / 2e-6);
+    }
+    int flying = 0;
+    for (const LapAnalysis& lap : file.laps) {
+        // Every mapped sample lies where the circuit puts that distance.
+        for (int k = 0; k < lap.aligned.size(); ++k) {
+            const QPointF expected = Scenario::circuitPosition(lap.aligned.distance().at(k) / length, length);
+            const double error = std::hypot(lap.map.x().at(k) - expected.x(), lap.map.y().at(k) - expected.y());
+            QVERIFY2(error < 1.0, qPrintable(QStringLiteral("lap %1 sample %2: %3 m off")
+                                                 .arg(lap.lap->lapNumber()).arg(k).arg(error)));
+        }
+        if (!lap.validTime)
+            continue;
+        ++flying;
+        QVERIFY(lap.aligned.isComplete());
+        // Sector times and the delta follow the profile scaled to each lap's time.
+        for (int k = 0; k < 4; ++k) {
+            const double expected =
+                lap.lapTime * (Scenario::lapTimeShare((k + 1) / 4.0) - Scenario::lapTimeShare(k / 4.0));
+            QVERIFY2(std::fabs(lap.sectorTimes.at(k) - expected) < step,
+                     qPrintable(QStringLiteral("sector %1: %2 s, expected %3 s").arg(k).arg(lap.sectorTimes.at(k)).arg(expected)));
+        }
+        QVERIFY(std::fabs(sum(lap.sectorTimes) - lap.lapTime) < step);
+        const TimeDelta delta(lap.aligned, reference->aligned);
+        for (int i = 0; i <= 50; ++i) {
+            const double p = i / 50.0;
+            const double expected = (lap.lapTime - reference->lapTime) * Scenario::lapTimeShare(p);
+            QVERIFY2(std::fabs(delta.at(p * length) - expected) < step,
+                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * length)).arg(expected)));
+        }
+        QVERIFY(std::fabs(lap.figures.topSpeed - length / (lap.lapTime * slowest)) < 0.005 * lap.figures.topSpeed);
+        QVERIFY(lap.lapTime >= reference->lapTime);
+    }
+    QCOMPARE(flying, options.timedLaps);
+    QVERIFY(std::fabs(file.stats.best - reference->lapTime) < 1e-9);
+    QVERIFY(std::fabs(file.theoreticalBest - sum(file.bestSectors)) < 1e-9);
+    QVERIFY(file.theoreticalBest <= reference->lapTime + step);
+}
+
+void tst_SessionAnalysis::realRecordings_data()
+{
+    RealRecordings::addRows();
+}
+
+void tst_SessionAnalysis::realRecordings()
+{
+    QFETCH(QString, path);
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const FileAnalysis& file = analysis.files().first();
+
+    const QString sessionInfo = QString::fromLatin1(RealRecordings::sessionInfoText(path));
+    QCOMPARE(file.sectors.count(), sessionInfo.count(QRegularExpression(QStringLiteral("SectorStartPct: "))));
+    QVERIFY(file.info.recordedAt().isValid());
+
+    const LapAnalysis* reference = analysis.referenceOf(0);
+    for (const LapAnalysis& lap : file.laps) {
+        const Values& d = lap.aligned.distance();
+        const Values lat = lap.aligned.values(*lap.lap, QStringLiteral("lat"));
+        for (int k = 0; k < d.size(); ++k) {
+            QVERIFY(k == 0 || d.at(k) > d.at(k - 1));
+            QVERIFY2(lat.at(k) != 0.0, "a sample the simulator zeroed was kept");
+        }
+        if (!lap.validTime)
+            continue;
+        // Sector sums and the end-of-lap delta agree with the recorded lap times.
+        QVERIFY(lap.aligned.isComplete());
+        QVERIFY2(std::fabs(sum(lap.sectorTimes) - lap.lapTime) <= record,
+                 qPrintable(QString::number(sum(lap.sectorTimes) - lap.lapTime)));
+        const double endDelta = TimeDelta(lap.aligned, reference->aligned).atLine();
+        QVERIFY2(std::fabs(endDelta - (lap.lapTime - reference->lapTime)) <= record, qPrintable(QString::number(endDelta)));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_SessionAnalysis)
+#include "tst_sessionanalysis.moc"
