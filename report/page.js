@@ -215,11 +215,13 @@
     table.textContent = '';
     var sectors = sectorCount(f);
     var head = el('tr');
-    ['Show', 'Ref', 'Lap', 'Kind', 'Time'].forEach(function (name, i) {
-      head.appendChild(el('th', i === 3 ? { 'class': 'kind' } : {}, name));
+    ['Show Ref', 'Lap', 'Kind', 'Time'].forEach(function (name, i) {
+      head.appendChild(el('th', i === 2 ? { 'class': 'kind' } : {}, name));
     });
     for (var s = 0; s < sectors; ++s) head.appendChild(el('th', {}, 'S' + (s + 1)));
-    ['Gap', 'Top km/h', 'Fuel L'].forEach(function (name) { head.appendChild(el('th', {}, name)); });
+    [['Gap', 'gap to the reference, s'], ['Top km/h', 'top speed'], ['Fuel L', 'fuel used']].forEach(function (h) {
+      head.appendChild(el('th', { title: h[1] }, h[0]));
+    });
     var thead = el('thead');
     thead.appendChild(head);
     table.appendChild(thead);
@@ -252,8 +254,10 @@
       ref.checked = isRef;
       ref.disabled = !hasTrace;
       ref.addEventListener('change', function () { setReference(n); });
-      var cells = [show, ref];
-      cells.forEach(function (input) { var td = el('td'); td.appendChild(input); tr.appendChild(td); });
+      var choice = el('td', { 'class': 'choice' });
+      choice.appendChild(show);
+      choice.appendChild(ref);
+      tr.appendChild(choice);
       var number = el('td', { 'class': 'num' });
       var swatch = el('span', { 'class': 'swatch' });
       swatch.style.background = ticked ? colourOf(n) : 'transparent';
