@@ -471,7 +471,8 @@
       row.appendChild(name);
       keys.forEach(function (key) {
         var v = values(lapTrace, key, k + 1)[k];
-        var text = v === null ? '' : key === 'delta' ? signedText(v, 3) : String(v);
+        // Values between the points of a thinned channel are blends: six digits are plenty.
+        var text = v === null ? '' : key === 'delta' ? signedText(v, 3) : String(+v.toPrecision(6));
         row.appendChild(el('td', { 'data-key': key, 'data-value': v === null ? '' : String(v) }, text));
       });
       table.appendChild(row);

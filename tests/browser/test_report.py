@@ -50,12 +50,21 @@ def start_browser():
     return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
 
 
-def lap_value(lap, key, k):
-    """A lap's trace value at grid index k: arrays hold one per point, a number is constant over the lap."""
+def lap_value(traces, lap, key, k):
+    """A lap's trace value at grid index k: arrays hold one per point (per stride points for thinned channels,
+    linear between), a number is constant over the lap."""
     v = lap['values'].get(key)
-    if isinstance(v, list):
-        return v[k] if k < len(v) else None
-    return v if k < len(lap['time']) else None
+    if k >= len(lap['time']) or v is None:
+        return None
+    if not isinstance(v, list):
+        return v
+    stride = next(c.get('stride', 1) for c in traces['channels'] if c['key'] == key)
+    i, rest = divmod(k, stride)
+    if i >= len(v) or v[i] is None:
+        return None
+    if rest == 0 or i + 1 >= len(v) or v[i + 1] is None:
+        return v[i]
+    return v[i] + (v[i + 1] - v[i]) * rest / stride
 
 
 def time_at(lap, step, distance):
@@ -156,6 +165,31 @@ class ReportPage(unittest.TestCase):
         self.assertIn(int(row), self.js('return reportView.ticked'))
         return int(row)
 
+    def check_picker(self):
+        """Picking a channel adds a chart of it and a column of the read-out."""
+        key = self.js("var o = document.querySelectorAll('#channel-picker option'); return o.length > 1 ? o[1].value : null")
+        if key is None:
+            return
+        charts = self.js('return reportView.plots.length')
+        self.js("var p = document.getElementById('channel-picker'); p.value = arguments[0];"
+                "p.dispatchEvent(new Event('change'))", key)
+        self.assertEqual(self.js('return reportView.plots.length'), charts + 1)
+        self.assertEqual(self.js('return reportView.picked'), [key])
+
+    def check_reference(self):
+        """Choosing a ticked lap from the line as the reference makes its own delta zero."""
+        lap = self.js("var t = reportView.ticked.filter(n => { var r = document.querySelector("
+                      "'#laps tr[data-lap=\"' + n + '\"] input.ref'); return r && !r.checked && !r.disabled; });"
+                      "var laps = window.reportData.files[reportView.file].traces.laps;"
+                      "return t.find(n => laps.find(l => l.lapNumber === n).fromLine) ?? null")
+        if lap is None:
+            return
+        self.driver.find_element('css selector', '#laps tr[data-lap="%s"] input.ref' % lap).click()
+        self.assertEqual(self.js('return reportView.reference.lap'), lap)
+        delta = self.js("var u = reportView.plots.find(u => u.root.parentNode.dataset.chart === 'delta');"
+                        "var i = reportView.ticked.indexOf(arguments[0]) + 1; return u.data[i]", lap)
+        self.assertTrue(all(v in (0, None) for v in delta))
+
     def check_cursor(self, summary, fraction):
         self.move_to(fraction)
         k = int(self.js("return document.getElementById('cursor-distance').dataset.index"))
@@ -180,7 +214,7 @@ class ReportPage(unittest.TestCase):
                 known = lap['fromLine'] and lap['time'][k] is not None and ref_time is not None
                 expected = round(lap['time'][k] - ref_time, 3) if known else None
             else:
-                expected = lap_value(lap, key, k)
+                expected = lap_value(traces, lap, key, k)
             if expected is None:
                 self.assertEqual(text, '', (lap_number, key))
             else:
@@ -229,6 +263,8 @@ class ReportPage(unittest.TestCase):
         if not summary.get('traces') or not summary['traces']['laps']:
             return
         self.check_ticking()
+        self.check_reference()
+        self.check_picker()
         self.check_cursor(summary, 0.37)
         self.check_cursor(summary, 0.81)
         self.driver.save_screenshot(os.path.join(self.out, name + '-1280x800.png'))
