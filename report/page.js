@@ -132,7 +132,7 @@
     return lapTrace.time.map(function (t, k) {
       if (!lapTrace.fromLine) return null;
       var r = referenceTimeAt(k * step);
-      return t === null || r === null ? null : Math.round((t - r) * 1000) / 1000;
+      return t === null || r === null ? null : Math.round((t - r) * 1e4) / 1e4;
     });
   }
 
@@ -440,15 +440,17 @@
     box.textContent = '';
     var t = traces();
     var label = document.getElementById('cursor-distance');
-    if (!t || view.cursor === null) {
+    if (!t) return;
+    // Before the cursor first moves the table shows the laps with empty values.
+    var k = view.cursor;
+    if (k === null) {
       label.textContent = 'Cursor: move over a chart';
       label.removeAttribute('data-index');
-      return;
+    } else {
+      label.textContent = 'Cursor: ' + (Math.round(k * t.stepM * 100) / 100) + ' m';
+      label.setAttribute('data-index', String(k));
+      label.setAttribute('data-distance', String(k * t.stepM));
     }
-    var k = view.cursor;
-    label.textContent = 'Cursor: ' + (Math.round(k * t.stepM * 100) / 100) + ' m';
-    label.setAttribute('data-index', String(k));
-    label.setAttribute('data-distance', String(k * t.stepM));
     var keys = ['speed', 'throttle', 'brake', 'gear', 'steer'].filter(function (key) { return channelInfo(key); });
     if (view.reference) keys.push('delta');
     keys = keys.concat(view.picked);
@@ -470,7 +472,7 @@
       name.appendChild(document.createTextNode('Lap ' + lapNumber));
       row.appendChild(name);
       keys.forEach(function (key) {
-        var v = values(lapTrace, key, k + 1)[k];
+        var v = k === null ? null : values(lapTrace, key, k + 1)[k];
         // Values between the points of a thinned channel are blends: six digits are plenty.
         var text = v === null ? '' : key === 'delta' ? signedText(v, 3) : String(+v.toPrecision(6));
         row.appendChild(el('td', { 'data-key': key, 'data-value': v === null ? '' : String(v) }, text));

@@ -27,7 +27,8 @@ constexpr int maxExtraStride = 64;
 // Four significant digits are more than a chart or a read-out shows.
 constexpr int significantDigits = 4;
 constexpr int maxDecimals = 6;
-constexpr int timeDecimals = 3;
+// A tenth of a millisecond, so that a delta of a few hundredths of a second is a line, not steps.
+constexpr int timeDecimals = 4;
 constexpr int mapDecimals = 1;
 
 /// A channel the page charts by default, in the units a driver reads.
