@@ -3,7 +3,18 @@
 (function () {
   'use strict';
 
-  var data = window.reportData || { files: [] };
+  // The summary and each file's traces come as JSON elements; window.reportData joins them.
+  function readData() {
+    var summary = document.getElementById('report-summary');
+    var joined = summary ? JSON.parse(summary.textContent) : { files: [] };
+    document.querySelectorAll('script.report-traces').forEach(function (element) {
+      var f = joined.files[+element.dataset.file];
+      if (f) f.traces = JSON.parse(element.textContent);
+    });
+    return joined;
+  }
+
+  var data = window.reportData = readData();
   var files = data.files || [];
   var noTimeMs = 3599000; // the plugin's 59:59.000: a lap without a valid time
   var palette = ['#d62728', '#1f77b4', '#2ca02c', '#ff7f0e', '#9467bd', '#17becf', '#8c564b', '#e377c2',

@@ -53,20 +53,22 @@ QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis&
     Q_INIT_RESOURCE(report);
     QByteArray data = summary.toJson(QJsonDocument::Compact);
     data.replace('<', "\\u003c");
-    QByteArray script = "window.reportData = " + data + ";\n";
+    // JSON elements rather than a script literal: the browser parses megabytes of JSON faster.
+    QByteArray elements = "<script type=\"application/json\" id=\"report-summary\">" + data + "</script>\n";
     const QVector<FileAnalysis>& files = analysis.files();
     const qint64 fileBudget = files.isEmpty() ? 0 : std::max<qint64>(minFileBudget, tracesBudget / files.size());
     for (int i = 0; i < files.size(); ++i) {
-        script += "window.reportData.files[" + QByteArray::number(i) + "].traces = "
-                  + (files.at(i).laps.isEmpty() ? QByteArray("null") : SessionTraces(files.at(i), fileBudget).json())
-                  + ";\n";
+        elements += "<script type=\"application/json\" class=\"report-traces\" data-file=\"" + QByteArray::number(i)
+                    + "\">"
+                    + (files.at(i).laps.isEmpty() ? QByteArray("null") : SessionTraces(files.at(i), fileBudget).json())
+                    + "</script>\n";
     }
     QByteArray page = resource(QStringLiteral("page.html"));
     // Filled in this order, so that no inserted text is searched for a later mark.
     fill(page, "/*@PAGE_STYLE@*/", inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css"))));
     fill(page, "/*@LIBRARY@*/", inert(libraryScript()));
     fill(page, "/*@SCRIPT@*/", inert(resource(QStringLiteral("page.js"))));
-    fill(page, "/*@DATA@*/", script);
+    fill(page, "<!--@DATA@-->", elements);
     return page;
 }
 
