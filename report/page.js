@@ -347,6 +347,7 @@
     ctx.restore();
   }
 
+  // Set while charts are made or share a new range, when their scale hooks have nothing to pass on.
   var syncingScale = false;
   function onScale(u, key) {
     if (key !== 'x' || syncingScale) return;
@@ -396,6 +397,8 @@
     document.getElementById('readout').style.minHeight = (view.ticked.length + 1) * readoutRowHeight + 'px';
     var room = window.innerHeight - box.getBoundingClientRect().top - xAxisHeight - 8;
     var weights = defs.reduce(function (sum, def) { return sum + def.weight; }, 0);
+    var width = chartWidth(); // once: each read after a chart went in would lay the page out again
+    syncingScale = true;
     defs.forEach(function (def, index) {
       var last = index === defs.length - 1;
       var series = [{ label: 'Distance' }];
@@ -425,7 +428,7 @@
       }
       box.appendChild(wrap);
       var opts = {
-        width: chartWidth(),
+        width: width,
         height: Math.max(minChartHeight, Math.floor(room * def.weight / weights)) + (last ? xAxisHeight : 0),
         series: series,
         legend: { show: false },
@@ -437,9 +440,9 @@
         ],
         hooks: { draw: [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
-      var u = new uPlot(opts, columns, wrap);
-      view.plots.push(u);
+      view.plots.push(new uPlot(opts, columns, wrap));
     });
+    syncingScale = false;
     if (view.range) {
       var range = view.range;
       view.plots[0].setScale('x', { min: range[0], max: range[1] });
