@@ -64,11 +64,12 @@ QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis&
                     + "</script>\n";
     }
     QByteArray page = resource(QStringLiteral("page.html"));
-    // Filled in this order, so that no inserted text is searched for a later mark.
-    fill(page, "/*@PAGE_STYLE@*/", inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css"))));
-    fill(page, "/*@LIBRARY@*/", inert(libraryScript()));
+    // Filled from the last mark up: each search meets only template text before its mark, never
+    // text inserted by the one before.
     fill(page, "/*@SCRIPT@*/", inert(resource(QStringLiteral("page.js"))));
     fill(page, "<!--@DATA@-->", elements);
+    fill(page, "/*@LIBRARY@*/", inert(libraryScript()));
+    fill(page, "/*@PAGE_STYLE@*/", inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css"))));
     return page;
 }
 
