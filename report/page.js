@@ -265,6 +265,11 @@
       ref.checked = isRef;
       ref.disabled = !hasTrace;
       ref.addEventListener('change', function () { setReference(n); });
+      // A click anywhere on the row ticks or unticks the lap, as the box does.
+      if (hasTrace) {
+        tr.classList.add('chartable');
+        tr.addEventListener('click', function (e) { if (e.target.tagName !== 'INPUT') toggleLap(n, !ticked); });
+      }
       var choice = el('td', { 'class': 'choice' });
       choice.appendChild(show);
       choice.appendChild(ref);
