@@ -584,6 +584,7 @@
     var focus = focusLap();
     var lapTrace = focus === null ? null : traceOf(file(), focus);
     var shape = outlineLap();
+    mapPoints = { shape: shape, px: px, py: py, ratio: size / canvas.clientWidth };
     var mode = document.getElementById('map-colour').value;
     var refIsFocus = view.reference && view.reference.file === view.file && view.reference.lap === focus;
     if (mode === 'delta' && (!view.reference || refIsFocus || !lapTrace)) mode = 'speed';
@@ -666,6 +667,31 @@
     document.getElementById('map-legend').textContent = legend;
   }
 
+  // The outline lap and the transform of the last drawn map, to find the grid point under the mouse.
+  var mapPoints = null;
+
+  // Moving over the map moves the cursor to the nearest point of the outline lap.
+  function onMapMove(e) {
+    if (!mapPoints || !mapPoints.shape) return;
+    var mx = e.offsetX * mapPoints.ratio, my = e.offsetY * mapPoints.ratio;
+    var shape = mapPoints.shape, best = null, bestD = Infinity;
+    for (var k = 0; k < shape.x.length; ++k) {
+      if (shape.x[k] === null || shape.y[k] === null) continue;
+      var dx = mapPoints.px(shape.x[k]) - mx, dy = mapPoints.py(shape.y[k]) - my;
+      if (dx * dx + dy * dy < bestD) { bestD = dx * dx + dy * dy; best = k; }
+    }
+    if (best === null || best === view.cursor) return;
+    var u = view.plots[0];
+    var left = u ? u.valToPos(best * traces().stepM, 'x') : -1;
+    if (u && left >= 0 && left <= u.over.clientWidth) {
+      u.setCursor({ left: left, top: u.over.clientHeight / 2 }); // the charts' hook moves the rest
+    } else {
+      view.cursor = best;
+      renderReadout();
+      drawMap();
+    }
+  }
+
   // ---- Changes ----
 
   function toggleLap(lapNumber, on) {
@@ -730,6 +756,7 @@
       renderReadout();
     });
     document.getElementById('map-colour').addEventListener('change', drawMap);
+    document.getElementById('map').addEventListener('mousemove', onMapMove);
     window.addEventListener('resize', function () {
       view.plots.forEach(function (u) { u.setSize({ width: chartWidth(), height: u.height }); });
       drawMap();

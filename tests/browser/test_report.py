@@ -239,6 +239,18 @@ class ReportPage(unittest.TestCase):
         self.assertIsNotNone(drawn, 'map hidden')
         self.assertGreater(drawn[0], 0.01)
         self.assertGreater(drawn[1], 5)
+        # Moving over the map moves the one cursor: charts and read-out follow.
+        from selenium.webdriver.common.action_chains import ActionChains
+        before = self.js("return document.getElementById('cursor-distance').dataset.index")
+        canvas = self.driver.find_element('css selector', '#map')
+        for dx, dy in ((0.3, 0), (0, 0.3), (-0.3, 0), (0, -0.3)):
+            ActionChains(self.driver).move_to_element_with_offset(
+                canvas, int(dx * canvas.size['width']), int(dy * canvas.size['height'])).perform()
+            after = self.js("return document.getElementById('cursor-distance').dataset.index")
+            if after != before:
+                break
+        self.assertNotEqual(after, before)
+        self.assertEqual(int(after), self.js('return reportView.cursor'))
 
     def check_zoom(self):
         from selenium.webdriver.common.action_chains import ActionChains
