@@ -587,10 +587,16 @@
     mapPoints = { shape: shape, px: px, py: py, ratio: size / canvas.clientWidth };
     var mode = document.getElementById('map-colour').value;
     var refIsFocus = view.reference && view.reference.file === view.file && view.reference.lap === focus;
-    if (mode === 'delta' && (!view.reference || refIsFocus || !lapTrace)) mode = 'speed';
+    if (mode !== 'speed' && (!view.reference || refIsFocus || !lapTrace || !lapTrace.fromLine)) mode = 'speed';
     var colours = [];
     var legend = '';
     if (lapTrace && mode === 'delta') {
+      // The delta itself: how far ahead (green) or behind (red) of the reference the lap is there.
+      var ahead = deltaOf(lapTrace);
+      var most = ahead.reduce(function (m, v) { return v === null ? m : Math.max(m, Math.abs(v)); }, 0) || 1e-3;
+      colours = ahead.map(function (v) { return v === null ? '#ccc' : gainColour(v / most); });
+      legend = 'Lap ' + focus + ' against the reference: green ahead, red behind, up to ' + most.toFixed(3) + ' s.';
+    } else if (lapTrace && mode === 'gain') {
       // The slope of the delta over a short stretch: where this lap gains or loses against the reference.
       var delta = deltaOf(lapTrace);
       var w = Math.max(1, Math.round(25 / t.stepM));
