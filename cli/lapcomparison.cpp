@@ -81,10 +81,9 @@ QString LapComparison::render() const
 {
     const LapAnalysis& a = *m_laps[0];
     const LapAnalysis& b = *m_laps[1];
-    QString text = QStringLiteral("Comparison: %1 against %2\n").arg(label(1), label(0));
+    QString text = QStringLiteral("Comparison: %1 against %2\nA: %2\nB: %1\n\n").arg(label(1), label(0));
 
-    TextTable table({QStringLiteral("Sector"), QStringLiteral("A: ") + label(0), QStringLiteral("B: ") + label(1),
-                     QStringLiteral("B - A")},
+    TextTable table({QStringLiteral("Sector"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("B - A")},
                     {TextTable::Left, TextTable::Right, TextTable::Right, TextTable::Right});
     if (a.sectorTimes.size() == b.sectorTimes.size()) {
         for (int k = 0; k < a.sectorTimes.size(); ++k) {

@@ -130,11 +130,11 @@ QString LapPlot::lapLabel(const LapAnalysis& lap) const
 
 void LapPlot::build()
 {
-    m_panels = {{QStringLiteral("Speed [km/h]"), {}, false},
-                {QStringLiteral("Throttle up, brake down [%]"), {}, true},
-                {QStringLiteral("Gear"), {}, false},
-                {QStringLiteral("Steering wheel [\u00b0]"), {}, true},
-                {QStringLiteral("Delta [s]"), {}, true}};
+    m_panels = {{QStringLiteral("Speed [km/h]"), {}, false, false},
+                {QStringLiteral("Throttle up, brake down [%]"), {}, true, true},
+                {QStringLiteral("Gear"), {}, false, false},
+                {QStringLiteral("Steering wheel [\u00b0]"), {}, true, false},
+                {QStringLiteral("Delta [s]"), {}, true, false}};
     if (!m_lap)
         return;
     const LapAnalysis* laps[2] = {m_reference, m_lap};
@@ -263,6 +263,8 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
             }
         }
     }
+    if (xLabels)
+        renderDistanceAxis(painter, plot);
     if (!any || m_length <= 0.0) {
         renderNote(painter, plot, m_lap && !m_reference && &panel == &m_panels.last()
                                       ? QStringLiteral("No other lap to compare with")
@@ -273,9 +275,7 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         low = std::min(low, 0.0);
         high = std::max(high, 0.0);
     }
-    // The distance runs to the line exactly; its ticks come from the rounded axis.
-    const PlotAxis x(0.0, m_length, 8);
-    const PlotAxis y(low, high, 3);
+    const PlotAxis y(panel.pedals ? -100.0 : low, panel.pedals ? 100.0 : high, panel.pedals ? 2 : 3);
     const auto pixel = [&](const QPointF& point) {
         return QPointF(plot.left() + point.x() / m_length * plot.width(),
                        plot.bottom() - y.fraction(point.y()) * plot.height());
@@ -291,23 +291,10 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         painter.drawText(QRectF(area.left(), py - f, plot.left() - area.left() - f * 0.4, f * 2.0),
                          Qt::AlignRight | Qt::AlignVCenter, y.label(tick));
     }
-    for (const double tick : x.ticks()) {
-        if (tick > m_length)
-            break;
-        const double px = plot.left() + tick / m_length * plot.width();
-        painter.setPen(grid);
-        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
-        if (xLabels) {
-            painter.setPen(textColour);
-            painter.drawText(QRectF(px - f * 3.0, plot.bottom() + f * 0.2, f * 6.0, f * 1.3), Qt::AlignCenter,
-                             x.label(tick));
-        }
-    }
-    if (xLabels) {
-        painter.setFont(font(0.95));
-        painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.4, plot.width(), f * 1.4), Qt::AlignCenter,
-                         QStringLiteral("Lap distance [m]"));
-    }
+    painter.setPen(grid);
+    for (const double tick : distanceTicks())
+        painter.drawLine(QPointF(plot.left() + tick / m_length * plot.width(), plot.top()),
+                         QPointF(plot.left() + tick / m_length * plot.width(), plot.bottom()));
     if (panel.zeroLine && y.lower() < 0.0 && y.upper() > 0.0) {
         painter.setPen(QPen(QColor(120, 120, 120), 1.0));
         painter.drawLine(pixel({0.0, 0.0}), pixel({m_length, 0.0}));
@@ -329,6 +316,33 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         }
     }
     painter.restore();
+}
+
+QVector<double> LapPlot::distanceTicks() const
+{
+    // The distance runs to the line exactly; its ticks come from the rounded axis.
+    QVector<double> ticks = PlotAxis(0.0, m_length, 8).ticks();
+    while (!ticks.isEmpty() && ticks.last() > m_length)
+        ticks.removeLast();
+    return ticks;
+}
+
+void LapPlot::renderDistanceAxis(QPainter& painter, const QRectF& plot) const
+{
+    if (m_length <= 0.0)
+        return;
+    const double f = m_fontPixels;
+    const PlotAxis axis(0.0, m_length, 8);
+    painter.setFont(font(0.85));
+    painter.setPen(textColour);
+    for (const double tick : distanceTicks()) {
+        const double px = plot.left() + tick / m_length * plot.width();
+        painter.drawText(QRectF(px - f * 3.0, plot.bottom() + f * 0.2, f * 6.0, f * 1.3), Qt::AlignCenter,
+                         axis.label(tick));
+    }
+    painter.setFont(font(0.95));
+    painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.4, plot.width(), f * 1.4), Qt::AlignCenter,
+                     QStringLiteral("Lap distance [m]"));
 }
 
 void LapPlot::renderMap(QPainter& painter, const QRectF& area) const

@@ -34,11 +34,14 @@ private:
         QString title;
         Segments lines[2]; // reference, lap
         bool zeroLine = false;
+        bool pedals = false; // the range is -100 % to 100 %, whatever the values
     };
 
     void build();
     QString lapLabel(const LapAnalysis& lap) const;
     void renderPanel(QPainter& painter, const QRectF& area, const Panel& panel, bool xLabels) const;
+    QVector<double> distanceTicks() const;
+    void renderDistanceAxis(QPainter& painter, const QRectF& plot) const;
     void renderMap(QPainter& painter, const QRectF& area) const;
     void renderLegend(QPainter& painter, const QRectF& area) const;
     void renderNote(QPainter& painter, const QRectF& plot, const QString& text) const;
