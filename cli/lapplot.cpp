@@ -3,7 +3,6 @@
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
-#include "cli/sessionsummary.h"
 
 #include <QFileInfo>
 #include <QPainter>
