@@ -318,8 +318,8 @@ void tst_SessionAnalysis::scenarioGeometry()
         for (int i = 0; i <= 50; ++i) {
             const double p = i / 50.0;
             const double expected = (lap.lapTime - reference->lapTime) * Scenario::lapTimeShare(p);
-            QVERIFY2(std::fabs(delta.at(p * length) - expected) < step,
-                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * length)).arg(expected)));
+            QVERIFY2(std::fabs(delta.at(p * file.trackLength) - expected) < step,
+                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * file.trackLength)).arg(expected)));
         }
         QVERIFY(std::fabs(lap.figures.topSpeed - length / (lap.lapTime * slowest)) < 0.005 * lap.figures.topSpeed);
         QVERIFY(lap.lapTime >= reference->lapTime);
