@@ -77,7 +77,8 @@ QStringList outcome(const ImportResult& result, const QString& path)
         lines << QString::number(result.verbosities.at(i)) + QLatin1Char(' ') + message;
     }
     for (const auto& lap : result.laps) {
-        QString line = QStringLiteral("lap %1 %2 %3").arg(lap->lapNumber()).arg(int(lap->completed())).arg(lap->sampleCount());
+        QString line = QStringLiteral("lap %1 %2 %3").arg(lap->lapNumber()).arg(int(lap->completed()));
+        line += QLatin1Char(' ') + QString::number(lap->sampleCount());
         for (auto channel = lap->channels().cbegin(); channel != lap->channels().cend(); ++channel) {
             line += QLatin1Char(' ') + channel.key() + QLatin1Char('=');
             for (double value : channel.value()->values)
