@@ -24,7 +24,12 @@ public:
     /// What an import of a file of that size may hold: 8 bytes of channel data per byte of record
     /// is what honest files come to (a one-byte flag becomes a double); twice that and a fixed
     /// allowance leave room for growth and small files.
-    static qint64 limitFor(qint64 fileSize) { return 16 * fileSize + (qint64(256) << 20); }
+    static qint64 limitFor(qint64 fileSize)
+    {
+        constexpr qint64 allowance = qint64(256) << 20;
+        constexpr qint64 largest = (std::numeric_limits<qint64>::max() - allowance) / 16;
+        return fileSize > largest ? std::numeric_limits<qint64>::max() : 16 * qMax<qint64>(fileSize, 0) + allowance;
+    }
 
     void setLimit(qint64 limit) { m_limit = limit; }
     qint64 used() const { return m_used; }

@@ -1,5 +1,6 @@
 #include "ibt/ibtsource.h"
 #include "support/streamfeed.h"
+#include "support/testfiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,14 +29,6 @@ class tst_IbtSource : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-
-    QString writeFile(const QByteArray& bytes)
-    {
-        QFile file(m_dir.filePath(QStringLiteral("input.bin")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
-    }
 
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
@@ -88,7 +81,7 @@ private slots:
         QFETCH(int, size);
 
         const QByteArray bytes = pattern(size);
-        const QString path = writeFile(bytes);
+        const QString path = TestFiles::write(m_dir.filePath(QStringLiteral("input.bin")), bytes);
         StreamFeed feed(m_dir.filePath(QStringLiteral("pipe")), StreamFeed::catCommand(path));
         QVERIFY(feed.isValid());
         IbtSource source;

@@ -5,6 +5,7 @@
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 #include "support/streamfeed.h"
+#include "support/testfiles.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -14,20 +15,6 @@
 Q_DECLARE_METATYPE(ScenarioOptions)
 
 namespace {
-
-const QByteArray smallSessionInfo = "WeekendInfo:\n"
-                                    " TrackDisplayName: Test Ring\n"
-                                    " TrackLength: 1.00 km\n"
-                                    "DriverInfo:\n"
-                                    " DriverCarIdx: 0\n"
-                                    " Drivers:\n"
-                                    " - CarIdx: 0\n"
-                                    "   UserName: Test Driver\n"
-                                    "   CarScreenName: Test Car\n"
-                                    "SessionInfo:\n"
-                                    " Sessions:\n"
-                                    " - SessionNum: 0\n"
-                                    "   SessionType: Practice\n";
 
 /// A valid file of `records` records of a car standing on track, built in memory.
 QByteArray smallFile(int records)
@@ -39,7 +26,7 @@ QByteArray smallFile(int records)
     const int pct = writer.addVariable("LapDistPct", irsdk_float, "%");
     const int onTrack = writer.addVariable("IsOnTrack", irsdk_bool);
     writer.addVariable("SessionNum", irsdk_int);
-    writer.setSessionInfo(smallSessionInfo);
+    writer.setSessionInfo(TestFiles::playerSessionInfo());
     writer.open(&buffer);
     for (int r = 0; r < records; ++r) {
         writer.setValue(lap, 1);
@@ -51,21 +38,6 @@ QByteArray smallFile(int records)
     return buffer.data();
 }
 
-
-/// Two timed laps at two records a second, written by the scenario generator.
-QByteArray scenarioBytes()
-{
-    ScenarioOptions options;
-    options.tickRate = 2;
-    options.lapSeconds = 10.0;
-    options.timedLaps = 2;
-    QBuffer buffer;
-    buffer.open(QIODevice::ReadWrite);
-    Scenario scenario(options);
-    if (!scenario.write(&buffer))
-        qFatal("cannot write the scenario: %s", qPrintable(scenario.errorString()));
-    return buffer.data();
-}
 
 /// What an import gave, path aside: every message, and per lap its row, samples and channels' values.
 QStringList outcome(const ImportResult& result, const QString& path)
@@ -136,12 +108,7 @@ void tst_ImportDriver::initTestCase()
 
 ImportResult tst_ImportDriver::importBytes(const QByteArray& bytes)
 {
-    const QString path = m_dir.filePath(QStringLiteral("case.ibt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    file.close();
-    return m_fixture.import(path);
+    return m_fixture.import(TestFiles::write(m_dir.filePath(QStringLiteral("case.ibt")), bytes));
 }
 
 void tst_ImportDriver::badFiles_data()
@@ -224,7 +191,7 @@ void tst_ImportDriver::otherInputs_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("input");
 
-    const QByteArray good = scenarioBytes();
+    const QByteArray good = TestFiles::twoLapScenario();
     for (const char* input : {"pipe", "sparse file, records past 2 GiB"}) {
         QTest::addRow("%s: whole file", input) << good << input;
         QTest::addRow("%s: partial last record", input) << good.left(good.size() - 1) << input;
@@ -242,10 +209,7 @@ void tst_ImportDriver::otherInputs()
     QFETCH(QByteArray, file);
     QFETCH(QString, input);
 
-    const QString regular = m_dir.filePath(QStringLiteral("regular.ibt"));
-    QFile out(regular);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
-    out.close();
+    const QString regular = TestFiles::write(m_dir.filePath(QStringLiteral("regular.ibt")), file);
     const QStringList expected = outcome(m_fixture.import(regular), regular);
 
     if (input == QLatin1String("pipe")) {

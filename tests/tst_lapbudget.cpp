@@ -3,6 +3,7 @@
 #include "support/headerfields.h"
 #include "support/importmessages.h"
 #include "support/pluginfixture.h"
+#include "support/testfiles.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -13,18 +14,6 @@
 #include <new>
 
 namespace {
-
-const QByteArray playerSessionInfo = "WeekendInfo:\n"
-                                     " TrackLength: 1.00 km\n"
-                                     "DriverInfo:\n"
-                                     " DriverCarIdx: 0\n"
-                                     " Drivers:\n"
-                                     " - CarIdx: 0\n"
-                                     "   UserName: Test Driver\n"
-                                     "SessionInfo:\n"
-                                     " Sessions:\n"
-                                     " - SessionNum: 0\n"
-                                     "   SessionType: Practice\n";
 
 /// The writer's file of a car on track, followed by `extra` one-byte variables. With closeLaps the
 /// lap timer falls by 9 s every other record, which closes a lap each time; without, the lap-distance
@@ -41,7 +30,7 @@ QByteArray writerFile(int extra, int records, bool closeLaps)
     for (int i = 0; i < extra; ++i)
         writer.addVariable(i == 0 && !closeLaps ? QByteArray("LapDistPct") : "Extra" + QByteArray::number(i),
                            irsdk_char);
-    writer.setSessionInfo(playerSessionInfo);
+    writer.setSessionInfo(TestFiles::playerSessionInfo());
     if (!writer.open(&buffer))
         qFatal("cannot write: %s", qPrintable(writer.errorString()));
     for (int r = 0; r < records; ++r) {
@@ -91,6 +80,26 @@ private slots:
     {
         QVERIFY2(m_fixture.isLoaded(), qPrintable(m_fixture.errorString()));
         QVERIFY(m_dir.isValid());
+    }
+
+    void limit_data()
+    {
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<qint64>("limit");
+
+        const qint64 allowance = qint64(256) << 20;
+        QTest::newRow("empty file") << qint64(0) << allowance;
+        QTest::newRow("60-minute recording") << qint64(590159629) << 16 * qint64(590159629) + allowance;
+        // A directory's seek to its end can report any size: no overflow.
+        QTest::newRow("largest size") << std::numeric_limits<qint64>::max() << std::numeric_limits<qint64>::max();
+    }
+
+    void limit()
+    {
+        QFETCH(qint64, fileSize);
+        QFETCH(qint64, limit);
+
+        QCOMPARE(LapBudget::limitFor(fileSize), limit);
     }
 
     void growth_data()
@@ -168,10 +177,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(bool, outOfMemory);
 
-        const QString path = m_dir.filePath(QStringLiteral("hostile.ibt"));
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
-        out.close();
+        const QString path = TestFiles::write(m_dir.filePath(QStringLiteral("hostile.ibt")), file);
         const long before = peakRssKb();
         const ImportResult result = m_fixture.import(path);
         const long grownKb = peakRssKb() - before;
