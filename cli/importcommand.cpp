@@ -12,6 +12,7 @@
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
 #include "cli/terminaltext.h"
+#include "report/reportpage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -170,6 +171,18 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files, const Session
         JsonReport json(m_options.withChannels);
         if (!json.write(files, analysis, m_options.jsonPath)) {
             error(json.errorString());
+            written = false;
+        }
+    }
+    const QString reportPath =
+        m_options.reportPath.isEmpty() && m_options.demo ? SampleFile::reportPath() : m_options.reportPath;
+    if (!reportPath.isEmpty()) {
+        ReportPage page;
+        if (page.write(reportPath, JsonReport(false).build(files, analysis), analysis)) {
+            m_out << "\nSession report written to " << TerminalText::printable(QDir::toNativeSeparators(reportPath))
+                  << " (open it in a browser)\n";
+        } else {
+            error(page.errorString());
             written = false;
         }
     }

@@ -18,6 +18,7 @@ const QString plotName = QStringLiteral("plot");
 const QString plotSizeName = QStringLiteral("plot-size");
 const QString verboseName = QStringLiteral("verbose");
 const QString compareName = QStringLiteral("compare");
+const QString reportName = QStringLiteral("report");
 
 // Beyond this a PNG needs hundreds of megabytes and says nothing more.
 constexpr int maxPlotSide = 10000;
@@ -58,6 +59,9 @@ Options::Options()
                         "number, or FILE:NUMBER for a lap of another file (imported too). With --plot, plot these two "
                         "laps."),
          QStringLiteral("A,B")},
+        {reportName,
+         QStringLiteral("Write the session report, one interactive page for all inputs, into <file> (.html)."),
+         QStringLiteral("file")},
     });
 }
 
@@ -84,6 +88,7 @@ bool Options::parse(const QStringList& arguments)
     jsonPath = m_parser.value(jsonName);
     withChannels = m_parser.isSet(withChannelsName);
     plotPath = m_parser.value(plotName);
+    reportPath = m_parser.value(reportName);
     verbose = m_parser.isSet(verboseName);
 
     if (m_parser.isSet(compareName)) {

@@ -29,6 +29,7 @@ public:
     QString jsonPath;         // "-" for standard output
     bool withChannels = false;
     QString plotPath;
+    QString reportPath;       // the session report's .html
     QSize plotSize{1200, 900};
     bool verbose = false;     // the plugin's progress messages for every file of a batch
     QStringList compare;      // two laps, "LAP" or "FILE:LAP"; empty when not asked for

@@ -10,6 +10,11 @@ QString SampleFile::defaultPath()
     return QDir::temp().filePath(QStringLiteral("ibtimport-sample.ibt"));
 }
 
+QString SampleFile::reportPath()
+{
+    return QDir::temp().filePath(QStringLiteral("ibtimport-sample.html"));
+}
+
 bool SampleFile::write(const QString& path)
 {
     // Out of the pits, flying laps, an in-lap with a stop, a second run: every kind of lap.

@@ -9,6 +9,8 @@ class SampleFile
 public:
     /// Where --demo puts it: a fixed name in the temporary folder, replaced on every run.
     static QString defaultPath();
+    /// Where --demo puts the session report: beside the sample.
+    static QString reportPath();
 
     bool write(const QString& path);
     QString errorString() const { return m_error; }

@@ -1,0 +1,82 @@
+#include "report/reportpage.h"
+
+#include "analysis/sessionanalysis.h"
+#include "report/sessiontraces.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+// The traces of a single long session fit in this; several files share it, each with at least
+// the smaller amount.
+constexpr qint64 tracesBudget = 5000000;
+constexpr qint64 minFileBudget = 1500000;
+
+QByteArray resource(const QString& name)
+{
+    QFile file(QStringLiteral(":/report/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// The library as shipped starts with a banner that links to its home page; the page carries no
+/// links, so the banner gives way to the licence text.
+QByteArray libraryScript()
+{
+    QByteArray script = resource(QStringLiteral("uPlot.iife.min.js"));
+    if (script.startsWith("/*!"))
+        script.remove(0, script.indexOf("*/") + 2);
+    QByteArray licence = resource(QStringLiteral("uPlot.LICENSE"));
+    licence.replace("*/", "* /");
+    return "/* uPlot " + resource(QStringLiteral("uPlot.version")).trimmed() + "\n" + licence + "*/\n" + script;
+}
+
+/// Text that closes no element when placed inside a script or style element.
+QByteArray inert(QByteArray text)
+{
+    return text.replace("</", "<\\/");
+}
+
+void fill(QByteArray& page, const char* mark, const QByteArray& text)
+{
+    const int at = page.indexOf(mark);
+    if (at >= 0)
+        page.replace(at, int(qstrlen(mark)), text);
+}
+
+} // namespace
+
+QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis& analysis)
+{
+    Q_INIT_RESOURCE(report);
+    QByteArray data = summary.toJson(QJsonDocument::Compact);
+    data.replace('<', "\\u003c");
+    QByteArray script = "window.reportData = " + data + ";\n";
+    const QVector<FileAnalysis>& files = analysis.files();
+    const qint64 fileBudget = files.isEmpty() ? 0 : std::max<qint64>(minFileBudget, tracesBudget / files.size());
+    for (int i = 0; i < files.size(); ++i) {
+        script += "window.reportData.files[" + QByteArray::number(i) + "].traces = "
+                  + (files.at(i).laps.isEmpty() ? QByteArray("null") : SessionTraces(files.at(i), fileBudget).json())
+                  + ";\n";
+    }
+    QByteArray page = resource(QStringLiteral("page.html"));
+    // Filled in this order, so that no inserted text is searched for a later mark.
+    fill(page, "/*@PAGE_STYLE@*/", inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css"))));
+    fill(page, "/*@LIBRARY@*/", inert(libraryScript()));
+    fill(page, "/*@SCRIPT@*/", inert(resource(QStringLiteral("page.js"))));
+    fill(page, "/*@DATA@*/", script);
+    return page;
+}
+
+bool ReportPage::write(const QString& path, const QJsonDocument& summary, const SessionAnalysis& analysis)
+{
+    const QByteArray page = html(summary, analysis);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
+        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}

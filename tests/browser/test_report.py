@@ -1,0 +1,357 @@
+#!/usr/bin/python3
+"""Opens session reports written by ibtimport in headless Chromium and checks what a driver sees.
+
+Run by CTest (see tests/CMakeLists.txt) with Debian's python3, chromium, chromium-driver and
+python3-selenium; exits with 77 (skipped) and says why when one of them is missing.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CHROMIUM = '/usr/bin/chromium'
+CHROMEDRIVER = '/usr/bin/chromedriver'
+SKIPPED = 77
+PLUGIN_NO_TIME_MS = 3599000
+
+args = None
+
+
+def missing_tools():
+    missing = [path for path in (CHROMIUM, CHROMEDRIVER) if not os.access(path, os.X_OK)]
+    try:
+        import selenium  # noqa: F401
+    except ImportError:
+        missing.append('the selenium module (python3-selenium)')
+    return missing
+
+
+def run_cli(*arguments):
+    done = subprocess.run([args.cli] + list(arguments), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+
+def start_browser():
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for flag in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                 '--disable-background-networking', '--disable-component-update', '--disable-sync',
+                 '--user-data-dir=' + tempfile.mkdtemp(prefix='report-browser-')):
+        options.add_argument(flag)
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+
+
+def lap_value(traces, lap, key, k):
+    """A lap's trace value at grid index k: arrays hold one per point (per stride points for thinned channels,
+    linear between), a number is constant over the lap."""
+    v = lap['values'].get(key)
+    if k >= len(lap['time']) or v is None:
+        return None
+    if not isinstance(v, list):
+        return v
+    stride = next(c.get('stride', 1) for c in traces['channels'] if c['key'] == key)
+    i, rest = divmod(k, stride)
+    if i >= len(v) or v[i] is None:
+        return None
+    if rest == 0 or i + 1 >= len(v) or v[i + 1] is None:
+        return v[i]
+    return v[i] + (v[i + 1] - v[i]) * rest / stride
+
+
+def time_at(lap, step, distance):
+    """The reference's elapsed time at a distance on its own file's grid, linear between points."""
+    at = distance / step
+    i = int(at)
+    t = lap['time']
+    if i >= len(t) or t[i] is None:
+        return None
+    if at == i:
+        return t[i]
+    if i + 1 >= len(t) or t[i + 1] is None:
+        return None
+    return t[i] + (t[i + 1] - t[i]) * (at - i)
+
+
+class ReportPage(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.out = args.out
+        os.makedirs(cls.out, exist_ok=True)
+        cls.work = tempfile.mkdtemp(prefix='report-inputs-')
+        cls.race = os.path.join(cls.work, 'race.ibt')
+        subprocess.run([args.scenario, 'race', cls.race], check=True)
+        cls.broken = os.path.join(cls.work, 'broken.ibt')
+        with open(cls.broken, 'wb') as f:
+            f.write(b'not a telemetry file')
+        cls.driver = start_browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def write_report(self, name, *inputs, expected_status=0):
+        path = os.path.join(self.out, name)
+        status, out, err = run_cli('--report', path, *inputs)
+        if expected_status is None:
+            self.assertIn(status, (0, 1), err)
+        else:
+            self.assertEqual(status, expected_status, err)
+        self.assertIn('Session report written to', out)
+        return path
+
+    def open(self, path, size=(1280, 800)):
+        self.driver.set_window_size(*size)
+        self.driver.get('file://' + path)
+        from selenium.webdriver.support.ui import WebDriverWait
+        WebDriverWait(self.driver, 20).until(lambda d: d.execute_script('return document.body.dataset.ready') == '1')
+        self.report = self.driver.execute_script('return window.reportData')
+        return self.report
+
+    def assert_no_console_errors(self):
+        errors = [entry['message'] for entry in self.driver.get_log('browser') if entry['level'] == 'SEVERE']
+        self.assertEqual(errors, [])
+
+    def assert_self_contained(self, path):
+        with open(path, encoding='utf-8') as f:
+            page = f.read()
+        self.assertIsNone(re.search(r'(https?|ftp):/|\b(src|href)\s*=|@import|url\(', page))
+
+    def show_file(self, index):
+        self.driver.execute_script(
+            "var s = document.getElementById('file'); s.value = String(arguments[0]);"
+            "s.dispatchEvent(new Event('change'));", index)
+
+    def js(self, script, *arguments):
+        return self.driver.execute_script(script, *arguments)
+
+    def over(self, chart=0):
+        """The plotting area of a chart, and its width."""
+        over = self.driver.find_elements('css selector', '#charts .u-over')[chart]
+        return over, over.size['width']
+
+    def move_to(self, fraction, chart=0):
+        from selenium.webdriver.common.action_chains import ActionChains
+        over, width = self.over(chart)
+        ActionChains(self.driver).move_to_element_with_offset(over, int(width * (fraction - 0.5)), 0).perform()
+
+    # ---- the checks on one file of a report ----
+
+    def check_rows(self, summary):
+        rows = self.js("return [...document.querySelectorAll('#laps tr[data-lap]')].map(r => r.dataset.lap)")
+        self.assertEqual(rows, [str(lap['lapNumber']) for lap in summary['laps']])
+
+    def check_ticking(self):
+        before = self.js('return reportView.plots.map(u => u.series.length)')
+        row = self.js("var r = [...document.querySelectorAll('#laps tr[data-lap]')].find(r => {"
+                      "  var c = r.querySelector('input.show'); return !c.checked && !c.disabled; });"
+                      "return r ? r.dataset.lap : null")
+        if row is None:
+            return None
+        self.driver.find_element('css selector', '#laps tr[data-lap="%s"] input.show' % row).click()
+        after = self.js('return reportView.plots.map(u => u.series.length)')
+        # One more series per channel on each chart: throttle and brake share one.
+        self.assertEqual(after[0], before[0] + 1)
+        self.assertEqual(after[1], before[1] + 2)
+        self.assertIn(int(row), self.js('return reportView.ticked'))
+        return int(row)
+
+    def check_picker(self):
+        """Picking a channel adds a chart of it and a column of the read-out."""
+        key = self.js("var o = document.querySelectorAll('#channel-picker option'); return o.length > 1 ? o[1].value : null")
+        if key is None:
+            return
+        charts = self.js('return reportView.plots.length')
+        self.js("var p = document.getElementById('channel-picker'); p.value = arguments[0];"
+                "p.dispatchEvent(new Event('change'))", key)
+        self.assertEqual(self.js('return reportView.plots.length'), charts + 1)
+        self.assertEqual(self.js('return reportView.picked'), [key])
+
+    def check_reference(self):
+        """Choosing a ticked lap from the line as the reference makes its own delta zero."""
+        lap = self.js("var t = reportView.ticked.filter(n => { var r = document.querySelector("
+                      "'#laps tr[data-lap=\"' + n + '\"] input.ref'); return r && !r.checked && !r.disabled; });"
+                      "var laps = window.reportData.files[reportView.file].traces.laps;"
+                      "return t.find(n => laps.find(l => l.lapNumber === n).fromLine) ?? null")
+        if lap is None:
+            return
+        self.driver.find_element('css selector', '#laps tr[data-lap="%s"] input.ref' % lap).click()
+        self.assertEqual(self.js('return reportView.reference.lap'), lap)
+        delta = self.js("var u = reportView.plots.find(u => u.root.parentNode.dataset.chart === 'delta');"
+                        "var i = reportView.ticked.indexOf(arguments[0]) + 1; return u.data[i]", lap)
+        self.assertTrue(all(v in (0, None) for v in delta))
+
+    def check_cursor(self, summary, fraction):
+        self.move_to(fraction)
+        k = int(self.js("return document.getElementById('cursor-distance').dataset.index"))
+        traces = summary['traces']
+        step = traces['stepM']
+        shown = self.js('var u = reportView.plots[0]; return u.posToVal(u.cursor.left, "x")')
+        self.assertLessEqual(abs(shown - k * step), step)
+        reference = self.js('return reportView.reference')
+        laps = {lap['lapNumber']: lap for lap in traces['laps']}
+        ref_time = None
+        if reference:
+            ref_traces = self.report['files'][reference['file']]['traces']
+            ref_lap = next(lap for lap in ref_traces['laps'] if lap['lapNumber'] == reference['lap'])
+            ref_time = time_at(ref_lap, ref_traces['stepM'], k * step)
+        cells = self.js("return [...document.querySelectorAll('#readout tr[data-lap] td[data-key]')].map("
+                        "td => [+td.parentNode.dataset.lap, td.dataset.key, td.dataset.value])")
+        self.assertTrue(cells)
+        for lap_number, key, text in cells:
+            lap = laps[lap_number]
+            if key == 'delta':
+                # Only laps timed from the line have a delta.
+                known = lap['fromLine'] and lap['time'][k] is not None and ref_time is not None
+                expected = round(lap['time'][k] - ref_time, 3) if known else None
+            else:
+                expected = lap_value(traces, lap, key, k)
+            if expected is None:
+                self.assertEqual(text, '', (lap_number, key))
+            else:
+                # The page rounds the delta to the millisecond as it shows it.
+                tolerance = 0.0011 if key == 'delta' else 1e-9
+                self.assertAlmostEqual(float(text), expected, delta=tolerance, msg=(lap_number, key, k))
+        return k, cells
+
+    def check_map(self, summary):
+        extent = 0
+        for lap in summary['traces']['laps']:
+            for axis in ('x', 'y'):
+                known = [v for v in lap.get(axis) or [] if v is not None]
+                extent = max([extent, max(known) - min(known)] if known else [extent])
+        if extent < 50:
+            return  # a car that never moved has no map to draw
+        drawn = self.js("var c = document.getElementById('map'); if (c.offsetParent === null) return null;"
+                        "var d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data, ink = 0, colours = {};"
+                        "for (var i = 0; i < d.length; i += 4) { if (d[i] + d[i+1] + d[i+2] < 750) ++ink;"
+                        "  colours[d[i] + ',' + d[i+1] + ',' + d[i+2]] = 1; }"
+                        "return [ink / (d.length / 4), Object.keys(colours).length]")
+        self.assertIsNotNone(drawn, 'map hidden')
+        self.assertGreater(drawn[0], 0.01)
+        self.assertGreater(drawn[1], 5)
+
+    def check_zoom(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        ranges = 'return reportView.plots.map(u => [u.scales.x.min, u.scales.x.max])'
+        full = self.js(ranges)
+        over, width = self.over()
+        ActionChains(self.driver).move_to_element_with_offset(over, int(-0.3 * width), 0).click_and_hold() \
+            .move_by_offset(int(0.3 * width), 0).release().perform()
+        zoomed = self.js(ranges)
+        self.assertGreater(zoomed[0][0], full[0][0])
+        self.assertLess(zoomed[0][1], full[0][1])
+        for r in zoomed:
+            self.assertEqual(r, zoomed[0])
+        ActionChains(self.driver).move_to_element_with_offset(over, 0, 0).double_click().perform()
+        self.assertEqual(self.js(ranges), full)
+
+    def check_file(self, report, index, name):
+        summary = report['files'][index]
+        if index:
+            self.show_file(index)
+        self.check_rows(summary)
+        if not summary.get('traces') or not summary['traces']['laps']:
+            return
+        self.check_ticking()
+        self.check_reference()
+        self.check_picker()
+        self.check_cursor(summary, 0.37)
+        self.check_cursor(summary, 0.81)
+        self.driver.save_screenshot(os.path.join(self.out, name + '-1280x800.png'))
+        self.check_map(summary)
+        self.check_zoom()
+        self.assertLessEqual(self.js('return document.documentElement.scrollWidth'),
+                             self.js('return window.innerWidth'))
+        self.assert_no_console_errors()
+
+    # ---- the reports ----
+
+    def test_generated_race(self):
+        path = self.write_report('race.html', self.race)
+        self.assert_self_contained(path)
+        report = self.open(path)
+        self.assert_no_console_errors()
+        self.check_file(report, 0, 'race')
+        # The cursor's values are the recording's own: speed at that distance from the raw samples.
+        raw_path = os.path.join(self.work, 'race.json')
+        run_cli('--json', raw_path, '--with-channels', self.race)
+        with open(raw_path) as f:
+            raw = json.load(f)['files'][0]['laps']
+        k, cells = self.check_cursor(report['files'][0], 0.55)
+        step = report['files'][0]['traces']['stepM']
+        for lap_number, key, text in cells:
+            if key != 'speed' or not text:
+                continue
+            data = next(lap for lap in raw if lap['lapNumber'] == lap_number)['channelData']
+            dist, speed = data['lapdist']['values'], data['speed']['values']
+            i = next(i for i in range(len(dist) - 1) if dist[i] <= k * step <= dist[i + 1])
+            w = (k * step - dist[i]) / (dist[i + 1] - dist[i]) if dist[i + 1] > dist[i] else 0
+            self.assertAlmostEqual(float(text), 3.6 * (speed[i] + w * (speed[i + 1] - speed[i])), delta=0.051)
+        self.open(path, (1920, 1080))
+        self.driver.save_screenshot(os.path.join(self.out, 'race-1920x1080.png'))
+        self.assert_no_console_errors()
+
+    def test_real_recordings(self):
+        if not os.path.isdir(args.data):
+            self.skipTest('no real recordings at ' + args.data)
+        path = self.write_report('recordings.html', args.data, expected_status=None)
+        self.assert_self_contained(path)
+        report = self.open(path)
+        self.assert_no_console_errors()
+        self.assertEqual(len(self.driver.find_elements('css selector', '#file option')), len(report['files']))
+        for index, summary in enumerate(report['files']):
+            with self.subTest(path=summary['path']):
+                self.check_file(report, index, os.path.splitext(os.path.basename(summary['path']))[0])
+
+    def test_failures(self):
+        path = self.write_report('failures.html', self.broken, expected_status=1)
+        self.assert_self_contained(path)
+        report = self.open(path)
+        self.assert_no_console_errors()
+        errors = [m['text'] for m in report['files'][0]['messages'] if m['verbose'] < 0]
+        self.assertTrue(errors)
+        shown = self.js("return [...document.querySelectorAll('#session .error')].map(e => e.textContent)")
+        self.assertEqual(shown, errors)
+        self.check_rows(report['files'][0])
+
+    def test_failure_beside_a_session(self):
+        path = self.write_report('mixed.html', self.race, self.broken, expected_status=1)
+        report = self.open(path)
+        self.assertEqual(len(report['files']), 2)
+        failed = next(i for i, f in enumerate(report['files']) if f['error'])
+        self.show_file(failed)
+        self.assertTrue(self.js("return document.querySelectorAll('#session .error').length > 0"))
+        self.show_file(1 - failed)
+        self.check_file(report, 1 - failed, 'mixed')
+        self.assert_no_console_errors()
+
+
+def main():
+    global args
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--cli', required=True, help='the ibtimport binary')
+    parser.add_argument('--scenario', required=True, help='the scenariofile binary')
+    parser.add_argument('--out', required=True, help='where reports and screenshots go')
+    parser.add_argument('--data', required=True, help='the folder of real recordings')
+    args, rest = parser.parse_known_args()
+    missing = missing_tools()
+    if missing:
+        print('SKIPPED: the browser test needs ' + ', '.join(missing) +
+              ' (./scripts/setup-debian installs chromium, chromium-driver and python3-selenium)')
+        return SKIPPED
+    result = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2).result
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,263 @@
+#include "analysis/sessionanalysis.h"
+#include "ibt/scenario.h"
+#include "report/lapresampler.h"
+#include "report/numbertext.h"
+#include "report/reportpage.h"
+#include "report/sessiontraces.h"
+#include "support/pluginfixture.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+const double none = std::nan("");
+
+/// NaN-aware comparison of two series, with a tolerance for the blend.
+bool sameSeries(const QVector<double>& actual, const QVector<double>& expected)
+{
+    if (actual.size() != expected.size())
+        return false;
+    for (int i = 0; i < actual.size(); ++i) {
+        if (std::isnan(actual.at(i)) != std::isnan(expected.at(i)))
+            return false;
+        if (!std::isnan(actual.at(i)) && std::fabs(actual.at(i) - expected.at(i)) > 1e-9)
+            return false;
+    }
+    return true;
+}
+
+QByteArray seriesText(const QVector<double>& values)
+{
+    QByteArray text;
+    NumberText::appendArray(text, values, 6);
+    return text;
+}
+
+/// A value of a trace at grid index k: arrays hold one per point, a number holds for the whole lap.
+double traceValue(const QJsonValue& values, int k)
+{
+    return values.isArray() ? values.toArray().at(k).toDouble(none) : values.toDouble(none);
+}
+
+} // namespace
+
+class tst_Report : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void numberText_data();
+    void numberText();
+    void resampling_data();
+    void resampling();
+    void traces_data();
+    void traces();
+    void page_data();
+    void page();
+
+private:
+    QTemporaryDir m_dir;
+    PluginFixture m_fixture;
+    ImportResult m_session; // a practice with a pit stop: out laps, timed laps, a cut-off last lap
+    QString m_path;
+};
+
+void tst_Report::initTestCase()
+{
+    QVERIFY2(m_fixture.isLoaded(), qPrintable(m_fixture.errorString()));
+    ScenarioOptions options;
+    options.timedLaps = 2;
+    options.lapSeconds = 40.0;
+    options.pitStop = true;
+    options.wide = true;
+    m_path = m_dir.filePath(QStringLiteral("practice.ibt"));
+    QVERIFY(Scenario(options).write(m_path));
+    m_session = m_fixture.import(m_path);
+    QVERIFY(m_session.laps.size() >= 4);
+}
+
+void tst_Report::numberText_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("whole number") << 42.0 << 0 << QByteArray("42");
+    QTest::newRow("trailing zeros dropped") << 1.5 << 3 << QByteArray("1.5");
+    QTest::newRow("zeros after the point kept") << 0.05 << 2 << QByteArray("0.05");
+    QTest::newRow("rounded to the decimals") << 71.8886 << 3 << QByteArray("71.889");
+    QTest::newRow("negative fraction") << -0.25 << 2 << QByteArray("-0.25");
+    QTest::newRow("negative rounding to zero") << -0.004 << 2 << QByteArray("0");
+    QTest::newRow("decimals clamped") << 0.1234567891 << 12 << QByteArray("0.123457");
+    QTest::newRow("beyond 64 bits") << 1e20 << 3 << QByteArray("1e+20");
+    QTest::newRow("NaN") << none << 2 << QByteArray("null");
+    QTest::newRow("infinite") << double(INFINITY) << 2 << QByteArray("null");
+}
+
+void tst_Report::numberText()
+{
+    QFETCH(double, value);
+    QFETCH(int, decimals);
+    QFETCH(QByteArray, text);
+    QByteArray out("x");
+    NumberText::append(out, value, decimals);
+    QCOMPARE(out, "x" + text);
+}
+
+void tst_Report::resampling_data()
+{
+    QTest::addColumn<QVector<double>>("distances");
+    QTest::addColumn<QVector<double>>("values");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QVector<double>>("linear");
+    QTest::addColumn<QVector<double>>("nearest");
+    QTest::newRow("blend between samples")
+        << QVector<double>{0, 10, 20} << QVector<double>{0, 100, 400} << 4.0
+        << QVector<double>{0, 40, 80, 160, 280, 400} << QVector<double>{0, 0, 100, 100, 400, 400};
+    QTest::newRow("first sample within a step of the line")
+        << QVector<double>{0.5, 2.5} << QVector<double>{1, 3} << 1.0
+        << QVector<double>{1, 1.5, 2.5} << QVector<double>{1, 1, 3};
+    QTest::newRow("lap from the pits starts past the line")
+        << QVector<double>{25, 30} << QVector<double>{7, 8} << 10.0
+        << QVector<double>{none, none, none, 8} << QVector<double>{none, none, none, 8};
+    QTest::newRow("samples without a distance left out")
+        << QVector<double>{0, none, 10} << QVector<double>{0, 999, 10} << 5.0
+        << QVector<double>{0, 5, 10} << QVector<double>{0, 10, 10};
+    QTest::newRow("missing values stay missing")
+        << QVector<double>{0, 10, 20} << QVector<double>{0, ZEL::missingValue, 20} << 5.0
+        << QVector<double>{0, none, none, none, 20} << QVector<double>{0, none, none, 20, 20};
+    QTest::newRow("no blend across a gap no car covers in a record")
+        << QVector<double>{0, 10, 200, 210} << QVector<double>{1, 2, 3, 4} << 100.0
+        << QVector<double>{1, none, 3} << QVector<double>{1, none, 3};
+    QTest::newRow("standing still: the last sample at the distance")
+        << QVector<double>{0, 5, 5, 5, 10} << QVector<double>{0, 1, 2, 3, 4} << 5.0
+        << QVector<double>{0, 3, 4} << QVector<double>{0, 3, 4};
+    QTest::newRow("a single sample is no lap") << QVector<double>{3} << QVector<double>{1} << 1.0
+                                               << QVector<double>{} << QVector<double>{};
+}
+
+void tst_Report::resampling()
+{
+    QFETCH(QVector<double>, distances);
+    QFETCH(QVector<double>, values);
+    QFETCH(double, step);
+    QFETCH(QVector<double>, linear);
+    QFETCH(QVector<double>, nearest);
+    const LapResampler resampler(distances, step);
+    QVERIFY2(sameSeries(resampler.linear(values), linear), seriesText(resampler.linear(values)).constData());
+    QVERIFY2(sameSeries(resampler.nearest(values), nearest), seriesText(resampler.nearest(values)).constData());
+}
+
+void tst_Report::traces_data()
+{
+    QTest::addColumn<qint64>("budget");
+    QTest::addColumn<bool>("coarser");
+    QTest::addColumn<bool>("thinned");
+    QTest::newRow("room for everything") << qint64(50000000) << false << false;
+    QTest::newRow("tight budget: coarser grid, thinned extras") << qint64(300000) << true << true;
+}
+
+void tst_Report::traces()
+{
+    QFETCH(qint64, budget);
+    QFETCH(bool, coarser);
+    QFETCH(bool, thinned);
+    const SessionAnalysis analysis({{m_path, m_session.laps}});
+    const SessionTraces traces(analysis.files().first(), budget);
+    const double step = traces.stepM();
+    QCOMPARE(step > 1.0, coarser);
+    QCOMPARE(traces.extraStride() > 1, thinned);
+    QVERIFY2(traces.json().size() < budget, qPrintable(QStringLiteral("%1 bytes, step %2, stride %3").arg(traces.json().size()).arg(step).arg(traces.extraStride())));
+
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(traces.json(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(json.value(QLatin1String("stepM")).toDouble(), step);
+    QStringList keys;
+    for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
+        keys.append(channel.toObject().value(QLatin1String("key")).toString());
+    QCOMPARE(keys.mid(0, 5), (QStringList{"speed", "throttle", "brake", "gear", "steer"}));
+    QVERIFY(keys.contains(QLatin1String("rpm")));
+    QVERIFY(!keys.contains(QLatin1String("lapdist"))); // the grid itself
+
+    const QJsonArray laps = json.value(QLatin1String("laps")).toArray();
+    QCOMPARE(laps.size(), m_session.laps.size());
+    for (int i = 0; i < laps.size(); ++i) {
+        const QJsonObject lap = laps.at(i).toObject();
+        const ZEL::Lap& source = *m_session.laps.at(i);
+        QCOMPARE(lap.value(QLatin1String("lapNumber")).toInt(), source.lapNumber());
+        QCOMPARE(lap.value(QLatin1String("fromLine")).toBool(), analysis.files().first().laps.at(i).aligned.startsAtLine());
+        const QJsonArray time = lap.value(QLatin1String("time")).toArray();
+        const QJsonObject values = lap.value(QLatin1String("values")).toObject();
+        QCOMPARE(lap.value(QLatin1String("x")).toArray().size(), time.size());
+        QCOMPARE(values.value(QLatin1String("speed")).toArray().size(), time.size());
+        // The cold tyre pressure never changes: one number for the lap, not an array.
+        QVERIFY(values.value(QLatin1String("lfcoldpressure")).isDouble());
+
+        // Speed at every 50th grid point is the recording's, blended by lap distance, in km/h.
+        const ZEL::Channel& distance = *source.channel(QStringLiteral("lapdist"));
+        const ZEL::Channel& speed = *source.channel(QStringLiteral("speed"));
+        for (int k = 0; k < time.size(); k += 50) {
+            const double d = k * step;
+            const double value = traceValue(values.value(QLatin1String("speed")), k);
+            int j = 0;
+            while (j + 1 < distance.size() && distance.value(j + 1) <= d)
+                ++j;
+            if (distance.value(j) > d || j + 1 >= distance.size()) {
+                QVERIFY2(std::isnan(value) || distance.value(j) - d < step, qPrintable(QString::number(d)));
+                continue;
+            }
+            const double w = (d - distance.value(j)) / (distance.value(j + 1) - distance.value(j));
+            const double expected = 3.6 * (speed.value(j) + w * (speed.value(j + 1) - speed.value(j)));
+            QVERIFY2(std::fabs(value - expected) <= 0.05 + 1e-9,
+                     qPrintable(QStringLiteral("lap %1 at %2 m: %3 instead of %4")
+                                    .arg(source.lapNumber()).arg(d).arg(value).arg(expected)));
+        }
+    }
+}
+
+void tst_Report::page_data()
+{
+    QTest::addColumn<bool>("withLaps");
+    QTest::newRow("a session") << true;
+    QTest::newRow("nothing but a failure") << false;
+}
+
+void tst_Report::page()
+{
+    QFETCH(bool, withLaps);
+    // Text from a file must not end the script element it is embedded in.
+    const QString hostile = QStringLiteral("</script><script>alert(1)</script>");
+    QJsonObject file{{QStringLiteral("path"), QStringLiteral("/tmp/x.ibt")},
+                     {QStringLiteral("trackName"), hostile},
+                     {QStringLiteral("error"), !withLaps},
+                     {QStringLiteral("laps"), QJsonArray()}};
+    const QJsonDocument summary(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}});
+    const SessionAnalysis analysis({{m_path, withLaps ? m_session.laps : QVector<QSharedPointer<ZEL::Lap>>()}});
+
+    const QString path = m_dir.filePath(QStringLiteral("report.html"));
+    ReportPage report;
+    QVERIFY2(report.write(path, summary, analysis), qPrintable(report.errorString()));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray html = written.readAll();
+    QVERIFY(html.startsWith("<!DOCTYPE html>"));
+    QCOMPARE(html.count("<script>"), 3);
+    QCOMPARE(html.count("</script>"), 3);
+    QVERIFY(!html.contains("/*@")); // every part filled in
+    QVERIFY(!html.contains("http:") && !html.contains("https:"));
+    QVERIFY(html.contains("Copyright (c) 2022 Leon Sorokin")); // the library's licence travels with it
+    QCOMPARE(html.contains("window.reportData.files[0].traces = {\"stepM\""), withLaps);
+    QCOMPARE(html.contains("window.reportData.files[0].traces = null"), !withLaps);
+
+    QVERIFY(!report.write(m_dir.filePath(QStringLiteral("missing/report.html")), summary, analysis));
+    QVERIFY(report.errorString().contains(QLatin1String("missing/report.html")));
+}
+
+QTEST_GUILESS_MAIN(tst_Report)
+#include "tst_report.moc"
