@@ -20,7 +20,7 @@ constexpr double lineSlackM = 0.01;
 
 bool valid(double value)
 {
-    return value < ZEL::validLimit; // also false for NaN
+    return value < ZEL::validLimit && std::isfinite(value);
 }
 
 double at(const QSharedPointer<ZEL::Channel>& channel, int i)
@@ -99,6 +99,9 @@ AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
             raw[i] = dist->value(i);
         else if (valid(at(pct, i)) && length > 0.0)
             raw[i] = pct->value(i) * length;
+        // A distance further off the lap than a lap's length is no place on it.
+        if (length > 0.0 && valid(raw.at(i)) && (raw.at(i) < -length || raw.at(i) > 2.0 * length))
+            raw[i] = ZEL::missingValue;
     }
 
     QVector<int> usable;

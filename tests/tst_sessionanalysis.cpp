@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 Q_DECLARE_METATYPE(ScenarioOptions)
 
@@ -164,6 +165,10 @@ void tst_SessionAnalysis::alignment_data()
     QTest::newRow("missing values are left out")
         << lapOf({{d, {50, marker, 52, 53}}, {QStringLiteral("sessiontime"), {0.0, 0.1, marker, 0.3}}}) << 53.0
         << Values{50, 53} << QVector<int>{0, 3} << Values{0.0, 0.3} << false << true;
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("infinite, NaN and far-off values are left out")
+        << lapOf({{d, {-inf, 80, std::nan(""), 1e20, 85, 90}}, {QStringLiteral("sessiontime"), {0, 0.1, 0.2, 0.3, inf, 0.5}}})
+        << 1000.0 << Values{80, 90} << QVector<int>{1, 5} << Values{0.0, 0.4} << false << false;
     QTest::newRow("a reset back down the lap ends it")
         << lapOf({{d, {30, 40, 50, 20, 30, 60}}}) << 1000.0 << Values{30, 40, 50, 60}
         << QVector<int>{0, 1, 2, 5} << Values{0.0, 0.1, 0.2, 0.5} << false << false;
