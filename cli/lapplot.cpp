@@ -97,6 +97,7 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
     }
     if (m_reference && analysed.referenceFile != file)
         m_referenceFile = QFileInfo(analysis.files().at(analysed.referenceFile).path).fileName();
+    m_sectors = analysed.sectors;
     m_title = m_lap ? titleOf(*m_lap->lap) : QString();
     if (m_title.isEmpty())
         m_title = QFileInfo(analysed.path).fileName();
@@ -106,15 +107,19 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
 LapPlot::LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const LapAnalysis& b)
     : m_title(titleOf(*b.lap)), m_reference(&a), m_lap(&b)
 {
-    const auto fileOf = [&analysis](const LapAnalysis& lap) {
+    const auto fileOf = [&analysis](const LapAnalysis& lap) -> const FileAnalysis* {
         for (const FileAnalysis& file : analysis.files()) {
             if (!file.laps.isEmpty() && &lap >= &file.laps.first() && &lap <= &file.laps.last())
-                return file.path;
+                return &file;
         }
-        return QString();
+        return nullptr;
     };
-    if (fileOf(a) != fileOf(b))
-        m_referenceFile = QFileInfo(fileOf(a)).fileName();
+    const FileAnalysis* fileA = fileOf(a);
+    const FileAnalysis* fileB = fileOf(b);
+    if (fileA && fileA != fileB)
+        m_referenceFile = QFileInfo(fileA->path).fileName();
+    if (fileB)
+        m_sectors = fileB->sectors;
     build();
 }
 
@@ -294,6 +299,17 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
     for (const double tick : distanceTicks())
         painter.drawLine(QPointF(plot.left() + tick / m_length * plot.width(), plot.top()),
                          QPointF(plot.left() + tick / m_length * plot.width(), plot.bottom()));
+    // Sector boundaries, dashed, named in the first panel.
+    painter.setPen(QPen(QColor(150, 150, 150), 1.0, Qt::DashLine));
+    for (int k = 1; k < m_sectors.count(); ++k) {
+        const double px = plot.left() + m_sectors.start(k) / m_length * plot.width();
+        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        if (&panel == &m_panels.first()) {
+            painter.setFont(font(0.8));
+            painter.drawText(QRectF(px - f * 2.5, area.top(), f * 2.3, f * 1.4), Qt::AlignRight | Qt::AlignVCenter,
+                             QStringLiteral("S%1").arg(k + 1));
+        }
+    }
     if (panel.zeroLine && y.lower() < 0.0 && y.upper() > 0.0) {
         painter.setPen(QPen(QColor(120, 120, 120), 1.0));
         painter.drawLine(pixel({0.0, 0.0}), pixel({m_length, 0.0}));

@@ -52,6 +52,7 @@ private:
     const LapAnalysis* m_lap = nullptr;       // null when the file has no lap to show
     QString m_referenceFile;                  // set when the reference is from another file
     QVector<Panel> m_panels;
+    Sectors m_sectors;                        // of the lap's file
     double m_length = 0.0;                    // of the distance axis, metres
     double m_gap = 0.0;                       // the lap's time minus the reference's; NaN when unknown
     QVector<QPointF> m_mapPoints;             // of the lap, every mapStep metres
