@@ -92,9 +92,8 @@ QString LapComparison::render() const
                           LapTime::gapText(b.sectorTimes.at(k) - a.sectorTimes.at(k))});
         }
     }
-    // Recorded times where both have one, else the line to line times the samples give.
-    const double timeA = a.validTime ? a.lapTime : a.aligned.lineToLineTime();
-    const double timeB = b.validTime ? b.lapTime : b.aligned.lineToLineTime();
+    const double timeA = a.bestKnownTime();
+    const double timeB = b.bestKnownTime();
     table.addRow({QStringLiteral("Lap"), LapTime::text(timeA), LapTime::text(timeB), LapTime::gapText(timeB - timeA)});
     text += table.render();
 

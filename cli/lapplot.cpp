@@ -125,7 +125,7 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const La
 
 QString LapPlot::lapLabel(const LapAnalysis& lap) const
 {
-    const double time = lap.validTime ? lap.lapTime : lap.aligned.lineToLineTime();
+    const double time = lap.bestKnownTime();
     QString label = QStringLiteral("Lap %1").arg(lap.lap->lapNumber());
     if (!std::isnan(time))
         label += QStringLiteral("  ") + LapTime::text(time);
@@ -159,7 +159,7 @@ void LapPlot::build()
     QVector<double> delta;
     if (m_reference) {
         const TimeDelta timeDelta(m_lap->aligned, m_reference->aligned);
-        m_gap = m_lap->validTime && m_reference->validTime ? m_lap->lapTime - m_reference->lapTime : timeDelta.atLine();
+        m_gap = m_lap->bestKnownTime() - m_reference->bestKnownTime();
         delta = timeDelta.over(grid);
         QVector<QPointF> line;
         for (int g = 0; g < grid.size(); ++g) {
