@@ -327,18 +327,21 @@ void tst_Cli::exportKeepsEarlier()
         disk = std::make_unique<Tmpfs>("disk", bytes * 3 / 2);
         if (!disk->errorString().isEmpty())
             QSKIP(qPrintable("no tmpfs of our own (needs root): " + disk->errorString()));
-    } else {
-        // Large enough that the export takes a while after the report.
+    } else if (!QFile::exists("wide.ibt")) {
+        // Wide enough that the export takes a while after the report.
         ScenarioOptions options;
         options.wide = true;
-        options.timedLaps = 4;
-        QVERIFY(Scenario(options).write("session.ibt"));
+        options.timedLaps = 2;
+        QVERIFY(Scenario(options).write("wide.ibt"));
     }
-    QCOMPARE(runCli("--csv " + folder + " session.ibt"), 0);
+    const QString session = signal ? "wide.ibt" : "session.ibt";
+    // The signal rows share the earlier export, which each must leave as it was.
+    if (!QFile::exists(folder + "/laps.csv"))
+        QCOMPARE(runCli("--csv " + folder + ' ' + session), 0);
     const QMap<QString, QByteArray> before = snapshot(folder);
 
     QProcess process;
-    process.start(ZEL_CLI_PATH, {"--csv", folder, "session.ibt"});
+    process.start(ZEL_CLI_PATH, {"--csv", folder, session});
     if (signal) {
         QVERIFY(process.waitForReadyRead(120000));
         kill(pid_t(process.processId()), signal);
