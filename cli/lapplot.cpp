@@ -3,6 +3,7 @@
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
 #include "cli/sessionsummary.h"
+#include "cli/terminaltext.h"
 #include "cli/valuetext.h"
 
 #include <QFileInfo>
@@ -71,7 +72,8 @@ QString titleOf(const FileImport& file)
 
 } // namespace
 
-LapPlot::LapPlot(const FileImport& file) : m_title(titleOf(file))
+// An SVG cannot hold control characters, and no picture should show them.
+LapPlot::LapPlot(const FileImport& file) : m_title(TerminalText::printable(titleOf(file)))
 {
     const int fastest = LapTime::fastest(file.laps);
     for (int i = 0; i < file.laps.size(); ++i) {

@@ -269,13 +269,19 @@ void tst_Cli::namesAsData()
     QVERIFY(Scenario(options).write("names.ibt"));
     QString out;
     QString err;
-    QCOMPARE(runCli("--csv names --properties names.ibt", &out, &err), 0);
+    QCOMPARE(runCli("--csv names --properties --plot names.svg names.ibt", &out, &err), 0);
     static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}]"));
     QVERIFY2(!control.match(out + err).hasMatch(), qPrintable(out + err));
     QVERIFY2(out.contains("Track:        " + shown + '\n'), qPrintable(out));
     QFile index("names/laps.csv");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
+    QFile svg("names.svg");
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    while (!xml.atEnd())
+        xml.readNext();
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
 }
 
 // A folder gives every regular .ibt file, whatever bytes its name holds, and no pipe; such a name
