@@ -3,6 +3,7 @@
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
+#include "cli/terminaltext.h"
 
 #include <QFileInfo>
 #include <QPainter>
@@ -101,11 +102,13 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
     m_title = m_lap ? titleOf(*m_lap->lap) : QString();
     if (m_title.isEmpty())
         m_title = QFileInfo(analysed.path).fileName();
+    // An SVG cannot hold control characters, and no picture should show them.
+    m_title = TerminalText::printable(m_title);
     build();
 }
 
 LapPlot::LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const LapAnalysis& b)
-    : m_title(titleOf(*b.lap)), m_reference(&a), m_lap(&b)
+    : m_title(TerminalText::printable(titleOf(*b.lap))), m_reference(&a), m_lap(&b)
 {
     const auto fileOf = [&analysis](const LapAnalysis& lap) -> const FileAnalysis* {
         for (const FileAnalysis& file : analysis.files()) {

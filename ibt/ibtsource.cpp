@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #ifndef _WIN32
@@ -59,22 +58,20 @@ bool IbtSource::open(const QString& path)
 
 void IbtSource::readStream()
 {
-    // Grown by doubling up to one byte past the limit: a stream that fills that byte is too long.
-    const size_t limit = size_t(std::min<quint64>(quint64(m_streamLimit) + 1, std::numeric_limits<size_t>::max()));
-    size_t filled = 0;
+    m_size = 0;
     for (;;) {
-        if (filled == m_bytes.size()) {
-            if (filled == limit)
-                throw std::bad_alloc();
-            m_bytes.resize(std::min(limit, std::max(2 * filled, streamBuffer)));
-        }
-        const size_t got = std::fread(m_bytes.data() + filled, 1, m_bytes.size() - filled, m_file.get());
+        std::vector<char> block(streamBlock);
+        const size_t got = std::fread(block.data(), 1, block.size(), m_file.get());
         if (got == 0)
-            break;
-        filled += got;
+            return;
+        m_size += qint64(got);
+        if (m_size > m_streamLimit)
+            throw std::bad_alloc();
+        block.resize(got);
+        m_blocks.push_back(std::move(block));
+        if (got < streamBlock)
+            return; // the end of the stream
     }
-    m_bytes.resize(filled);
-    m_size = qint64(filled);
 }
 
 bool IbtSource::seek(qint64 offset)
@@ -91,9 +88,14 @@ size_t IbtSource::read(void* into, size_t length)
 {
     if (!m_inMemory)
         return std::fread(into, 1, length, m_file.get());
-    const size_t count = size_t(std::min(qint64(length), m_size - m_position));
-    if (count > 0)
-        std::memcpy(into, m_bytes.data() + m_position, count);
-    m_position += qint64(count);
-    return count;
+    size_t done = 0;
+    while (done < length && m_position < m_size) {
+        const std::vector<char>& block = m_blocks.at(size_t(m_position / qint64(streamBlock)));
+        const size_t at = size_t(m_position % qint64(streamBlock));
+        const size_t count = std::min(length - done, block.size() - at);
+        std::memcpy(static_cast<char*>(into) + done, block.data() + at, count);
+        done += count;
+        m_position += qint64(count);
+    }
+    return done;
 }

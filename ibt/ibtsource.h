@@ -15,6 +15,8 @@ class IbtSource
 public:
     /// More than any recording holds: a stream still going past it is taken for one that never ends.
     static constexpr qint64 defaultStreamLimit = qint64(8) << 30;
+    /// A stream is held in blocks of this size, so it never needs more than its own size and one block.
+    static constexpr size_t streamBlock = size_t(16) << 20;
 
     explicit IbtSource(qint64 streamLimit = defaultStreamLimit) : m_streamLimit(streamLimit) {}
 
@@ -45,7 +47,8 @@ private:
     void readStream();
 
     std::unique_ptr<FILE, FileCloser> m_file;
-    std::vector<char> m_bytes; // the whole input, when it cannot seek
+    // The whole input when it cannot seek, in blocks of streamBlock bytes, only the last one shorter.
+    std::vector<std::vector<char>> m_blocks;
     bool m_inMemory = false;
     qint64 m_size = 0;
     qint64 m_position = 0; // in the copy

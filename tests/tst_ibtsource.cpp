@@ -17,8 +17,9 @@ constexpr qint64 fourGiB = qint64(1) << 32;
 QByteArray pattern(int size)
 {
     QByteArray bytes(size, '\0');
+    char* byte = bytes.data();
     for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 251);
+        byte[i] = char(i * 7 + i / 251);
     return bytes;
 }
 
@@ -72,6 +73,7 @@ private slots:
 
         QTest::newRow("regular file") << false << 3000000;
         QTest::newRow("pipe") << true << 3000000;
+        QTest::newRow("pipe, several blocks") << true << int(2 * IbtSource::streamBlock + 1000);
         QTest::newRow("empty pipe") << true << 0;
     }
 
@@ -92,7 +94,8 @@ private slots:
         char header[112];
         QCOMPARE(source.read(header, sizeof header), size_t(qMin(size, 112)));
         QCOMPARE(QByteArray(header, qMin(size, 112)), bytes.left(112));
-        for (const qint64 offset : {qint64(size) / 2, qint64(size) - 10, qint64(17)}) {
+        const qint64 block = qint64(IbtSource::streamBlock);
+        for (const qint64 offset : {qint64(size) / 2, qint64(size) - 10, qint64(17), block - 30, 2 * block - 1}) {
             if (offset < 0 || offset > size)
                 continue;
             QByteArray block(64, '\0');
