@@ -3,7 +3,18 @@
 (function () {
   'use strict';
 
-  var data = window.reportData || { files: [] };
+  // The summary and each file's traces come as JSON elements; window.reportData joins them.
+  function readData() {
+    var summary = document.getElementById('report-summary');
+    var joined = summary ? JSON.parse(summary.textContent) : { files: [] };
+    document.querySelectorAll('script.report-traces').forEach(function (element) {
+      var f = joined.files[+element.dataset.file];
+      if (f) f.traces = JSON.parse(element.textContent);
+    });
+    return joined;
+  }
+
+  var data = window.reportData = readData();
   var files = data.files || [];
   var noTimeMs = 3599000; // the plugin's 59:59.000: a lap without a valid time
   var palette = ['#d62728', '#1f77b4', '#2ca02c', '#ff7f0e', '#9467bd', '#17becf', '#8c564b', '#e377c2',
@@ -132,7 +143,7 @@
     return lapTrace.time.map(function (t, k) {
       if (!lapTrace.fromLine) return null;
       var r = referenceTimeAt(k * step);
-      return t === null || r === null ? null : Math.round((t - r) * 1000) / 1000;
+      return t === null || r === null ? null : Math.round((t - r) * 1e4) / 1e4;
     });
   }
 
@@ -254,6 +265,11 @@
       ref.checked = isRef;
       ref.disabled = !hasTrace;
       ref.addEventListener('change', function () { setReference(n); });
+      // A click anywhere on the row ticks or unticks the lap, as the box does.
+      if (hasTrace) {
+        tr.classList.add('chartable');
+        tr.addEventListener('click', function (e) { if (e.target.tagName !== 'INPUT') toggleLap(n, !ticked); });
+      }
       var choice = el('td', { 'class': 'choice' });
       choice.appendChild(show);
       choice.appendChild(ref);
@@ -336,6 +352,7 @@
     ctx.restore();
   }
 
+  // Set while charts are made or share a new range, when their scale hooks have nothing to pass on.
   var syncingScale = false;
   function onScale(u, key) {
     if (key !== 'x' || syncingScale) return;
@@ -385,6 +402,8 @@
     document.getElementById('readout').style.minHeight = (view.ticked.length + 1) * readoutRowHeight + 'px';
     var room = window.innerHeight - box.getBoundingClientRect().top - xAxisHeight - 8;
     var weights = defs.reduce(function (sum, def) { return sum + def.weight; }, 0);
+    var width = chartWidth(); // once: each read after a chart went in would lay the page out again
+    syncingScale = true;
     defs.forEach(function (def, index) {
       var last = index === defs.length - 1;
       var series = [{ label: 'Distance' }];
@@ -414,7 +433,7 @@
       }
       box.appendChild(wrap);
       var opts = {
-        width: chartWidth(),
+        width: width,
         height: Math.max(minChartHeight, Math.floor(room * def.weight / weights)) + (last ? xAxisHeight : 0),
         series: series,
         legend: { show: false },
@@ -426,9 +445,9 @@
         ],
         hooks: { draw: [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
-      var u = new uPlot(opts, columns, wrap);
-      view.plots.push(u);
+      view.plots.push(new uPlot(opts, columns, wrap));
     });
+    syncingScale = false;
     if (view.range) {
       var range = view.range;
       view.plots[0].setScale('x', { min: range[0], max: range[1] });
@@ -440,15 +459,17 @@
     box.textContent = '';
     var t = traces();
     var label = document.getElementById('cursor-distance');
-    if (!t || view.cursor === null) {
+    if (!t) return;
+    // Before the cursor first moves the table shows the laps with empty values.
+    var k = view.cursor;
+    if (k === null) {
       label.textContent = 'Cursor: move over a chart';
       label.removeAttribute('data-index');
-      return;
+    } else {
+      label.textContent = 'Cursor: ' + (Math.round(k * t.stepM * 100) / 100) + ' m';
+      label.setAttribute('data-index', String(k));
+      label.setAttribute('data-distance', String(k * t.stepM));
     }
-    var k = view.cursor;
-    label.textContent = 'Cursor: ' + (Math.round(k * t.stepM * 100) / 100) + ' m';
-    label.setAttribute('data-index', String(k));
-    label.setAttribute('data-distance', String(k * t.stepM));
     var keys = ['speed', 'throttle', 'brake', 'gear', 'steer'].filter(function (key) { return channelInfo(key); });
     if (view.reference) keys.push('delta');
     keys = keys.concat(view.picked);
@@ -470,7 +491,7 @@
       name.appendChild(document.createTextNode('Lap ' + lapNumber));
       row.appendChild(name);
       keys.forEach(function (key) {
-        var v = values(lapTrace, key, k + 1)[k];
+        var v = k === null ? null : values(lapTrace, key, k + 1)[k];
         // Values between the points of a thinned channel are blends: six digits are plenty.
         var text = v === null ? '' : key === 'delta' ? signedText(v, 3) : String(+v.toPrecision(6));
         row.appendChild(el('td', { 'data-key': key, 'data-value': v === null ? '' : String(v) }, text));

@@ -19,15 +19,16 @@ constexpr double noValue = std::numeric_limits<double>::quiet_NaN();
 // The grid steps to choose from, finest first: fine enough to see a braking point on a short track.
 constexpr double steps[] = {1.0, 2.0, 2.5, 4.0, 5.0, 10.0, 20.0, 50.0};
 // Bytes of one grid point of the charted channels, time and map together, commas included.
-constexpr double baseBytesPerPoint = 44.0;
+constexpr double baseBytesPerPoint = 36.0;
 // The charted channels may take this share of the budget; the extra channels get what the rest leaves.
-constexpr double baseShare = 0.6;
+constexpr double baseShare = 0.5;
 // Beyond this the extra channels are too coarse to be worth their bytes.
 constexpr int maxExtraStride = 64;
 // Four significant digits are more than a chart or a read-out shows.
 constexpr int significantDigits = 4;
 constexpr int maxDecimals = 6;
-constexpr int timeDecimals = 3;
+// A tenth of a millisecond, so that a delta of a few hundredths of a second is a line, not steps.
+constexpr int timeDecimals = 4;
 constexpr int mapDecimals = 1;
 
 /// A channel the page charts by default, in the units a driver reads.
@@ -70,18 +71,21 @@ bool isConstant(const QVector<double>& values, int decimals, double* first)
 }
 
 /// Appends "key":values to a JSON object's members: an array, one number when the values are
-/// constant over the lap, null when there are none.
-void appendMember(QByteArray& members, const QString& key, const QVector<double>& values, int decimals, int stride)
+/// constant over the lap, null when there are none. Returns the bytes of the array, 0 for the others.
+int appendMember(QByteArray& members, const QString& key, const QVector<double>& values, int decimals, int stride)
 {
     if (!members.isEmpty())
         members.append(',');
     NumberText::appendString(members, key);
     members.append(':');
     double first;
-    if (isConstant(values, decimals, &first))
+    if (isConstant(values, decimals, &first)) {
         NumberText::append(members, first, decimals);
-    else
-        NumberText::appendArray(members, values, decimals, stride);
+        return 0;
+    }
+    const int before = members.size();
+    NumberText::appendArray(members, values, decimals, stride);
+    return members.size() - before;
 }
 
 /// a and b, with a comma between them when both hold something.
@@ -158,7 +162,8 @@ struct SessionTraces::LapGrid {
 struct SessionTraces::Extras {
     QByteArray channels;
     QVector<QByteArray> values;
-    qint64 bytes = 0;
+    qint64 bytes = 0;      // list entries and members
+    qint64 arrayBytes = 0; // of the members that are arrays: what a stride thins
 
     Extras(const QVector<LapGrid>& grids, const QStringList& names, int stride) : values(grids.size())
     {
@@ -170,10 +175,12 @@ struct SessionTraces::Extras {
             }
             bool whole;
             const int decimals = decimalsFor(sources, &whole);
-            channels.append(channels.isEmpty() ? "" : ",").append(channelEntry(name, name, sources.first()->unit(), stride));
+            const QByteArray entry = channelEntry(name, name, sources.first()->unit(), stride);
+            channels.append(channels.isEmpty() ? "" : ",").append(entry);
+            bytes += entry.size() + 1;
             for (int i = 0; i < grids.size(); ++i) {
                 const int before = values.at(i).size();
-                appendMember(values[i], name, grids.at(i).resampled(name, whole), decimals, stride);
+                arrayBytes += appendMember(values[i], name, grids.at(i).resampled(name, whole), decimals, stride);
                 bytes += values.at(i).size() - before;
             }
         }
@@ -238,9 +245,12 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
     }
     const qint64 room = std::max<qint64>(1, byteBudget - used);
     Extras extras(grids, extraNames, 1);
-    while (extras.bytes > room && m_extraStride < maxExtraStride) {
-        const qint64 factor = std::max<qint64>(2, (extras.bytes + room - 1) / room);
-        m_extraStride = int(std::min<qint64>(maxExtraStride, m_extraStride * factor));
+    if (extras.bytes > room) {
+        // A stride thins the arrays only; names and constant values stay. A tenth is kept for each
+        // array's last point and the laps' own keys.
+        const qint64 arrayRoom = (room - (extras.bytes - extras.arrayBytes)) * 9 / 10;
+        m_extraStride = arrayRoom <= 0 ? maxExtraStride
+                                       : int(std::min<qint64>(maxExtraStride, (extras.arrayBytes + arrayRoom - 1) / arrayRoom));
         extras = Extras(grids, extraNames, m_extraStride);
     }
 

@@ -231,8 +231,8 @@ void tst_Report::page_data()
 void tst_Report::page()
 {
     QFETCH(bool, withLaps);
-    // Text from a file must not end the script element it is embedded in.
-    const QString hostile = QStringLiteral("</script><script>alert(1)</script>");
+    // Text from a file must not end the element it is embedded in, nor pass for a mark of the template.
+    const QString hostile = QStringLiteral("</script><script>alert(1)</script>/*@SCRIPT@*/<!--@DATA@-->");
     QJsonObject file{{QStringLiteral("path"), QStringLiteral("/tmp/x.ibt")},
                      {QStringLiteral("trackName"), hostile},
                      {QStringLiteral("error"), !withLaps},
@@ -247,13 +247,14 @@ void tst_Report::page()
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QByteArray html = written.readAll();
     QVERIFY(html.startsWith("<!DOCTYPE html>"));
-    QCOMPARE(html.count("<script>"), 3);
-    QCOMPARE(html.count("</script>"), 3);
-    QVERIFY(!html.contains("/*@")); // every part filled in
+    QCOMPARE(html.count("<script"), 4); // library, summary, traces, page
+    QCOMPARE(html.count("</script>"), 4);
+    QCOMPARE(html.count("/*@"), 1); // every part filled in; the one left is the track name's
+    QCOMPARE(html.count("<!--@"), 0);  // its "<" is escaped
     QVERIFY(!html.contains("http:") && !html.contains("https:"));
     QVERIFY(html.contains("Copyright (c) 2022 Leon Sorokin")); // the library's licence travels with it
-    QCOMPARE(html.contains("window.reportData.files[0].traces = {\"stepM\""), withLaps);
-    QCOMPARE(html.contains("window.reportData.files[0].traces = null"), !withLaps);
+    QCOMPARE(html.contains("class=\"report-traces\" data-file=\"0\">{\"stepM\""), withLaps);
+    QCOMPARE(html.contains("class=\"report-traces\" data-file=\"0\">null"), !withLaps);
 
     QVERIFY(!report.write(m_dir.filePath(QStringLiteral("missing/report.html")), summary, analysis));
     QVERIFY(report.errorString().contains(QLatin1String("missing/report.html")));

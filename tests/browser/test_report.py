@@ -212,14 +212,14 @@ class ReportPage(unittest.TestCase):
             if key == 'delta':
                 # Only laps timed from the line have a delta.
                 known = lap['fromLine'] and lap['time'][k] is not None and ref_time is not None
-                expected = round(lap['time'][k] - ref_time, 3) if known else None
+                expected = lap['time'][k] - ref_time if known else None
             else:
                 expected = lap_value(traces, lap, key, k)
             if expected is None:
                 self.assertEqual(text, '', (lap_number, key))
             else:
-                # The page rounds the delta to the millisecond as it shows it.
-                tolerance = 0.0011 if key == 'delta' else 1e-9
+                # The page keeps the delta to a tenth of a millisecond.
+                tolerance = 0.00011 if key == 'delta' else 1e-9
                 self.assertAlmostEqual(float(text), expected, delta=tolerance, msg=(lap_number, key, k))
         return k, cells
 
