@@ -20,7 +20,7 @@ constexpr double lineSlackM = 0.01;
 
 bool valid(double value)
 {
-    return value < ZEL::validLimit; // also false for NaN
+    return value < ZEL::validLimit && std::isfinite(value);
 }
 
 double at(const QSharedPointer<ZEL::Channel>& channel, int i)
@@ -53,7 +53,7 @@ bool isBlanked(const ZEL::Lap& lap, const QVector<double>& raw, int i)
 
 } // namespace
 
-double AlignedLap::trackLengthOf(const ZEL::Lap& lap)
+double AlignedLap::measuredTrackLength(const ZEL::Lap& lap)
 {
     const QSharedPointer<ZEL::Channel> dist = lap.channel(QStringLiteral("lapdist"));
     const QSharedPointer<ZEL::Channel> pct = lap.channel(QStringLiteral("lapdistpct"));
@@ -68,6 +68,11 @@ double AlignedLap::trackLengthOf(const ZEL::Lap& lap)
         if (best >= 0)
             return dist->value(best) / pct->value(best);
     }
+    return 0.0;
+}
+
+double AlignedLap::statedTrackLength(const ZEL::Lap& lap)
+{
     const ZEL::DynamicValue km = lap.findValue(QStringLiteral("Track length"));
     const double metres = km.value.toDouble() * (km.unit() == QLatin1String("m") ? 1.0 : 1000.0);
     return metres > 0.0 ? metres : 0.0;
@@ -79,7 +84,8 @@ AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
     const QSharedPointer<ZEL::Channel> time = lap.channel(QStringLiteral("sessiontime"));
     if (!time)
         return aligned;
-    const double length = trackLengthM > 0.0 ? trackLengthM : trackLengthOf(lap);
+    const double measured = trackLengthM > 0.0 ? trackLengthM : measuredTrackLength(lap);
+    const double length = measured > 0.0 ? measured : statedTrackLength(lap);
     aligned.m_trackLength = length;
 
     const QSharedPointer<ZEL::Channel> dist = lap.channel(QStringLiteral("lapdist"));
@@ -93,6 +99,9 @@ AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
             raw[i] = dist->value(i);
         else if (valid(at(pct, i)) && length > 0.0)
             raw[i] = pct->value(i) * length;
+        // A distance further off the lap than a lap's length is no place on it.
+        if (length > 0.0 && valid(raw.at(i)) && (raw.at(i) < -length || raw.at(i) > 2.0 * length))
+            raw[i] = ZEL::missingValue;
     }
 
     QVector<int> usable;

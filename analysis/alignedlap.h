@@ -14,11 +14,14 @@ public:
     AlignedLap() = default;
 
     /// Aligns a lap on a track of the given length in metres; 0 lets the lap find its own
-    /// ("lapdist" / "lapdistpct", else its "Track length" property).
+    /// (measuredTrackLength(), else its "Track length" property).
     static AlignedLap of(const ZEL::Lap& lap, double trackLengthM = 0.0);
 
-    /// The track length this lap's own distance and fraction channels imply, in metres; 0 when unknown.
-    static double trackLengthOf(const ZEL::Lap& lap);
+    /// The track length this lap's own distance and fraction channels imply, in metres; 0 when
+    /// it never passed half distance with both.
+    static double measuredTrackLength(const ZEL::Lap& lap);
+    /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when absent.
+    static double statedTrackLength(const ZEL::Lap& lap);
 
     bool isEmpty() const { return m_distance.isEmpty(); }
     int size() const { return m_distance.size(); }

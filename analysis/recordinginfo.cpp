@@ -35,7 +35,6 @@ bool RecordingInfo::read(const QString& path)
         m_error = QStringLiteral("%1: file too short for its headers").arg(path);
         return false;
     }
-    m_tickRate = std::max(header.tickRate, 0);
     if (subHeader.sessionStartDate > 0)
         m_recordedAt = QDateTime::fromSecsSinceEpoch(subHeader.sessionStartDate, Qt::UTC);
 

@@ -18,18 +18,14 @@ public:
 
     /// Start of the session the file recorded (UTC); invalid when the file does not say.
     QDateTime recordedAt() const { return m_recordedAt; }
-    void setRecordedAt(const QDateTime& at) { m_recordedAt = at; }
     /// Where each sector starts, as fractions of the lap; the first is 0. Empty when unknown.
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
-    /// Records per second; 0 when unknown.
-    int tickRate() const { return m_tickRate; }
 
 private:
     QDateTime m_recordedAt;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
-    int m_tickRate = 0;
     QString m_error;
 };

@@ -77,13 +77,17 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
     file.info.read(input.path); // a file that cannot be read again just has no sectors or date
     file.trackKey = trackKeyOf(input.laps);
 
+    // The laps' own measure first: the session info rounds the length, often to 10 m.
     QVector<double> lengths;
     for (const QSharedPointer<ZEL::Lap>& lap : input.laps) {
-        const double length = AlignedLap::trackLengthOf(*lap);
+        const double length = AlignedLap::measuredTrackLength(*lap);
         if (length > 0.0)
             lengths.append(length);
     }
-    file.trackLength = lengths.isEmpty() ? file.info.trackLengthM() : median(lengths);
+    file.trackLength = !lengths.isEmpty() ? median(lengths)
+                       : file.info.trackLengthM() > 0.0 || input.laps.isEmpty()
+                           ? file.info.trackLengthM()
+                           : AlignedLap::statedTrackLength(*input.laps.first());
     file.sectors = Sectors(file.info.sectorStartPct(), file.trackLength);
 
     QVector<double> validTimes;

@@ -23,6 +23,9 @@ struct LapAnalysis
     QVector<double> sectorTimes; // one per sector of the file
     QVector<double> sectorGains; // sector time minus the reference's: positive where slower
     double deltaToReference;     // at the line
+
+    /// The recorded time when valid, else the line to line time the samples give; NaN when neither.
+    double bestKnownTime() const { return validTime ? lapTime : aligned.lineToLineTime(); }
 };
 
 /// One file's laps and what they add up to.

@@ -3,6 +3,7 @@
 #include "analysis/alignedlap.h"
 
 /// The time a lap was behind a reference lap at equal distance: positive where it was slower.
+/// Holds the two laps by reference; they must outlive it.
 class TimeDelta
 {
 public:

@@ -1,3 +1,4 @@
+#include "cli/hugepageheap.h"
 #include "ibt/scenario.h"
 #include "probe.h"
 #include "recordfile.h"
@@ -61,6 +62,7 @@ struct Subject {
     Best b;
     Best c;
     Best d;
+    Best plain; // (c) on ordinary pages
     Probe::Figures import;
 };
 
@@ -84,7 +86,8 @@ bool runOnce(Subject& subject)
     const Probe::Figures a = Probe::run(Probe::Read, subject.path);
     const Probe::Figures b = Probe::run(Probe::Decode, subject.path);
     const Probe::Figures c = Probe::run(Probe::Import, subject.path);
-    if (!a.ok || !b.ok || !c.ok) {
+    const Probe::Figures plain = Probe::run(Probe::PlainImport, subject.path);
+    if (!a.ok || !b.ok || !c.ok || !plain.ok) {
         out() << "ibtbench: " << subject.path << ": a measurement failed\n";
         return false;
     }
@@ -95,6 +98,7 @@ bool runOnce(Subject& subject)
     d.nanoseconds = c.analysisNanoseconds;
     d.cpuNanoseconds = c.analysisCpuNanoseconds;
     subject.d.add(d);
+    subject.plain.add(plain);
     const qint64 peak = std::max(subject.import.peakBytes, c.peakBytes);
     subject.import = c;
     subject.import.peakBytes = peak;
@@ -118,6 +122,7 @@ bool report(const Subject& subject)
     printRate(QStringLiteral("(a) fread records"), subject.a, subject);
     printRate(QStringLiteral("(b) decode to columns"), subject.b, subject);
     printRate(QStringLiteral("(c) importFile"), subject.c, subject);
+    printRate(QStringLiteral("    on ordinary pages"), subject.plain, subject);
     // Rates per record say nothing about work done per lap.
     out() << "  " << QStringLiteral("(d) lap analysis").leftJustified(22) << fixed(subject.d.wall, 3).rightJustified(8)
           << " s of the laps imported" << QString(16, QLatin1Char(' ')) << "(processor " << fixed(subject.d.cpu, 3)
@@ -128,7 +133,8 @@ bool report(const Subject& subject)
     const double limit = maxPeakOverData * import.channelBytes + peakAllowance;
     const bool fastEnough = ratio <= maxImportOverDecode;
     const bool smallEnough = import.peakBytes <= limit;
-    out() << "  c/a = " << fixed(subject.c.wall / subject.a.wall, 2) << "   c/b = " << fixed(ratio, 2) << " (target <= "
+    out() << "  c/a = " << fixed(subject.c.wall / subject.a.wall, 2) << " (on ordinary pages "
+          << fixed(subject.plain.wall / subject.a.wall, 2) << ")   c/b = " << fixed(ratio, 2) << " (target <= "
           << maxImportOverDecode << ": " << verdict(fastEnough) << "; in processor time "
           << fixed(subject.c.cpu / subject.b.cpu, 2) << ")\n"
           << "  peak memory " << fixed(import.peakBytes / mega, 1) << " MB (" << fixed(import.startBytes / mega, 1)
@@ -183,6 +189,7 @@ QString generate(const QTemporaryDir& dir, int minutes)
 
 int main(int argc, char* argv[])
 {
+    HugePageHeap::restartWithHugePages(argv);
     QCoreApplication app(argc, argv);
     if (argc == 4 && QString::fromLocal8Bit(argv[1]) == Probe::childSwitch())
         return Probe::runHere(QString::fromLocal8Bit(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]));
@@ -196,6 +203,9 @@ int main(int argc, char* argv[])
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Best of <n> runs (default 3)."),
                                         QStringLiteral("n"), QStringLiteral("3"));
     parser.addOption(runsOption);
+    const QCommandLineOption keepOption(
+        QStringLiteral("keep"), QStringLiteral("Keep the generated recordings (to time ibtimport on them, say)."));
+    parser.addOption(keepOption);
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral(".ibt files to measure instead."),
                                  QStringLiteral("[files...]"));
     parser.process(app);
@@ -208,6 +218,10 @@ int main(int argc, char* argv[])
         if (!dir.isValid()) {
             out() << "ibtbench: no temporary directory: " << dir.errorString() << '\n';
             return 2;
+        }
+        if (parser.isSet(keepOption)) {
+            dir.setAutoRemove(false);
+            out() << "the recordings stay in " << dir.path() << '\n';
         }
         for (int minutes : {shortMinutes, longMinutes}) {
             Subject subject;

@@ -2,6 +2,7 @@
 
 #include "analysis/sessionanalysis.h"
 #include "baseline.h"
+#include "cli/hugepageheap.h"
 #include "ibt/importdriver.h"
 #include "plugin/zelplugininterfaceimport.h"
 #include "stopwatch.h"
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QPluginLoader>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTextStream>
 
 #include <sys/resource.h>
@@ -56,7 +58,7 @@ bool import(const QString& path, Probe::Figures& figures)
 int Probe::runHere(int kind, const QString& path)
 {
     Figures figures;
-    if (kind == Import) {
+    if (kind == Import || kind == PlainImport) {
         if (!import(path, figures))
             return 1;
     } else {
@@ -79,6 +81,12 @@ Probe::Figures Probe::run(Kind kind, const QString& path)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
+    environment.insert(QStringLiteral("GLIBC_TUNABLES"),
+                       QString::fromStdString(HugePageHeap::tunables(tunables.isNull() ? nullptr : tunables.constData(),
+                                                                     kind != PlainImport)));
+    child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), {childSwitch(), QString::number(kind), path});
     Figures figures;
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)

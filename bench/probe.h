@@ -3,7 +3,8 @@
 #include <QString>
 
 /// One measurement, run in a process of its own so that no run finds memory that an earlier one
-/// already faulted in, and so that the peak memory is that of the measured work alone.
+/// already faulted in, and so that the peak memory is that of the measured work alone. Every kind
+/// but PlainImport runs with glibc's heap on huge pages, as ibtimport does.
 class Probe
 {
 public:
@@ -11,6 +12,7 @@ public:
         Read,   // (a) fread of every record
         Decode, // (b) every variable into one column of doubles each
         Import, // (c) importFile through the plugin, loaded as the host loads it, then (d) the lap analysis of its laps
+        PlainImport, // the same with glibc's heap on ordinary pages
     };
 
     struct Figures {

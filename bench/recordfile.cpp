@@ -1,23 +1,12 @@
 #include "recordfile.h"
 
-#include <QFile>
-
-namespace {
-
-constexpr size_t streamBuffer = 1 << 20; // as the import driver reads
-
-} // namespace
-
 bool RecordFile::open(const QString& path)
 {
-    m_file.reset(std::fopen(QFile::encodeName(path).constData(), "rb"));
-    if (!m_file)
+    // Read as the import driver reads.
+    if (!m_source.open(path))
         return fail(QStringLiteral("cannot open ") + path);
-    std::setvbuf(m_file.get(), nullptr, _IOFBF, streamBuffer);
-    std::fseek(m_file.get(), 0, SEEK_END);
-    m_size = std::ftell(m_file.get());
-    std::rewind(m_file.get());
-    if (std::fread(&m_header, sizeof m_header, 1, m_file.get()) != 1)
+    m_size = m_source.size();
+    if (m_source.read(&m_header, sizeof m_header) != sizeof m_header)
         return fail(QStringLiteral("no header"));
     // Generated files only: sizes are checked just enough not to read past the file.
     const qint64 tableBytes = qint64(m_header.numVars) * qint64(sizeof(irsdk_varHeader));
@@ -26,12 +15,11 @@ bool RecordFile::open(const QString& path)
         || m_header.varBuf[0].bufOffset > m_size)
         return fail(QStringLiteral("implausible header"));
     m_variables.resize(size_t(m_header.numVars));
-    std::fseek(m_file.get(), m_header.varHeaderOffset, SEEK_SET);
-    if (std::fread(m_variables.data(), 1, size_t(tableBytes), m_file.get()) != size_t(tableBytes))
+    if (!m_source.seek(m_header.varHeaderOffset)
+        || m_source.read(m_variables.data(), size_t(tableBytes)) != size_t(tableBytes))
         return fail(QStringLiteral("short variable table"));
     m_record.resize(size_t(m_header.bufLen));
-    std::fseek(m_file.get(), m_header.varBuf[0].bufOffset, SEEK_SET);
-    return true;
+    return m_source.seek(m_header.varBuf[0].bufOffset);
 }
 
 qint64 RecordFile::recordCount() const
@@ -41,12 +29,11 @@ qint64 RecordFile::recordCount() const
 
 bool RecordFile::next()
 {
-    return std::fread(m_record.data(), 1, m_record.size(), m_file.get()) == m_record.size();
+    return m_source.read(m_record.data(), m_record.size()) == m_record.size();
 }
 
 bool RecordFile::fail(const QString& message)
 {
     m_error = message;
-    m_file.reset();
     return false;
 }

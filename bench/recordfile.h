@@ -1,15 +1,14 @@
 #pragma once
 
 #include "ibt/ibtlayout.h"
+#include "ibt/ibtsource.h"
 
 #include <QString>
 
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 /// An .ibt file read the plainest way: its headers, then one record after the other into one
-/// reused buffer with fread, as the import reads it.
+/// reused buffer, through the import's own source (fread on a file).
 class RecordFile
 {
 public:
@@ -28,13 +27,9 @@ public:
     const char* record() const { return m_record.data(); }
 
 private:
-    struct Closer {
-        void operator()(FILE* file) const { std::fclose(file); }
-    };
-
     bool fail(const QString& message);
 
-    std::unique_ptr<FILE, Closer> m_file;
+    IbtSource m_source;
     irsdk_header m_header{};
     std::vector<irsdk_varHeader> m_variables;
     std::vector<char> m_record;

@@ -1,13 +1,13 @@
 #include "cli/csvexport.h"
 
+#include "cli/interruptguard.h"
 #include "cli/laptime.h"
+#include "cli/stagedfiles.h"
 #include "cli/valuetext.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 
@@ -75,30 +75,34 @@ bool CsvExport::prepare(const QString& folder)
 
 bool CsvExport::write(const QVector<FileImport>& files)
 {
-    m_written.clear();
+    // Declared first, so that a signal caught meanwhile ends the process after the staged files are gone.
+    const InterruptGuard interrupt;
+    StagedFiles staged(m_folder);
+    const auto stop = [&] {
+        m_error = interrupt.interrupted() ? QStringLiteral("export into %1 interrupted").arg(m_folder)
+                                          : staged.errorString();
+        return false;
+    };
     const QStringList stems = FileImport::uniqueStems(files);
     QVector<QStringList> lapFiles;
     for (int f = 0; f < files.size(); ++f) {
         QStringList names;
         for (int i = 0; i < files.at(f).laps.size(); ++i) {
             const QString name = QStringLiteral("%1-%2.csv").arg(stems.at(f)).arg(i, 2, 10, QLatin1Char('0'));
-            if (!writeLap(*files.at(f).laps.at(i), name)) {
-                removeWritten();
-                return false;
-            }
+            if (interrupt.interrupted() || !staged.add(name, lapCsv(*files.at(f).laps.at(i))))
+                return stop();
             names.append(name);
         }
         lapFiles.append(names);
     }
-    // The index goes last: its presence says the export is whole.
-    if (!writeLapIndex(files, lapFiles)) {
-        removeWritten();
-        return false;
-    }
+    // The index goes in last: the moment it is replaced the new laps are all there.
+    if (interrupt.interrupted() || !staged.add(QStringLiteral("laps.csv"), lapIndexCsv(files, lapFiles))
+        || !staged.commit())
+        return stop();
     return true;
 }
 
-bool CsvExport::writeLap(const ZEL::Lap& lap, const QString& name)
+QByteArray CsvExport::lapCsv(const ZEL::Lap& lap)
 {
     const ZEL::ChannelMap& channels = lap.channels();
     QStringList header;
@@ -113,10 +117,10 @@ bool CsvExport::writeLap(const ZEL::Lap& lap, const QString& name)
             row.append(ValueText::sample(channel->value(i)));
         content += line(row);
     }
-    return save(name, content);
+    return content;
 }
 
-bool CsvExport::writeLapIndex(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
+QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
 {
     const QMap<QString, QString> properties = propertyColumns(files);
     QStringList header{QStringLiteral("file"),        QStringLiteral("csv"),        QStringLiteral("index"),
@@ -157,24 +161,5 @@ bool CsvExport::writeLapIndex(const QVector<FileImport>& files, const QVector<QS
             content += line(row);
         }
     }
-    return save(QStringLiteral("laps.csv"), content);
-}
-
-bool CsvExport::save(const QString& name, const QByteArray& content)
-{
-    const QString path = QDir(m_folder).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    m_written.append(path);
-    return true;
-}
-
-void CsvExport::removeWritten()
-{
-    for (const QString& path : qAsConst(m_written))
-        QFile::remove(path);
-    m_written.clear();
+    return content;
 }

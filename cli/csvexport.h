@@ -6,9 +6,9 @@
 #include <QStringList>
 
 /// Writes one CSV per lap (a column per channel, a row per sample) and laps.csv (a row per
-/// lap with its header fields and properties) into a folder. Every file is written under a
-/// temporary name and renamed when complete; after a failure the files of this export are
-/// removed again, so the folder never holds a partial export that looks whole.
+/// lap with its header fields and properties) into a folder. The new files are written beside
+/// the folder's own and moved in only when all are written (StagedFiles), so that a failure, a
+/// full disk or an interrupt leaves an earlier export whole.
 class CsvExport
 {
 public:
@@ -24,12 +24,9 @@ public:
     static QString field(const QString& text);
 
 private:
-    bool writeLap(const ZEL::Lap& lap, const QString& name);
-    bool writeLapIndex(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
-    bool save(const QString& name, const QByteArray& content);
-    void removeWritten();
+    static QByteArray lapCsv(const ZEL::Lap& lap);
+    static QByteArray lapIndexCsv(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
 
     QString m_folder;
-    QStringList m_written;
     QString m_error;
 };

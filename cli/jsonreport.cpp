@@ -154,6 +154,7 @@ QJsonObject JsonReport::lapObject(const LapAnalysis& analysed, bool fastest) con
         {QStringLiteral("validTime"), analysed.validTime},
         {QStringLiteral("sectorTimesMs"), millisecondsArray(analysed.sectorTimes)},
         {QStringLiteral("deltaToReferenceMs"), milliseconds(analysed.deltaToReference)},
+        {QStringLiteral("sectorDeltaToReferenceMs"), millisecondsArray(analysed.sectorGains)},
         {QStringLiteral("topSpeedKmh"), number(analysed.figures.topSpeed, 3.6, 2)},
         {QStringLiteral("minSpeedKmh"), number(analysed.figures.minSpeed, 3.6, 2)},
         {QStringLiteral("fuelUsedL"), number(analysed.figures.fuelUsed)},

@@ -81,10 +81,9 @@ QString LapComparison::render() const
 {
     const LapAnalysis& a = *m_laps[0];
     const LapAnalysis& b = *m_laps[1];
-    QString text = QStringLiteral("Comparison: %1 against %2\n").arg(label(1), label(0));
+    QString text = QStringLiteral("Comparison: %1 against %2\nA: %2\nB: %1\n\n").arg(label(1), label(0));
 
-    TextTable table({QStringLiteral("Sector"), QStringLiteral("A: ") + label(0), QStringLiteral("B: ") + label(1),
-                     QStringLiteral("B - A")},
+    TextTable table({QStringLiteral("Sector"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("B - A")},
                     {TextTable::Left, TextTable::Right, TextTable::Right, TextTable::Right});
     if (a.sectorTimes.size() == b.sectorTimes.size()) {
         for (int k = 0; k < a.sectorTimes.size(); ++k) {
@@ -93,9 +92,8 @@ QString LapComparison::render() const
                           LapTime::gapText(b.sectorTimes.at(k) - a.sectorTimes.at(k))});
         }
     }
-    // Recorded times where both have one, else the line to line times the samples give.
-    const double timeA = a.validTime ? a.lapTime : a.aligned.lineToLineTime();
-    const double timeB = b.validTime ? b.lapTime : b.aligned.lineToLineTime();
+    const double timeA = a.bestKnownTime();
+    const double timeB = b.bestKnownTime();
     table.addRow({QStringLiteral("Lap"), LapTime::text(timeA), LapTime::text(timeB), LapTime::gapText(timeB - timeA)});
     text += table.render();
 

@@ -3,7 +3,7 @@
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
-#include "cli/sessionsummary.h"
+#include "cli/terminaltext.h"
 
 #include <QFileInfo>
 #include <QPainter>
@@ -98,30 +98,37 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
     }
     if (m_reference && analysed.referenceFile != file)
         m_referenceFile = QFileInfo(analysis.files().at(analysed.referenceFile).path).fileName();
+    m_sectors = analysed.sectors;
     m_title = m_lap ? titleOf(*m_lap->lap) : QString();
     if (m_title.isEmpty())
         m_title = QFileInfo(analysed.path).fileName();
+    // An SVG cannot hold control characters, and no picture should show them.
+    m_title = TerminalText::printable(m_title);
     build();
 }
 
 LapPlot::LapPlot(const SessionAnalysis& analysis, const LapAnalysis& a, const LapAnalysis& b)
-    : m_title(titleOf(*b.lap)), m_reference(&a), m_lap(&b)
+    : m_title(TerminalText::printable(titleOf(*b.lap))), m_reference(&a), m_lap(&b)
 {
-    const auto fileOf = [&analysis](const LapAnalysis& lap) {
+    const auto fileOf = [&analysis](const LapAnalysis& lap) -> const FileAnalysis* {
         for (const FileAnalysis& file : analysis.files()) {
             if (!file.laps.isEmpty() && &lap >= &file.laps.first() && &lap <= &file.laps.last())
-                return file.path;
+                return &file;
         }
-        return QString();
+        return nullptr;
     };
-    if (fileOf(a) != fileOf(b))
-        m_referenceFile = QFileInfo(fileOf(a)).fileName();
+    const FileAnalysis* fileA = fileOf(a);
+    const FileAnalysis* fileB = fileOf(b);
+    if (fileA && fileA != fileB)
+        m_referenceFile = QFileInfo(fileA->path).fileName();
+    if (fileB)
+        m_sectors = fileB->sectors;
     build();
 }
 
 QString LapPlot::lapLabel(const LapAnalysis& lap) const
 {
-    const double time = lap.validTime ? lap.lapTime : lap.aligned.lineToLineTime();
+    const double time = lap.bestKnownTime();
     QString label = QStringLiteral("Lap %1").arg(lap.lap->lapNumber());
     if (!std::isnan(time))
         label += QStringLiteral("  ") + LapTime::text(time);
@@ -130,11 +137,11 @@ QString LapPlot::lapLabel(const LapAnalysis& lap) const
 
 void LapPlot::build()
 {
-    m_panels = {{QStringLiteral("Speed [km/h]"), {}, false},
-                {QStringLiteral("Throttle up, brake down [%]"), {}, true},
-                {QStringLiteral("Gear"), {}, false},
-                {QStringLiteral("Steering wheel [\u00b0]"), {}, true},
-                {QStringLiteral("Delta [s]"), {}, true}};
+    m_panels = {{QStringLiteral("Speed [km/h]"), {}, false, false},
+                {QStringLiteral("Throttle up, brake down [%]"), {}, true, true},
+                {QStringLiteral("Gear"), {}, false, false},
+                {QStringLiteral("Steering wheel [\u00b0]"), {}, true, false},
+                {QStringLiteral("Delta [s]"), {}, true, false}};
     if (!m_lap)
         return;
     const LapAnalysis* laps[2] = {m_reference, m_lap};
@@ -155,7 +162,7 @@ void LapPlot::build()
     QVector<double> delta;
     if (m_reference) {
         const TimeDelta timeDelta(m_lap->aligned, m_reference->aligned);
-        m_gap = m_lap->validTime && m_reference->validTime ? m_lap->lapTime - m_reference->lapTime : timeDelta.atLine();
+        m_gap = m_lap->bestKnownTime() - m_reference->bestKnownTime();
         delta = timeDelta.over(grid);
         QVector<QPointF> line;
         for (int g = 0; g < grid.size(); ++g) {
@@ -263,6 +270,8 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
             }
         }
     }
+    if (xLabels)
+        renderDistanceAxis(painter, plot);
     if (!any || m_length <= 0.0) {
         renderNote(painter, plot, m_lap && !m_reference && &panel == &m_panels.last()
                                       ? QStringLiteral("No other lap to compare with")
@@ -273,9 +282,7 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         low = std::min(low, 0.0);
         high = std::max(high, 0.0);
     }
-    // The distance runs to the line exactly; its ticks come from the rounded axis.
-    const PlotAxis x(0.0, m_length, 8);
-    const PlotAxis y(low, high, 3);
+    const PlotAxis y(panel.pedals ? -100.0 : low, panel.pedals ? 100.0 : high, panel.pedals ? 2 : 3);
     const auto pixel = [&](const QPointF& point) {
         return QPointF(plot.left() + point.x() / m_length * plot.width(),
                        plot.bottom() - y.fraction(point.y()) * plot.height());
@@ -291,22 +298,20 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         painter.drawText(QRectF(area.left(), py - f, plot.left() - area.left() - f * 0.4, f * 2.0),
                          Qt::AlignRight | Qt::AlignVCenter, y.label(tick));
     }
-    for (const double tick : x.ticks()) {
-        if (tick > m_length)
-            break;
-        const double px = plot.left() + tick / m_length * plot.width();
-        painter.setPen(grid);
+    painter.setPen(grid);
+    for (const double tick : distanceTicks())
+        painter.drawLine(QPointF(plot.left() + tick / m_length * plot.width(), plot.top()),
+                         QPointF(plot.left() + tick / m_length * plot.width(), plot.bottom()));
+    // Sector boundaries, dashed, named in the first panel.
+    painter.setPen(QPen(QColor(150, 150, 150), 1.0, Qt::DashLine));
+    for (int k = 1; k < m_sectors.count(); ++k) {
+        const double px = plot.left() + m_sectors.start(k) / m_length * plot.width();
         painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
-        if (xLabels) {
-            painter.setPen(textColour);
-            painter.drawText(QRectF(px - f * 3.0, plot.bottom() + f * 0.2, f * 6.0, f * 1.3), Qt::AlignCenter,
-                             x.label(tick));
+        if (&panel == &m_panels.first()) {
+            painter.setFont(font(0.8));
+            painter.drawText(QRectF(px - f * 2.5, area.top(), f * 2.3, f * 1.4), Qt::AlignRight | Qt::AlignVCenter,
+                             QStringLiteral("S%1").arg(k + 1));
         }
-    }
-    if (xLabels) {
-        painter.setFont(font(0.95));
-        painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.4, plot.width(), f * 1.4), Qt::AlignCenter,
-                         QStringLiteral("Lap distance [m]"));
     }
     if (panel.zeroLine && y.lower() < 0.0 && y.upper() > 0.0) {
         painter.setPen(QPen(QColor(120, 120, 120), 1.0));
@@ -329,6 +334,33 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         }
     }
     painter.restore();
+}
+
+QVector<double> LapPlot::distanceTicks() const
+{
+    // The distance runs to the line exactly; its ticks come from the rounded axis.
+    QVector<double> ticks = PlotAxis(0.0, m_length, 8).ticks();
+    while (!ticks.isEmpty() && ticks.last() > m_length)
+        ticks.removeLast();
+    return ticks;
+}
+
+void LapPlot::renderDistanceAxis(QPainter& painter, const QRectF& plot) const
+{
+    if (m_length <= 0.0)
+        return;
+    const double f = m_fontPixels;
+    const PlotAxis axis(0.0, m_length, 8);
+    painter.setFont(font(0.85));
+    painter.setPen(textColour);
+    for (const double tick : distanceTicks()) {
+        const double px = plot.left() + tick / m_length * plot.width();
+        painter.drawText(QRectF(px - f * 3.0, plot.bottom() + f * 0.2, f * 6.0, f * 1.3), Qt::AlignCenter,
+                         axis.label(tick));
+    }
+    painter.setFont(font(0.95));
+    painter.drawText(QRectF(plot.left(), plot.bottom() + f * 1.4, plot.width(), f * 1.4), Qt::AlignCenter,
+                     QStringLiteral("Lap distance [m]"));
 }
 
 void LapPlot::renderMap(QPainter& painter, const QRectF& area) const

@@ -34,11 +34,14 @@ private:
         QString title;
         Segments lines[2]; // reference, lap
         bool zeroLine = false;
+        bool pedals = false; // the range is -100 % to 100 %, whatever the values
     };
 
     void build();
     QString lapLabel(const LapAnalysis& lap) const;
     void renderPanel(QPainter& painter, const QRectF& area, const Panel& panel, bool xLabels) const;
+    QVector<double> distanceTicks() const;
+    void renderDistanceAxis(QPainter& painter, const QRectF& plot) const;
     void renderMap(QPainter& painter, const QRectF& area) const;
     void renderLegend(QPainter& painter, const QRectF& area) const;
     void renderNote(QPainter& painter, const QRectF& plot, const QString& text) const;
@@ -49,6 +52,7 @@ private:
     const LapAnalysis* m_lap = nullptr;       // null when the file has no lap to show
     QString m_referenceFile;                  // set when the reference is from another file
     QVector<Panel> m_panels;
+    Sectors m_sectors;                        // of the lap's file
     double m_length = 0.0;                    // of the distance axis, metres
     double m_gap = 0.0;                       // the lap's time minus the reference's; NaN when unknown
     QVector<QPointF> m_mapPoints;             // of the lap, every mapStep metres

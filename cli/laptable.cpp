@@ -4,7 +4,6 @@
 #include "cli/terminaltext.h"
 #include "cli/texttable.h"
 
-#include <QFileInfo>
 
 #include <cmath>
 

@@ -1,4 +1,5 @@
 #include "cli/filenamecodec.h"
+#include "cli/hugepageheap.h"
 #include "cli/importcommand.h"
 #include "cli/options.h"
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    HugePageHeap::restartWithHugePages(argv);
     FileNameCodec::install();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

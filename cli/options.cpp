@@ -47,8 +47,9 @@ Options::Options()
          QStringLiteral("file")},
         {withChannelsName, QStringLiteral("Include the channel values in the JSON.")},
         {plotName,
-         QStringLiteral("Plot lap times and speed over distance into <file> (.png or .svg); with several "
-                        "inputs one plot per input, named <file> with the input's name appended."),
+         QStringLiteral("Plot a lap against its reference over the lap distance (speed, throttle and brake, gear, "
+                        "steering, time delta) with the track map into <file> (.png or .svg); with several inputs one "
+                        "plot per input, named <file> with the input's name appended."),
          QStringLiteral("file")},
         {plotSizeName, QStringLiteral("Size of the plot in pixels (default 1200x900)."), QStringLiteral("WxH")},
         {verboseName, QStringLiteral("Show the plugin's progress messages for every file of a batch (errors always "

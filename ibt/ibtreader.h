@@ -32,13 +32,17 @@ public:
     void fillLapHeader(int carIdx, ZEL::LapHeader& header) const;
     void finishLap(int carIdx, bool completed);
     void dropConstantChannels(int carIdx);
+    /// Adds at most derivedChannels channels to the car's lap, each of a value per sample.
     void addDerivedChannels(int carIdx);
+    static constexpr int derivedChannels = 4;
     void repairLapStart(int carIdx, const QString& channelName);
 
     SessionInfoNode sessionInfo;
     QVector<QString> varNames;
     QVector<QString> varUnits;
     QVector<CarLapState> cars;
+    /// What the laps may allocate; unlimited unless the import sets a limit.
+    LapBudget budget;
     qint32 playerCarIdx = -1;
     bool fullTelemetry = false;
     /// With full telemetry: the player's sample reads each record in place instead of copying its

@@ -1,63 +1,39 @@
 #include "ibt/importdriver.h"
 
 #include "ibt/ibtreader.h"
+#include "ibt/ibtsource.h"
 #include "plugin/zelplugininterfaceimport.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <vector>
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-qint64 fileSize(FILE* file)
-{
-    const long here = std::ftell(file);
-    std::fseek(file, 0, SEEK_END);
-    const qint64 size = std::ftell(file);
-    std::fseek(file, here, SEEK_SET);
-    return size;
-}
-
-/// Whether [offset, offset + length) lies inside a file of the given size; lengths come from the
-/// file's own header, so nothing is allocated or read before this holds.
-bool fitsInFile(qint64 offset, qint64 length, qint64 size)
-{
-    return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
-}
-
-/// Reads `count` items at `offset` into `into`, sized only once the block is known to lie in the file.
+/// Reads `count` items at `offset` into `into`, sized only once the block is known to lie in the input.
 template<typename T>
-bool readBlock(FILE* file, qint64 offset, qint64 count, qint64 fileSize, std::vector<T>& into)
+bool readBlock(IbtSource& source, qint64 offset, qint64 count, std::vector<T>& into)
 {
     const qint64 length = count * qint64(sizeof(T));
-    if (count < 0 || !fitsInFile(offset, length, fileSize))
+    if (count < 0 || !source.contains(offset, length))
         return false;
     into.resize(size_t(count));
-    std::fseek(file, long(offset), SEEK_SET);
-    return std::fread(into.data(), 1, size_t(length), file) == size_t(length);
+    return source.seek(offset) && source.read(into.data(), size_t(length)) == size_t(length);
 }
-
-constexpr size_t streamBuffer = 1 << 20;
 
 /// A copy of a finished lap for the result. Its channels are done growing: one left with more
 /// spare room than a lap starts with (it outgrew its room and doubled, or the lap was cut short)
 /// gives it back, which keeps the result at about the size of its values.
-std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap)
+std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap, LapBudget& budget)
 {
     for (const QSharedPointer<ZEL::Channel>& channel : lap.channels()) {
         QVector<double>& values = channel->values;
         if (values.capacity() - values.size() > values.size() / CarLapState::spareShare)
-            values.squeeze();
+            budget.squeeze(values);
     }
+    budget.charge(LapBudget::lapCost + lap.values().size() * LapBudget::propertyCost);
     return std::make_unique<ZEL::Lap>(lap);
 }
 
@@ -99,21 +75,20 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
     reader->setFullTelemetry(true);
     reader->fastPath = m_fastPath;
 
-    File file(std::fopen(QFile::encodeName(path).constData(), "rb"));
-    if (!file) {
+    IbtSource source;
+    if (!source.open(path)) {
         m_plugin.emitMessage(QLatin1String("Can't open file ") + path, -2);
         return false;
     }
-    std::setvbuf(file.get(), nullptr, _IOFBF, streamBuffer);
-    const qint64 size = fileSize(file.get());
+    reader->budget.setLimit(LapBudget::limitFor(source.size()));
 
     irsdk_header header;
-    if (std::fread(&header, 1, sizeof header, file.get()) != sizeof header) {
+    if (source.read(&header, sizeof header) != sizeof header) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Error reading irsdk_header"), -2);
         return false;
     }
     irsdk_diskSubHeader subHeader;
-    if (std::fread(&subHeader, 1, sizeof subHeader, file.get()) != sizeof subHeader) {
+    if (source.read(&subHeader, sizeof subHeader) != sizeof subHeader) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Error reading irsdk_diskSubHeader"), -2);
         return false;
     }
@@ -121,7 +96,7 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
     // The block needs at least one byte, which becomes the text's terminating NUL.
     std::vector<char> sessionInfo;
     if (header.sessionInfoLen <= 0
-        || !readBlock(file.get(), header.sessionInfoOffset, header.sessionInfoLen, size, sessionInfo)) {
+        || !readBlock(source, header.sessionInfoOffset, header.sessionInfoLen, sessionInfo)) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read sessionInfoString"), -2);
         return false;
     }
@@ -131,7 +106,7 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
     std::vector<char>().swap(sessionInfo);
 
     std::vector<irsdk_varHeader> varHeaders;
-    if (!readBlock(file.get(), header.varHeaderOffset, header.numVars, size, varHeaders)) {
+    if (!readBlock(source, header.varHeaderOffset, header.numVars, varHeaders)) {
         m_plugin.emitMessage(QStringLiteral("IBT import error:  Failed to read irsdk_varHeader"), -2);
         return false;
     }
@@ -141,20 +116,19 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
     // A record that cannot lie inside the file reads as no records at all, like a short read.
     std::vector<char> records[2];
     const qint32 recordOffset = header.varBuf[0].bufOffset;
-    if (header.bufLen > 0 && fitsInFile(recordOffset, header.bufLen, size)) {
+    if (header.bufLen > 0 && source.contains(recordOffset, header.bufLen) && source.seek(recordOffset)) {
         for (std::vector<char>& record : records)
             record.resize(size_t(header.bufLen));
-        std::fseek(file.get(), long(recordOffset), SEEK_SET);
-        for (int turn = 0; std::fread(records[turn].data(), 1, records[turn].size(), file.get()) == records[turn].size();
+        for (int turn = 0; source.read(records[turn].data(), records[turn].size()) == records[turn].size();
              turn = 1 - turn) {
             reader->endSample();
             reader->decodeRecord(header, varHeaders.data(), records[turn].data());
             reader->updateLaps();
             if (reader->isPlayerLapFinished())
-                laps.push_back(handOut(reader->playerLap()));
+                laps.push_back(handOut(reader->playerLap(), reader->budget));
         }
     }
     reader->finishPlayerLap(false);
-    laps.push_back(handOut(reader->playerLap()));
+    laps.push_back(handOut(reader->playerLap(), reader->budget));
     return true;
 }

@@ -127,21 +127,35 @@ ZEL::Sample CarLapState::fullSample() const
     return full;
 }
 
-void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order)
+void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& budget)
 {
-    if (!record) {
-        target.appendSample(sample);
+    if (record && order.append(target, *record, sample))
         return;
-    }
-    if (order.append(target, *record, sample))
+    // New keys, a lap changed since or a channel out of room: merge, and work the order out again
+    // for the next record.
+    const ZEL::Sample merged = record ? fullSample() : sample;
+    makeRoom(target, merged, budget);
+    target.appendSample(merged);
+    if (!record)
         return;
-    // New keys, or a lap changed since: merge, and work the order out again for the next record.
-    target.appendSample(fullSample());
     // Laps of a run are about as long as each other: a lap just begun gets room for a little more
     // than the last one held, so that its channels are filled without growing by copies.
     if (target.sampleCount() == 1 && m_lastLapSamples > 0) {
         for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
-            channel->values.reserve(m_lastLapSamples + m_lastLapSamples / spareShare);
+            budget.reserve(channel->values, m_lastLapSamples + m_lastLapSamples / spareShare);
     }
     order.workOut(target, *record, sample);
+}
+
+void CarLapState::makeRoom(const ZEL::Lap& target, const ZEL::Sample& sample, LapBudget& budget)
+{
+    // A new key gets a channel with room for a marker per sample so far and its value.
+    const ZEL::ChannelMap& channels = target.channels();
+    const auto& entries = sample.values();
+    qint64 newChannels = 0;
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry)
+        newChannels += channels.contains(entry.key()) ? 0 : 1;
+    budget.charge(newChannels * (LapBudget::channelCost + (target.sampleCount() + 1) * LapBudget::valueCost));
+    for (const QSharedPointer<ZEL::Channel>& channel : channels)
+        budget.makeRoom(channel->values);
 }

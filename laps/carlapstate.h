@@ -1,6 +1,7 @@
 #pragma once
 
 #include "laps/channelorder.h"
+#include "laps/lapbudget.h"
 #include "model/lap.h"
 #include "model/sample.h"
 
@@ -62,14 +63,17 @@ public:
 
     /// The sample's value of that key; invalid when it has none.
     QVariant sampleValue(const QString& key) const;
-    void appendToLap() { appendTo(lap, m_lapOrder); }
-    void appendToNextLap() { appendTo(nextLap, m_nextLapOrder); }
+    /// Appends the sample to a lap; what the lap's channels grow by is counted in the budget first.
+    void appendToLap(LapBudget& budget) { appendTo(lap, m_lapOrder, budget); }
+    void appendToNextLap(LapBudget& budget) { appendTo(nextLap, m_nextLapOrder, budget); }
 
 private:
     void beginRun();
     /// The sample as a map while a record is read in place: its columns, then the entries.
     ZEL::Sample fullSample() const;
-    void appendTo(ZEL::Lap& target, ChannelOrder& order);
+    void appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& budget);
+    /// Counts and makes what merging the sample into the target allocates, before the merge.
+    static void makeRoom(const ZEL::Lap& target, const ZEL::Sample& sample, LapBudget& budget);
 
     ChannelOrder m_lapOrder;
     ChannelOrder m_nextLapOrder;

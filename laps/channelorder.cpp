@@ -2,6 +2,8 @@
 
 #include "ibt/recordcolumns.h"
 
+#include <limits>
+
 // Flattened because the compiler keeps QVector::append out of line here, which cost a call per
 // value: a tenth of the import's instructions.
 template<qint32 Type>
@@ -16,7 +18,7 @@ template<qint32 Type>
 bool ChannelOrder::append(ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries)
 {
     // Any change to the lap's map since the order was worked out has detached it from ours.
-    if (m_channels.isEmpty() || !lap.channels().isSharedWith(m_channels) || &record != m_record)
+    if (m_room == 0 || m_channels.isEmpty() || !lap.channels().isSharedWith(m_channels) || &record != m_record)
         return false;
     const auto& values = entries.values();
     if (values.size() != m_entryKeys.size())
@@ -39,6 +41,7 @@ bool ChannelOrder::append(ZEL::Lap& lap, const RecordColumns& record, const ZEL:
         slot.values->append(m_entryValues.at(slot.source));
     for (QVector<double>* values : qAsConst(m_markers))
         values->append(ZEL::missingValue);
+    --m_room;
     return true;
 }
 
@@ -52,9 +55,11 @@ void ChannelOrder::workOut(const ZEL::Lap& lap, const RecordColumns& record, con
     // Both key lists ascend like the channels; an entry set on top of the record wins over its column.
     int column = 0;
     int entry = 0;
+    m_room = std::numeric_limits<int>::max();
     for (auto channel = m_channels.cbegin(); channel != m_channels.cend(); ++channel) {
         const QString& name = channel.key();
         QVector<double>* values = &channel.value()->values;
+        m_room = qMin(m_room, values->capacity() - values->size());
         while (column < record.size() && record.at(column).key < name)
             ++column;
         while (entry < m_entryKeys.size() && m_entryKeys.at(entry) < name)

@@ -15,7 +15,8 @@ class ChannelOrder
 {
 public:
     /// Appends what a merge would append, if the order was worked out for this lap as it stands and
-    /// for samples of these keys; false, with nothing appended, otherwise.
+    /// for samples of these keys, and every channel has room for the value; false, with nothing
+    /// appended, otherwise. Channels never grow here, so all growth passes the import's budget.
     bool append(ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries);
     /// Works the order out for a lap that the sample has just been merged into.
     void workOut(const ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries);
@@ -38,6 +39,7 @@ private:
     QVector<Slot> m_entries;
     QVector<QVector<double>*> m_markers;        // the sample has no value for these
     const RecordColumns* m_record = nullptr;
+    int m_room = 0; // values every channel takes before one of them is full
     QStringList m_entryKeys;
     QVector<double> m_entryValues;
 };

@@ -128,17 +128,17 @@ void IbtReader::routeSample(CarLapState& car)
         return;
     if (!car.lap.contains(maxLapDistPctKey)) {
         car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
-        car.appendToLap();
+        car.appendToLap(budget);
         return;
     }
     const double max = car.lap.findValue(maxLapDistPctKey).value.toDouble();
     if (double(car.lapDistPct) > max) {
         car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
-        car.appendToLap();
+        car.appendToLap(budget);
     } else if (max - double(car.lapDistPct) > lineJump && max > lineTail) {
-        car.appendToNextLap();
+        car.appendToNextLap(budget);
     } else {
-        car.appendToLap();
+        car.appendToLap(budget);
     }
 }
 
@@ -179,6 +179,7 @@ void IbtReader::finishLap(int carIdx, bool completed)
 
     fillLapHeader(carIdx, lap);
     dropConstantChannels(carIdx);
+    budget.charge(derivedChannels * (LapBudget::channelCost + lap.sampleCount() * LapBudget::valueCost));
     addDerivedChannels(carIdx);
     for (const char* name : {"lapcurrentlaptime", "energybatterytomgu_klap", "energymgu_klapdeploypct"})
         repairLapStart(carIdx, QLatin1String(name));

@@ -19,13 +19,10 @@ constexpr double negligible = 1e-12;
 void IbtReader::dropConstantChannels(int carIdx)
 {
     ZEL::Lap& lap = cars[carIdx].lap;
-    // Channels are keyed by lower-case names, so the list is matched in lower case as well as
-    // exactly as written; otherwise only "sessionnum" would ever go.
-    for (const char* name : constantChannels) {
-        const QString exact = QLatin1String(name);
-        lap.removeChannel(exact);
-        lap.removeChannel(exact.toLower());
-    }
+    // Matched exactly as written: channels are keyed by lower-case names, so of a player's lap only
+    // "sessionnum" goes. The others (incidents, positions, kerb rumble) do change within a lap.
+    for (const char* name : constantChannels)
+        lap.removeChannel(QLatin1String(name));
 }
 
 void IbtReader::repairLapStart(int carIdx, const QString& channelName)

@@ -65,9 +65,11 @@ void tst_ChannelSteps::steps_data()
     QTest::newRow("repair: never falling, never zero") << 0 << "lapcurrentlaptime=1,2,2,3" + pct << "";
     QTest::newRow("repair: no lapdistpct") << 0 << "lapcurrentlaptime=90.2,0.1" << "";
 
-    QTest::newRow("drop: listed, as written or lower case") << 2 << "IsOnTrack=1;isontrack=1;tirerr_rumblepitch=1;x=1"
-                                                            << "x=1";
-    QTest::newRow("drop: other spellings and longer names kept") << 2 << "IsOnTrackcar=1;isontrackx=1" << "";
+    QTest::newRow("drop: listed names exactly as written") << 2 << "IsOnTrack=1;TireRR_RumblePitch=1;sessionnum=1;x=1"
+                                                           << "x=1";
+    QTest::newRow("drop: lower-case, other spellings and longer names kept")
+        << 2 << "IsOnTrackcar=1;SessionNum=1;isontrack=1;isontrackx=1;playercarmyincidentcount=1;tirelf_rumblepitch=1"
+        << "";
 
     QTest::newRow("fuel weight") << 0 << "fuellevel[l]=50,49.9;@Kg per fuel litre=0.75"
                                  << "fuellevel[l]=50,49.9;fuelweight[kg]=37.5,37.425;@Kg per fuel litre=0.75";

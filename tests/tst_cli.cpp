@@ -1,11 +1,16 @@
+#include "cli/hugepageheap.h"
 #include "ibt/scenario.h"
 
 #include <QImage>
 #include <QtTest>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +46,41 @@ QVector<int> writeScenario(const QString& path, ScenarioOptions::Session session
     return times;
 }
 
+/// Every entry of a folder, hidden ones too, with the content of the files.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QFile file(dir.filePath(name));
+        entries.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(not a file)"));
+    }
+    return entries;
+}
+
+/// A small file system of its own, unmounted when it goes.
+class Tmpfs
+{
+public:
+    Tmpfs(const QString& path, qint64 bytes) : m_path(QFile::encodeName(path))
+    {
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_error = QDir().mkpath(path) && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0
+            ? QString()
+            : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~Tmpfs()
+    {
+        if (m_error.isEmpty())
+            umount2(m_path.constData(), MNT_DETACH);
+    }
+    QString errorString() const { return m_error; }
+
+private:
+    QByteArray m_path;
+    QString m_error;
+};
+
 } // namespace
 
 class tst_Cli : public QObject
@@ -58,6 +98,10 @@ private slots:
     void namesAsData_data();
     void namesAsData();
     void inputs();
+    void exportKeepsEarlier_data();
+    void exportKeepsEarlier();
+    void hugePageTunables_data();
+    void hugePageTunables();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -289,13 +333,19 @@ void tst_Cli::namesAsData()
     QVERIFY(Scenario(options).write("names.ibt"));
     QString out;
     QString err;
-    QCOMPARE(runCli("--csv names --properties names.ibt", &out, &err), 0);
+    QCOMPARE(runCli("--csv names --properties --plot names.svg names.ibt", &out, &err), 0);
     static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}]"));
     QVERIFY2(!control.match(out + err).hasMatch(), qPrintable(out + err));
     QVERIFY2(out.contains("Track:        " + shown + '\n'), qPrintable(out));
     QFile index("names/laps.csv");
     QVERIFY(index.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
+    QFile svg("names.svg");
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    while (!xml.atEnd())
+        xml.readNext();
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
 }
 
 // A folder gives every regular .ibt file, whatever bytes its name holds, and no pipe; such a name
@@ -321,6 +371,86 @@ void tst_Cli::inputs()
     QCOMPARE(out.count(QRegularExpression("Laps readed [1-9]")), 4);
     QCOMPARE(QDir("inputs").entryList({"p-*.png"}),
              QStringList({"p-\\xff\\xfe-2.png", "p-\\xff\\xfe.png", "p-practice-2.png", "p-practice.png"}));
+}
+
+void tst_Cli::exportKeepsEarlier_data()
+{
+    QTest::addColumn<int>("signal"); // sent once the report is out; 0 for a disk too small for two exports
+
+    QTest::newRow("disk full") << 0;
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("terminated") << int(SIGTERM);
+}
+
+// A re-export that fails or is interrupted leaves the earlier export as it was, with nothing beside it.
+void tst_Cli::exportKeepsEarlier()
+{
+    QFETCH(int, signal);
+    const QString folder = signal ? "interrupted" : "disk/csv";
+    std::unique_ptr<Tmpfs> disk;
+    if (!signal) {
+        QVERIFY(QFile::copy("practice.ibt", "session.ibt") || QFile::exists("session.ibt"));
+        QCOMPARE(runCli("--csv full session.ibt"), 0);
+        qint64 bytes = 0;
+        for (const QByteArray& content : snapshot("full"))
+            bytes += content.size();
+        disk = std::make_unique<Tmpfs>("disk", bytes * 3 / 2);
+        if (!disk->errorString().isEmpty())
+            QSKIP(qPrintable("no tmpfs of our own (needs root): " + disk->errorString()));
+    } else if (!QFile::exists("wide.ibt")) {
+        // Wide enough that the export takes a while after the report.
+        ScenarioOptions options;
+        options.wide = true;
+        options.timedLaps = 2;
+        QVERIFY(Scenario(options).write("wide.ibt"));
+    }
+    const QString session = signal ? "wide.ibt" : "session.ibt";
+    // The signal rows share the earlier export, which each must leave as it was.
+    if (!QFile::exists(folder + "/laps.csv"))
+        QCOMPARE(runCli("--csv " + folder + ' ' + session), 0);
+    const QMap<QString, QByteArray> before = snapshot(folder);
+
+    QProcess process;
+    process.start(ZEL_CLI_PATH, {"--csv", folder, session});
+    if (signal) {
+        QVERIFY(process.waitForReadyRead(120000));
+        kill(pid_t(process.processId()), signal);
+    }
+    QVERIFY(process.waitForFinished(120000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    if (!signal)
+        QVERIFY2(process.exitCode() == 3 && err.contains("No space left on device\n"), qPrintable(err));
+    // A signal that came after the export was complete finds nothing to protect.
+    if (process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0)
+        QVERIFY(snapshot(folder) == before);
+    else
+        QCOMPARE(snapshot(folder).keys(), before.keys());
+}
+
+void tst_Cli::hugePageTunables_data()
+{
+    QTest::addColumn<QByteArray>("given"); // null: GLIBC_TUNABLES unset
+    QTest::addColumn<bool>("hugePages");
+    QTest::addColumn<QByteArray>("merged");
+
+    QTest::newRow("unset") << QByteArray() << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
+    QTest::newRow("empty") << QByteArray("") << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
+    QTest::newRow("others kept, heaps as given")
+        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2") << true
+        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1");
+    QTest::newRow("setting replaced, stray colons dropped")
+        << QByteArray(":glibc.malloc.hugetlb=1::glibc.malloc.check=0:") << false
+        << QByteArray("glibc.malloc.check=0:glibc.malloc.hugetlb=0");
+}
+
+void tst_Cli::hugePageTunables()
+{
+    QFETCH(QByteArray, given);
+    QFETCH(bool, hugePages);
+    QFETCH(QByteArray, merged);
+
+    QCOMPARE(QByteArray::fromStdString(HugePageHeap::tunables(given.isNull() ? nullptr : given.constData(), hugePages)),
+             merged);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

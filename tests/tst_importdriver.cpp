@@ -1,11 +1,15 @@
+#include "ibt/ibtsource.h"
 #include "ibt/ibtwriter.h"
 #include "ibt/scenario.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
+#include "support/streamfeed.h"
+#include "support/testfiles.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,20 +17,6 @@
 Q_DECLARE_METATYPE(ScenarioOptions)
 
 namespace {
-
-const QByteArray smallSessionInfo = "WeekendInfo:\n"
-                                    " TrackDisplayName: Test Ring\n"
-                                    " TrackLength: 1.00 km\n"
-                                    "DriverInfo:\n"
-                                    " DriverCarIdx: 0\n"
-                                    " Drivers:\n"
-                                    " - CarIdx: 0\n"
-                                    "   UserName: Test Driver\n"
-                                    "   CarScreenName: Test Car\n"
-                                    "SessionInfo:\n"
-                                    " Sessions:\n"
-                                    " - SessionNum: 0\n"
-                                    "   SessionType: Practice\n";
 
 /// A valid file of `records` records of a car standing on track, built in memory.
 QByteArray smallFile(int records)
@@ -38,7 +28,7 @@ QByteArray smallFile(int records)
     const int pct = writer.addVariable("LapDistPct", irsdk_float, "%");
     const int onTrack = writer.addVariable("IsOnTrack", irsdk_bool);
     writer.addVariable("SessionNum", irsdk_int);
-    writer.setSessionInfo(smallSessionInfo);
+    writer.setSessionInfo(TestFiles::playerSessionInfo());
     writer.open(&buffer);
     for (int r = 0; r < records; ++r) {
         writer.setValue(lap, 1);
@@ -50,6 +40,29 @@ QByteArray smallFile(int records)
     return buffer.data();
 }
 
+
+/// What an import gave, path aside: every message, and per lap its row, samples and a hash of each channel's values.
+QStringList outcome(const ImportResult& result, const QString& path)
+{
+    QStringList lines;
+    for (int i = 0; i < result.messages.size(); ++i) {
+        QString message = result.messages.at(i);
+        message.replace(path, QStringLiteral("<path>")).replace(QRegularExpression(QStringLiteral("\\d+ ms")), "? ms");
+        lines << QString::number(result.verbosities.at(i)) + QLatin1Char(' ') + message;
+    }
+    for (const auto& lap : result.laps) {
+        QString line = QStringLiteral("lap %1 %2 %3").arg(lap->lapNumber()).arg(int(lap->completed()));
+        line += QLatin1Char(' ') + QString::number(lap->sampleCount());
+        for (auto channel = lap->channels().cbegin(); channel != lap->channels().cend(); ++channel) {
+            const QVector<double>& values = channel.value()->values;
+            const QByteArray bytes(reinterpret_cast<const char*>(values.constData()), values.size() * 8);
+            line += QLatin1Char(' ') + channel.key() + QLatin1Char('=')
+                    + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+        }
+        lines << line;
+    }
+    return lines;
+}
 
 /// "Done in 12 ms; Laps readed 3" -> 3; -1 when the text is no such report.
 int reportedLaps(const QString& message)
@@ -72,10 +85,14 @@ private slots:
     void unopenablePath();
     void recordsEndAtShortRead_data();
     void recordsEndAtShortRead();
+    void otherInputs_data();
+    void otherInputs();
     void scenarioSessions_data();
     void scenarioSessions();
     void realRecordings_data();
     void realRecordings();
+    void channelsThatVaryWithinALap_data();
+    void channelsThatVaryWithinALap();
 
 private:
     ImportResult importBytes(const QByteArray& bytes);
@@ -94,12 +111,7 @@ void tst_ImportDriver::initTestCase()
 
 ImportResult tst_ImportDriver::importBytes(const QByteArray& bytes)
 {
-    const QString path = m_dir.filePath(QStringLiteral("case.ibt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    file.close();
-    return m_fixture.import(path);
+    return m_fixture.import(TestFiles::write(m_dir.filePath(QStringLiteral("case.ibt")), bytes));
 }
 
 void tst_ImportDriver::badFiles_data()
@@ -175,6 +187,61 @@ void tst_ImportDriver::recordsEndAtShortRead()
     QCOMPARE(result.verbosities.last(), 0);
     QCOMPARE(result.laps.first()->simulatorName(), QStringLiteral("iRacing"));
     QCOMPARE(result.laps.first()->pluginName(), QStringLiteral("ZEL iRacing ibt import plugin"));
+}
+
+void tst_ImportDriver::otherInputs_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("input");
+
+    const QByteArray good = TestFiles::twoLapScenario();
+    for (const char* input : {"pipe", "sparse file, records past 2 GiB"}) {
+        QTest::addRow("%s: whole file", input) << good << input;
+        QTest::addRow("%s: partial last record", input) << good.left(good.size() - 1) << input;
+    }
+    // Held in memory in blocks of 16 MiB, which records straddle.
+    ScenarioOptions wide;
+    wide.wide = true;
+    wide.minutes = 1.8;
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    QVERIFY(Scenario(wide).write(&buffer) && buffer.size() > qint64(IbtSource::streamBlock));
+    QTest::newRow("pipe: records across blocks") << buffer.data() << "pipe";
+    QTest::newRow("pipe: record offset past end") << withField(good, bufOffsetAt, good.size() + 1) << "pipe";
+    QTest::newRow("pipe: session info cut") << good.left(fieldOf(good, sessionInfoOffsetAt) + 10) << "pipe";
+    QTest::newRow("pipe: header cut") << good.left(100) << "pipe";
+    QTest::newRow("pipe: empty") << QByteArray() << "pipe";
+}
+
+// A stream that cannot seek, and a file whose records run on past 2 GiB, give what the same bytes
+// give from a small regular file: the same laps or the same error.
+void tst_ImportDriver::otherInputs()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, input);
+
+    const QString regular = TestFiles::write(m_dir.filePath(QStringLiteral("regular.ibt")), file);
+    const QStringList expected = outcome(m_fixture.import(regular), regular);
+
+    if (input == QLatin1String("pipe")) {
+        StreamFeed feed(m_dir.filePath(QStringLiteral("pipe.ibt")), StreamFeed::catCommand(regular));
+        QVERIFY(feed.isValid());
+        QCOMPARE(outcome(m_fixture.import(feed.path()), feed.path()), expected);
+        return;
+    }
+    // The headers stay at the start; the records move to just before 2 GiB, behind a hole.
+    const qint64 recordOffset = fieldOf(file, bufOffsetAt);
+    const qint32 movedTo = INT_MAX - 3 * fieldOf(file, bufLenAt);
+    const QString sparse = m_dir.filePath(QStringLiteral("sparse.ibt"));
+    QFile big(sparse);
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    const QByteArray head = withField(file.left(int(recordOffset)), bufOffsetAt, movedTo);
+    QVERIFY(big.write(head) == head.size());
+    if (!big.seek(movedTo) || big.write(file.mid(int(recordOffset))) != file.size() - recordOffset)
+        QSKIP("this file system cannot hold a sparse file past 2 GiB");
+    big.close();
+    QCOMPARE(outcome(m_fixture.import(sparse), sparse), expected);
+    QFile::remove(sparse);
 }
 
 QString tst_ImportDriver::lapRow(const ZEL::Lap& lap)
@@ -318,6 +385,39 @@ void tst_ImportDriver::realRecordings()
         QVERIFY(!lap->channel(QStringLiteral("sessionnum")));
     }
     QCOMPARE(actual, laps);
+}
+
+void tst_ImportDriver::channelsThatVaryWithinALap_data()
+{
+    QTest::addColumn<QString>("recording");
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<double>("first");
+    QTest::addColumn<double>("highest");
+
+    // Where an incident happened and when the car was on the kerbs: values of the lap, not constants.
+    const QString outlap = QStringLiteral("mercedesamggt4_spielberg_testing_outlap");
+    QTest::newRow("incidents of the driver") << outlap << "playercarmyincidentcount" << 0.0 << 2.0;
+    QTest::newRow("incidents of the team") << outlap << "playercarteamincidentcount" << 0.0 << 2.0;
+    QTest::newRow("kerb rumble, left front") << outlap << "tirelf_rumblepitch" << 0.0 << 63.426826;
+    QTest::newRow("on track") << outlap << "isontrack" << 1.0 << 1.0;
+}
+
+void tst_ImportDriver::channelsThatVaryWithinALap()
+{
+    QFETCH(QString, recording);
+    QFETCH(QString, channel);
+    QFETCH(double, first);
+    QFETCH(double, highest);
+
+    const QString path = RealRecordings::directory() + QLatin1Char('/') + recording + QStringLiteral(".ibt");
+    if (!QFileInfo::exists(path))
+        QSKIP(qPrintable(QStringLiteral("real recording not found: %1").arg(path)));
+    const ImportResult result = m_fixture.import(path);
+    QCOMPARE(result.laps.size(), 1);
+    const QSharedPointer<ZEL::Channel> values = result.laps.first()->channel(channel);
+    QVERIFY(values && values->size() > 0);
+    QCOMPARE(values->value(0), first);
+    QCOMPARE(float(*std::max_element(values->values.cbegin(), values->values.cend())), float(highest));
 }
 
 QTEST_GUILESS_MAIN(tst_ImportDriver)

@@ -4,6 +4,7 @@
 #include "support/headerfields.h"
 #include "support/importmessages.h"
 #include "support/pluginfixture.h"
+#include "support/testfiles.h"
 
 #include <QtTest>
 
@@ -16,22 +17,6 @@ namespace {
 
 constexpr int headerSize = sizeof(irsdk_header);
 constexpr int fixedSize = sizeof(irsdk_header) + sizeof(irsdk_diskSubHeader);
-
-/// Two timed laps at two records a second: every part of a real file, small enough to cut at many places.
-QByteArray scenarioFile(const QByteArray& sessionInfo = {})
-{
-    ScenarioOptions options;
-    options.tickRate = 2;
-    options.lapSeconds = 10.0;
-    options.timedLaps = 2;
-    options.sessionInfo = sessionInfo;
-    QBuffer buffer;
-    buffer.open(QIODevice::ReadWrite);
-    Scenario scenario(options);
-    if (!scenario.write(&buffer))
-        qFatal("cannot write the scenario: %s", qPrintable(scenario.errorString()));
-    return buffer.data();
-}
 
 /// What an import gave, as one comparable text: "error: " and the message, or "laps" and one
 /// entry per lap; anything the importer must never do shows up as "unexpected: ...".
@@ -64,14 +49,11 @@ class tst_Robustness : public QObject
 
     PluginFixture m_fixture;
     QTemporaryDir m_dir;
-    QByteArray m_file = scenarioFile();
+    QByteArray m_file = TestFiles::twoLapScenario();
 
     QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("case.ibt"))
     {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(file.fileName()));
-        return file.fileName();
+        return TestFiles::write(m_dir.filePath(name), bytes);
     }
     QString importOutcome(const QByteArray& bytes) { return outcome(m_fixture.import(writeFile(bytes))); }
 
@@ -245,9 +227,9 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, reference);
 
-        const QString actual = importOutcome(scenarioFile(text));
+        const QString actual = importOutcome(TestFiles::twoLapScenario(text));
         QVERIFY2(actual.startsWith(QStringLiteral("laps | ")), qPrintable(actual));
-        QCOMPARE(actual, importOutcome(scenarioFile(reference)));
+        QCOMPARE(actual, importOutcome(TestFiles::twoLapScenario(reference)));
     }
 
     void importCycleFreesEverything()

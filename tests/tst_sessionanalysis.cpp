@@ -1,14 +1,17 @@
 #include "analysis/sessionanalysis.h"
 #include "analysis/timedelta.h"
 #include "ibt/scenario.h"
+#include "support/headerfields.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
+#include <QBuffer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 Q_DECLARE_METATYPE(ScenarioOptions)
 
@@ -70,6 +73,8 @@ class tst_SessionAnalysis : public QObject
     Q_OBJECT
 
 private slots:
+    void recordingInfo_data();
+    void recordingInfo();
     void alignment_data();
     void alignment();
     void swings();
@@ -80,6 +85,67 @@ private slots:
     void realRecordings_data();
     void realRecordings();
 };
+
+void tst_SessionAnalysis::recordingInfo_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("recordedAt");
+    QTest::addColumn<Values>("sectors");
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ScenarioOptions options;
+    options.tickRate = 5;
+    options.timedLaps = 1;
+    Scenario(options).write(&buffer);
+    const QByteArray file = buffer.data();
+    const QString date = QStringLiteral("2024-05-25T01:30:00Z");
+    const Values quarters{0.0, 0.25, 0.5, 0.75};
+
+    QTest::newRow("whole file") << file << true << date << quarters;
+    QTest::newRow("no date") << withField(withField(file, sizeof(irsdk_header), 0), sizeof(irsdk_header) + 4, 0)
+                             << true << QString() << quarters;
+    QTest::newRow("cut inside the sub-header") << file.left(sizeof(irsdk_header) + 20) << false << QString() << Values{};
+    QTest::newRow("session info past the end")
+        << withField(file, sessionInfoLenAt, file.size()) << false << date << Values{};
+    QTest::newRow("negative session-info offset") << withField(file, sessionInfoOffsetAt, -8) << false << date << Values{};
+
+    // Sector numbers above 9 sort before 2 as names; the starts come back in lap order, the line first.
+    QByteArray twelve = "SplitTimeInfo:\n Sectors:\n";
+    for (const int sector : {0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9})
+        twelve += QByteArray(" - SectorNum: ") + QByteArray::number(sector) + "\n   SectorStartPct: "
+                  + QByteArray::number((sector + 1) / 13.0, 'f', 6) + "\n";
+    Values twelveStarts{0.0};
+    for (int sector = 0; sector < 12; ++sector)
+        twelveStarts.append(QByteArray::number((sector + 1) / 13.0, 'f', 6).toDouble());
+    ScenarioOptions sectors = options;
+    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", twelve + "OldSplitTimeInfo:");
+    QBuffer second;
+    second.open(QIODevice::WriteOnly);
+    Scenario(sectors).write(&second);
+    QTest::newRow("twelve sectors, the first after the line") << second.data() << true << date << twelveStarts;
+}
+
+void tst_SessionAnalysis::recordingInfo()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, readable);
+    QFETCH(QString, recordedAt);
+    QFETCH(Values, sectors);
+
+    QTemporaryDir dir;
+    QFile out(dir.filePath(QStringLiteral("info.ibt")));
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    out.close();
+    RecordingInfo info;
+    QCOMPARE(info.read(out.fileName()), readable);
+    if (readable || !recordedAt.isEmpty())
+        QCOMPARE(info.recordedAt().toString(Qt::ISODate), recordedAt);
+    QCOMPARE(info.sectorStartPct(), sectors);
+    if (readable)
+        QCOMPARE(info.trackLengthM(), 2700.0);
+}
 
 void tst_SessionAnalysis::alignment_data()
 {
@@ -99,6 +165,10 @@ void tst_SessionAnalysis::alignment_data()
     QTest::newRow("missing values are left out")
         << lapOf({{d, {50, marker, 52, 53}}, {QStringLiteral("sessiontime"), {0.0, 0.1, marker, 0.3}}}) << 53.0
         << Values{50, 53} << QVector<int>{0, 3} << Values{0.0, 0.3} << false << true;
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("infinite, NaN and far-off values are left out")
+        << lapOf({{d, {-inf, 80, std::nan(""), 1e20, 85, 90}}, {QStringLiteral("sessiontime"), {0, 0.1, 0.2, 0.3, inf, 0.5}}})
+        << 1000.0 << Values{80, 90} << QVector<int>{1, 5} << Values{0.0, 0.4} << false << false;
     QTest::newRow("a reset back down the lap ends it")
         << lapOf({{d, {30, 40, 50, 20, 30, 60}}}) << 1000.0 << Values{30, 40, 50, 60}
         << QVector<int>{0, 1, 2, 5} << Values{0.0, 0.1, 0.2, 0.5} << false << false;
@@ -253,8 +323,8 @@ void tst_SessionAnalysis::scenarioGeometry()
         for (int i = 0; i <= 50; ++i) {
             const double p = i / 50.0;
             const double expected = (lap.lapTime - reference->lapTime) * Scenario::lapTimeShare(p);
-            QVERIFY2(std::fabs(delta.at(p * length) - expected) < step,
-                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * length)).arg(expected)));
+            QVERIFY2(std::fabs(delta.at(p * file.trackLength) - expected) < step,
+                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * file.trackLength)).arg(expected)));
         }
         QVERIFY(std::fabs(lap.figures.topSpeed - length / (lap.lapTime * slowest)) < 0.005 * lap.figures.topSpeed);
         QVERIFY(lap.lapTime >= reference->lapTime);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+/// Small input files that several test suites build the same way.
+namespace TestFiles {
+
+/// Session info of a practice session in which car 0 is the player's.
+QByteArray playerSessionInfo();
+
+/// Two timed laps at two records a second, from the scenario generator: every part of a real file,
+/// small enough to cut at many places. A sessionInfo given replaces the generated text.
+QByteArray twoLapScenario(const QByteArray& sessionInfo = {});
+
+/// Writes the bytes to the path and returns it; ends the test program when it cannot.
+QString write(const QString& path, const QByteArray& bytes);
+
+} // namespace TestFiles
