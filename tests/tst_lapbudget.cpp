@@ -60,7 +60,13 @@ QByteArray sharedByteFile(int shared, int records, bool closeLaps)
 }
 
 // Under AddressSanitizer the resident size also holds shadow memory and freed blocks in quarantine.
-#if defined(__SANITIZE_ADDRESS__)
+// gcc says so with __SANITIZE_ADDRESS__, clang with __has_feature.
+#if defined(__has_feature)
+#define ZEL_HAS_FEATURE(x) __has_feature(x)
+#else
+#define ZEL_HAS_FEATURE(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || ZEL_HAS_FEATURE(address_sanitizer)
 constexpr bool residentSizeIsHeap = false;
 #else
 constexpr bool residentSizeIsHeap = true;
