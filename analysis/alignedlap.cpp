@@ -1,5 +1,7 @@
 #include "analysis/alignedlap.h"
 
+#include "analysis/samplevalue.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -17,11 +19,6 @@ constexpr double wrapShare = 0.25;
 // it, and a lap may lose the record at the line to the lap before it.
 constexpr double lineSteps = 2.5;
 constexpr double lineSlackM = 0.01;
-
-bool valid(double value)
-{
-    return value < ZEL::validLimit && std::isfinite(value);
-}
 
 double at(const QSharedPointer<ZEL::Channel>& channel, int i)
 {
@@ -41,13 +38,13 @@ bool isBlanked(const ZEL::Lap& lap, const QVector<double>& raw, int i)
     if (raw.at(i) != 0.0)
         return false;
     const double speed = at(lap.channel(QStringLiteral("speed")), i);
-    if (valid(speed) && speed != 0.0)
+    if (isSampleValue(speed) && speed != 0.0)
         return false;
     const double lat = at(lap.channel(QStringLiteral("lat")), i);
     const double lon = at(lap.channel(QStringLiteral("lon")), i);
-    if ((valid(lat) && lat != 0.0) || (valid(lon) && lon != 0.0))
+    if ((isSampleValue(lat) && lat != 0.0) || (isSampleValue(lon) && lon != 0.0))
         return false;
-    const auto placed = [&raw](int j) { return j >= 0 && j < raw.size() && valid(raw.at(j)) && raw.at(j) != 0.0; };
+    const auto placed = [&raw](int j) { return j >= 0 && j < raw.size() && isSampleValue(raw.at(j)) && raw.at(j) != 0.0; };
     return placed(i - 1) || placed(i + 1);
 }
 
@@ -62,7 +59,7 @@ double AlignedLap::measuredTrackLength(const ZEL::Lap& lap)
         int best = -1;
         for (int i = 0; i < pct->size(); ++i) {
             const double p = pct->value(i);
-            if (valid(p) && p > 0.5 && p < 1.0 && valid(dist->value(i)) && (best < 0 || p > pct->value(best)))
+            if (isSampleValue(p) && p > 0.5 && p < 1.0 && isSampleValue(dist->value(i)) && (best < 0 || p > pct->value(best)))
                 best = i;
         }
         if (best >= 0)
@@ -93,21 +90,21 @@ AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
     const int n = lap.sampleCount();
     QVector<double> raw(n, ZEL::missingValue);
     for (int i = 0; i < n; ++i) {
-        if (!valid(time->value(i)))
+        if (!isSampleValue(time->value(i)))
             continue;
-        if (valid(at(dist, i)))
+        if (isSampleValue(at(dist, i)))
             raw[i] = dist->value(i);
-        else if (valid(at(pct, i)) && length > 0.0)
+        else if (isSampleValue(at(pct, i)) && length > 0.0)
             raw[i] = pct->value(i) * length;
         // A distance further off the lap than a lap's length is no place on it.
-        if (length > 0.0 && valid(raw.at(i)) && (raw.at(i) < -length || raw.at(i) > 2.0 * length))
+        if (length > 0.0 && isSampleValue(raw.at(i)) && (raw.at(i) < -length || raw.at(i) > 2.0 * length))
             raw[i] = ZEL::missingValue;
     }
 
     QVector<int> usable;
     usable.reserve(n);
     for (int i = 0; i < n; ++i) {
-        if (valid(raw.at(i)) && !isBlanked(lap, raw, i))
+        if (isSampleValue(raw.at(i)) && !isBlanked(lap, raw, i))
             usable.append(i);
     }
 
@@ -222,7 +219,7 @@ QVector<double> AlignedLap::resample(const QVector<double>& valuesAtSamples, con
         } else if (k > 0) {
             const double y0 = valuesAtSamples.at(k - 1);
             const double y1 = valuesAtSamples.at(k);
-            if (valid(y0) && valid(y1))
+            if (isSampleValue(y0) && isSampleValue(y1))
                 result[g] = line(m_distance.at(k - 1), y0, m_distance.at(k), y1, x);
         }
     }

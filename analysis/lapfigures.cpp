@@ -1,5 +1,7 @@
 #include "analysis/lapfigures.h"
 
+#include "analysis/samplevalue.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,11 +12,6 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double fullThrottle = 0.98;
 constexpr double braking = 0.02;
 
-bool valid(double value)
-{
-    return value < ZEL::validLimit;
-}
-
 /// The share of the lap's time spent in samples that pass the test; each sample stands for the
 /// time until the next one.
 template<typename Test>
@@ -24,7 +21,7 @@ double timeShare(const AlignedLap& aligned, const QVector<double>& values, Test 
     double inside = 0.0;
     double known = 0.0;
     for (int k = 0; k + 1 < values.size(); ++k) {
-        if (!valid(values.at(k)))
+        if (!isSampleValue(values.at(k)))
             continue;
         const double dt = t.at(k + 1) - t.at(k);
         known += dt;
@@ -40,15 +37,15 @@ LapFigures LapFigures::of(const ZEL::Lap& lap, const AlignedLap& aligned)
 {
     LapFigures figures{notANumber, notANumber, notANumber, notANumber, notANumber};
     for (const double speed : aligned.values(lap, QStringLiteral("speed"))) {
-        if (!valid(speed))
+        if (!isSampleValue(speed))
             continue;
         figures.topSpeed = std::isnan(figures.topSpeed) ? speed : std::max(figures.topSpeed, speed);
         figures.minSpeed = std::isnan(figures.minSpeed) ? speed : std::min(figures.minSpeed, speed);
     }
 
     const QVector<double> fuel = aligned.values(lap, QStringLiteral("fuellevel"));
-    const auto firstFuel = std::find_if(fuel.cbegin(), fuel.cend(), valid);
-    const auto lastFuel = std::find_if(fuel.crbegin(), fuel.crend(), valid);
+    const auto firstFuel = std::find_if(fuel.cbegin(), fuel.cend(), isSampleValue);
+    const auto lastFuel = std::find_if(fuel.crbegin(), fuel.crend(), isSampleValue);
     if (firstFuel != fuel.cend())
         figures.fuelUsed = *firstFuel - *lastFuel;
 

@@ -1,5 +1,6 @@
 #include "cli/lapplot.h"
 
+#include "analysis/samplevalue.h"
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
 #include "cli/plotaxis.h"
@@ -24,11 +25,6 @@ constexpr double gridStepM = 2.0;
 constexpr double rateWindowM = 20.0; // the map's colour looks this far either way
 constexpr double leftShare = 0.63;   // of the width, for the traces
 
-bool valid(double value)
-{
-    return value < ZEL::validLimit && !std::isinf(value);
-}
-
 /// (distance, value × scale) over the lap's aligned samples, broken where a value is missing.
 QVector<QVector<QPointF>> series(const LapAnalysis& lap, const QString& channel, double scale)
 {
@@ -36,7 +32,7 @@ QVector<QVector<QPointF>> series(const LapAnalysis& lap, const QString& channel,
     const QVector<double>& distance = lap.aligned.distance();
     QVector<QVector<QPointF>> segments(1);
     for (int k = 0; k < values.size(); ++k) {
-        if (!valid(values.at(k))) {
+        if (!isSampleValue(values.at(k))) {
             if (!segments.last().isEmpty())
                 segments.append(QVector<QPointF>());
             continue;
@@ -180,7 +176,7 @@ void LapPlot::build()
     const int window = int(rateWindowM / gridStepM);
     QVector<double> magnitudes;
     for (int g = 0; g < grid.size(); ++g) {
-        if (!valid(x.at(g)) || !valid(y.at(g)))
+        if (!isSampleValue(x.at(g)) || !isSampleValue(y.at(g)))
             continue;
         m_mapPoints.append({x.at(g), y.at(g)});
         double rate = 0.0;

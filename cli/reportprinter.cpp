@@ -1,5 +1,7 @@
 #include "cli/reportprinter.h"
 
+#include "analysis/samplevalue.h"
+
 #include "cli/laptable.h"
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
@@ -39,7 +41,7 @@ QMap<QString, ChannelRange> channelRanges(const LapList& laps)
             if (!known)
                 range.unit = it.value()->unit();
             for (const double value : it.value()->values) {
-                if (!ValueText::isValidSample(value))
+                if (!isSampleValue(value))
                     continue;
                 range.min = range.validCount ? std::min(range.min, value) : value;
                 range.max = range.validCount ? std::max(range.max, value) : value;

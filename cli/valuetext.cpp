@@ -1,5 +1,6 @@
 #include "cli/valuetext.h"
 
+#include "analysis/samplevalue.h"
 #include "model/channel.h"
 
 #include <QColor>
@@ -24,14 +25,9 @@ QString property(const QVariant& value)
     }
 }
 
-bool isValidSample(double value)
-{
-    return std::isfinite(value) && value < ZEL::validLimit;
-}
-
 QString sample(double value)
 {
-    if (!isValidSample(value))
+    if (!isSampleValue(value))
         return {};
     const float single = float(value);
     if (double(single) != value)

@@ -15,7 +15,5 @@ QString property(const QVariant& value);
 /// same float, so 0.1f shows as 0.1 and not as its widened double.
 QString sample(double value);
 
-/// Whether a channel value is a value and not the marker (NaN and infinities are not).
-bool isValidSample(double value);
 
 } // namespace ValueText
