@@ -1,5 +1,5 @@
 #include "cli/hugepageheap.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "probe.h"
 #include "recordfile.h"
 

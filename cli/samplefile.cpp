@@ -1,6 +1,6 @@
 #include "cli/samplefile.h"
 
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 
 #include <QDir>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "ibt/ibtreader.h"
 #include "ibt/importdriver.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "plugin/zelplugininterfaceimport.h"
 #include "support/realrecordings.h"
 

@@ -1,6 +1,6 @@
 #include "ibt/ibtsource.h"
 #include "ibt/ibtwriter.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
 #include "support/pluginfixture.h"

@@ -1,5 +1,5 @@
 #include "analysis/sessionanalysis.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "report/lapresampler.h"
 #include "report/numbertext.h"
 #include "report/reportpage.h"

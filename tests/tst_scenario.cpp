@@ -1,5 +1,5 @@
 #include "ibt/ibtlayout.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "sessioninfo/sessioninfonode.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "analysis/sessionanalysis.h"
 #include "analysis/timedelta.h"
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "support/headerfields.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"

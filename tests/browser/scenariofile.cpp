@@ -1,6 +1,6 @@
 // Writes a generated session for the browser tests and the report benchmark:
 // scenariofile race|practice|long PATH; long is the benchmark's wide 60-minute session with a pit stop.
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 
 #include <QTextStream>
 

@@ -2,7 +2,7 @@
 // import, and the session-info texts of those scenarios and of the real recordings.
 // Usage: fuzz_seeds IMPORT_DIR SESSIONINFO_DIR
 
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 #include "support/realrecordings.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "support/testfiles.h"
 
-#include "ibt/scenario.h"
+#include "scenario/scenario.h"
 
 #include <QBuffer>
 #include <QFile>

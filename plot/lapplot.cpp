@@ -1,9 +1,9 @@
-#include "cli/lapplot.h"
+#include "plot/lapplot.h"
 
 #include "analysis/samplevalue.h"
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
-#include "cli/plotaxis.h"
+#include "plot/plotaxis.h"
 #include "cli/terminaltext.h"
 
 #include <QFileInfo>

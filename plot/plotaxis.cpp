@@ -1,4 +1,4 @@
-#include "cli/plotaxis.h"
+#include "plot/plotaxis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "cli/plotfile.h"
+#include "plot/plotfile.h"
 
-#include "cli/lapplot.h"
+#include "plot/lapplot.h"
 
 #include <QFileInfo>
 #include <QImage>
