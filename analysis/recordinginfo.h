@@ -22,10 +22,16 @@ public:
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
+    /// What kind of track it is ("road course", "oval", "short oval" ...); empty when unknown.
+    QString trackType() const { return m_trackType; }
+    /// How many turns the session info counts on the track; 0 when it does not say.
+    int trackTurns() const { return m_trackTurns; }
 
 private:
     QDateTime m_recordedAt;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
+    QString m_trackType;
+    int m_trackTurns = 0;
     QString m_error;
 };
