@@ -182,7 +182,7 @@ void tst_Report::traces()
     for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
         keys.append(channel.toObject().value(QLatin1String("key")).toString());
     QCOMPARE(keys.mid(0, 5), (QStringList{"speed", "throttle", "brake", "gear", "steer"}));
-    QVERIFY(keys.contains(QLatin1String("rpm")));
+    QVERIFY(keys.contains(QLatin1String("channel:rpm")));
     QVERIFY(!keys.contains(QLatin1String("lapdist"))); // the grid itself
 
     const QJsonArray laps = json.value(QLatin1String("laps")).toArray();
@@ -197,7 +197,7 @@ void tst_Report::traces()
         QCOMPARE(lap.value(QLatin1String("x")).toArray().size(), time.size());
         QCOMPARE(values.value(QLatin1String("speed")).toArray().size(), time.size());
         // The cold tyre pressure never changes: one number for the lap, not an array.
-        QVERIFY(values.value(QLatin1String("lfcoldpressure")).isDouble());
+        QVERIFY(values.value(QLatin1String("channel:lfcoldpressure")).isDouble());
 
         // Speed at every 50th grid point is the recording's, blended by lap distance, in km/h.
         const ZEL::Channel& distance = *source.channel(QStringLiteral("lapdist"));
@@ -237,7 +237,7 @@ void tst_Report::page()
                      {QStringLiteral("trackName"), hostile},
                      {QStringLiteral("error"), !withLaps},
                      {QStringLiteral("laps"), QJsonArray()}};
-    const QJsonDocument summary(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}});
+    const QByteArray summary = QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}}).toJson();
     const SessionAnalysis analysis({{m_path, withLaps ? m_session.laps : QVector<QSharedPointer<ZEL::Lap>>()}});
 
     const QString path = m_dir.filePath(QStringLiteral("report.html"));
