@@ -12,6 +12,7 @@
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
 #include "cli/terminaltext.h"
+#include "librarycli/librarycommand.h"
 #include "report/reportpage.h"
 
 #include <QDir>
@@ -46,6 +47,10 @@ void ImportCommand::error(const QString& text)
 
 int ImportCommand::run()
 {
+    if (m_options.bests)
+        return LibraryCommand(m_options, m_out, m_err).bests();
+    if (m_options.sessions)
+        return LibraryCommand(m_options, m_out, m_err).sessions();
     PluginHost host;
     if (!host.load(m_options.pluginPath)) {
         error(host.errorString());
@@ -60,6 +65,8 @@ int ImportCommand::run()
     }
     if (const ExitCode refused = checkOutputs())
         return refused;
+    if (m_options.add)
+        return LibraryCommand(m_options, m_out, m_err).add(*host.plugin(), paths);
 
     const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
     QVector<SessionAnalysis::Input> inputs;
