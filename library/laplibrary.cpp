@@ -47,10 +47,8 @@ bool LapLibrary::open(const LibraryLocation& location)
     if (!opened)
         return false;
     QString error;
-    if (!LibrarySchema::migrate(*this, error)) {
-        m_error = QStringLiteral("%1: %2").arg(m_location.displayName(), error);
-        return false;
-    }
+    if (!LibrarySchema::migrate(*this, error))
+        return refuse(error);
     return true;
 }
 
@@ -90,10 +88,8 @@ bool LapLibrary::openSQLite()
     // Only reads until the database is known to be a library of a version this code knows.
     QString error;
     const int version = LibrarySchema::versionOf(*this, error);
-    if (version < 0 || version > LibrarySchema::currentVersion()) {
-        m_error = QStringLiteral("%1: %2").arg(path, error);
-        return false;
-    }
+    if (version < 0 || version > LibrarySchema::currentVersion())
+        return refuse(error);
     // WAL lets readers go on while one writer writes; foreign keys remove a file's laps with it.
     return execute(QStringLiteral("PRAGMA journal_mode=WAL")) && execute(QStringLiteral("PRAGMA synchronous=NORMAL"))
            && execute(QStringLiteral("PRAGMA foreign_keys=ON"));
@@ -122,6 +118,13 @@ bool LapLibrary::openPostgreSQL()
     return execute(QStringLiteral("SET client_min_messages TO WARNING"));
 }
 
+bool LapLibrary::refuse(const QString& error)
+{
+    const QString name = m_location.displayName();
+    m_error = error.startsWith(name) ? error : QStringLiteral("%1: %2").arg(name, error);
+    return false;
+}
+
 bool LapLibrary::execute(const QString& sql)
 {
     QSqlQuery query(m_db);
@@ -132,6 +135,9 @@ bool LapLibrary::execute(const QString& sql)
 
 bool LapLibrary::run(QSqlQuery& query, const QString& sql, const QVariantList& values)
 {
+    // Statements without values run unprepared: PostgreSQL prepares no DDL.
+    if (values.isEmpty())
+        return query.exec(sql) || fail(query);
     if (query.lastQuery() != sql && !query.prepare(sql))
         return fail(query);
     for (int i = 0; i < values.size(); ++i)
@@ -177,6 +183,6 @@ QString LapLibrary::describe(const QSqlError& error) const
     const QString code = error.nativeErrorCode();
     if (isPostgreSQL() ? code == postgresDiskFull : (code.toInt() & 0xff) == sqliteFull)
         return QStringLiteral("No space left on device");
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.text().trimmed() : text;
+    const QString text = error.databaseText().simplified();
+    return text.isEmpty() ? error.text().simplified() : text;
 }

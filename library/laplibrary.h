@@ -49,6 +49,8 @@ private:
     bool openSQLite();
     bool openPostgreSQL();
     bool execute(const QString& sql);
+    /// Names the library in front of an error that does not yet.
+    bool refuse(const QString& error);
     QString describe(const QSqlError& error) const;
 
     LibraryLocation m_location;

@@ -81,7 +81,7 @@ int LibrarySchema::versionOf(LapLibrary& library, QString& error)
 {
     QSqlQuery tables = library.newQuery();
     if (!library.run(tables, library.isPostgreSQL() ? postgresTables : sqliteTables)) {
-        error = QStringLiteral("not a lap library (%1)").arg(library.errorString());
+        error = library.errorString();
         return -1;
     }
     QStringList names;

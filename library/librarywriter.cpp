@@ -31,6 +31,8 @@ const QString upsertFile = QStringLiteral(
     " session_name = excluded.session_name, league_id = excluded.league_id, session_id = excluded.session_id,"
     " subsession_id = excluded.subsession_id, setup_name = excluded.setup_name, error = excluded.error,"
     " added_at = excluded.added_at"
+    // No row comes back when another writer stored this very file meanwhile.
+    " WHERE files.fingerprint <> excluded.fingerprint"
     " RETURNING id");
 const QString deleteLaps = QStringLiteral("DELETE FROM laps WHERE file_id = ?");
 const QString deleteBestSectors = QStringLiteral("DELETE FROM best_sectors WHERE file_id = ?");
@@ -161,8 +163,13 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), text(file.driverId), number(file.trackLengthM),
         file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
         text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
-    if (!m_library.run(query, upsertFile, fileValues) || !query.next())
+    if (!m_library.run(query, upsertFile, fileValues))
         return false;
+    if (!query.next()) {
+        alreadyStored = true;
+        m_library.rollback();
+        return true;
+    }
     const qint64 fileId = query.value(0).toLongLong();
     query.finish();
     if (!m_library.run(query, deleteLaps, {fileId}) || !m_library.run(query, deleteBestSectors, {fileId}))
