@@ -9,11 +9,10 @@
 #include "library/laplibrary.h"
 #include "library/libraryqueries.h"
 #include "librarycli/libraryadder.h"
+#include "output/outputfile.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -64,26 +63,14 @@ bool LibraryCommand::open(LapLibrary& library)
 
 bool LibraryCommand::writeJson(const QJsonDocument& json)
 {
+    m_out.flush();
     const QByteArray bytes = json.toJson(QJsonDocument::Indented);
-    bool written = false;
-    QString reason;
-    if (m_options.jsonPath == QLatin1String("-")) {
-        m_out.flush();
-        QFile out;
-        written = out.open(stdout, QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush();
-        reason = out.errorString();
-    } else {
-        QSaveFile file(m_options.jsonPath);
-        written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-        reason = file.errorString();
+    OutputFile file(m_options.jsonPath);
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.commit()) {
+        error(file.failure());
+        return false;
     }
-    if (!written) {
-        error(QStringLiteral("cannot write %1: %2")
-                  .arg(m_options.jsonPath == QLatin1String("-") ? QStringLiteral("JSON to standard output")
-                                                                 : m_options.jsonPath,
-                       reason));
-    }
-    return written;
+    return true;
 }
 
 int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& paths)
