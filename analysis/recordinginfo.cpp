@@ -70,6 +70,14 @@ void RecordingInfo::readSessionInfo(const QByteArray& text)
 
     m_trackType = root.valueAt(QStringLiteral("WeekendInfo/TrackType")).trimmed();
     m_trackTurns = std::max(0, root.valueAt(QStringLiteral("WeekendInfo/TrackNumTurns")).toInt());
+    const auto identity = [&root](const char* path) {
+        const QString value = root.valueAt(QLatin1String(path)).trimmed();
+        return value == QLatin1String("0") ? QString() : value;
+    };
+    m_leagueId = identity("WeekendInfo/LeagueID");
+    m_sessionId = identity("WeekendInfo/SessionID");
+    m_subSessionId = identity("WeekendInfo/SubSessionID");
+    m_setupName = root.valueAt(QStringLiteral("DriverInfo/DriverSetupName")).trimmed();
 
     m_sectorStartPct.clear();
     if (const SessionInfoNode* sectors = root.childAt(QStringLiteral("SplitTimeInfo/Sectors"))) {

@@ -26,6 +26,12 @@ public:
     QString trackType() const { return m_trackType; }
     /// How many turns the session info counts on the track; 0 when it does not say.
     int trackTurns() const { return m_trackTurns; }
+    /// The league, session and sub-session the recording belongs to, and the name of the car's
+    /// setup; empty where the file has none ("0" for an offline session).
+    QString leagueId() const { return m_leagueId; }
+    QString sessionId() const { return m_sessionId; }
+    QString subSessionId() const { return m_subSessionId; }
+    QString setupName() const { return m_setupName; }
 
 private:
     QDateTime m_recordedAt;
@@ -33,5 +39,9 @@ private:
     double m_trackLengthM = 0.0;
     QString m_trackType;
     int m_trackTurns = 0;
+    QString m_leagueId;
+    QString m_sessionId;
+    QString m_subSessionId;
+    QString m_setupName;
     QString m_error;
 };

@@ -37,6 +37,8 @@ struct ScenarioOptions
     double minutes = 0.0;      // when > 0: lap, whatever timedLaps says, and stop after exactly this long
     quint32 seed = 1;          // varies lap times and timer delays
     QByteArray sessionInfo;    // replaces the generated session-info text when not empty
+    QByteArray trackName = "Lakeside Motor Park"; // TrackDisplayName
+    QByteArray carName = "Apex GT4 Hybrid";       // CarScreenName of every car
     // Empty: a circle as long as lapSeconds at 45 m/s, driven at the speed lapTimeShare() gives.
     // Otherwise this track, driven at the car's limits (then the track sets lapSeconds); the line
     // should lie where the car runs at top speed, as each lap takes its corners a little
