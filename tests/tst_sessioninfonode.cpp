@@ -57,6 +57,13 @@ private slots:
         QTest::newRow("indented first line stays at the root") << B("   A: 1\nB: 2\n") << "A=\"1\";B=\"2\"";
         QTest::newRow("text ends at the first NUL") << B("A: 1\n\0B: 2\n", 12) << "A=\"1\"";
         QTest::newRow("bytes are Latin-1") << B("K: \xe9t\xe9\n") << QStringLiteral(u"K=\"\u00e9t\u00e9\"");
+        // Neither a line's length nor the depth of the indentation has a limit of its own.
+        QTest::newRow("line of 1 MiB") << "A:\n B: " + B(1 << 20, 'v') + "\n" << "A{B=\"" + QString(1 << 20, 'v') + "\"}";
+        B nested; // 2000 sections, each one space deeper
+        for (int level = 0; level < 2000; ++level)
+            nested += B(level, ' ') + "N:\n";
+        QTest::newRow("2000 nested sections") << nested + B(2000, ' ') + "D: 1\n"
+                                              << QStringLiteral("N{").repeated(2000) + "D=\"1\"" + QString(2000, '}');
     }
 
     void parse()
