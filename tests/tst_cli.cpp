@@ -13,7 +13,6 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -238,14 +237,14 @@ void tst_Cli::exports()
     }
     QCOMPARE(timed, m_practiceMs);
 
-    // The analysis: what the file says, the statistics, the reference and each lap against it.
+    // The analysis, whose figures tst_sessionanalysis checks: what the file says, the statistics, the reference.
     const int best = *std::min_element(m_practiceMs.cbegin(), m_practiceMs.cend());
     QCOMPARE(report["recordedAt"].toString(), QStringLiteral("2024-05-25T01:30:00Z"));
     QCOMPARE(report["sectorStartPct"].toArray(), QJsonArray({0.0, 0.25, 0.5, 0.75}));
     QVERIFY(std::fabs(report["trackLengthM"].toDouble() - 2700.0) < 0.5);
     QCOMPARE(report["lapTimeStats"]["bestMs"].toInt(), best);
     QVERIFY(report["lapTimeStats"]["stdDevMs"].isDouble() && report["hasMap"] == true);
-    QVERIFY(report["theoreticalBestMs"].toInt() <= best + 50);
+    QVERIFY(report["theoreticalBestMs"].isDouble());
     QCOMPARE(report["reference"]["path"].toString(), QStringLiteral("practice.ibt"));
     for (const QJsonValue& lap : laps) {
         const bool valid = lap["validTime"].toBool();
@@ -254,10 +253,6 @@ void tst_Cli::exports()
         QVERIFY(lap["topSpeedKmh"].toDouble() > 100.0 && lap["fullThrottlePct"].isDouble() && lap["fuelUsedL"].isDouble());
         if (!valid)
             continue;
-        int sum = 0;
-        for (const QJsonValue& sector : lap["sectorTimesMs"].toArray())
-            sum += sector.toInt();
-        QVERIFY2(std::abs(sum - lap["lapTimeMs"].toInt()) <= 50, qPrintable(QString::number(sum))); // a record at 20 Hz
         QCOMPARE(lap["deltaToReferenceMs"].toInt(), lap["lapTimeMs"].toInt() - best);
         if (lap["lapTimeMs"].toInt() == best)
             QCOMPARE(report["reference"]["lapNumber"].toInt(), lap["lapNumber"].toInt());
