@@ -70,8 +70,27 @@ SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs)
     }
 
     chooseReferences();
+    takeChosenReferences(inputs);
     compareWithReferences();
     findCorners();
+}
+
+void SessionAnalysis::takeChosenReferences(const QVector<Input>& inputs)
+{
+    for (int f = 0; f < inputs.size(); ++f) {
+        const int chosen = inputs.at(f).referenceInput;
+        if (chosen < 0 || chosen >= m_files.size() || chosen == f)
+            continue;
+        const QVector<LapAnalysis>& laps = m_files.at(chosen).laps;
+        for (int i = 0; i < laps.size(); ++i) {
+            if (!laps.at(i).validTime || !laps.at(i).aligned.isComplete())
+                continue;
+            if (m_files.at(f).referenceFile != chosen || laps.at(i).lapTime < laps.at(m_files.at(f).referenceLap).lapTime) {
+                m_files[f].referenceFile = chosen;
+                m_files[f].referenceLap = i;
+            }
+        }
+    }
 }
 
 void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)

@@ -60,6 +60,9 @@ public:
     {
         QString path; // read for its session info, sector starts and recording date
         QVector<QSharedPointer<ZEL::Lap>> laps;
+        /// An input whose fastest valid lap the caller chose as this file's reference (a lap
+        /// library's best); -1 to take the fastest of all inputs.
+        int referenceInput = -1;
     };
 
     explicit SessionAnalysis(const QVector<Input>& inputs);
@@ -76,6 +79,7 @@ public:
 private:
     void analyseFile(FileAnalysis& file, const Input& input);
     void chooseReferences();
+    void takeChosenReferences(const QVector<Input>& inputs);
     void compareWithReferences();
     void findCorners();
     QVector<Corner> detectCorners(int file) const;
