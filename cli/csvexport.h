@@ -1,12 +1,13 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "cli/fileimport.h"
 
 #include <QString>
 #include <QStringList>
 
 /// Writes one CSV per lap (a column per channel, a row per sample) and laps.csv (a row per
-/// lap with its header fields and properties) into a folder. The new files are written beside
+/// lap with its header fields, the analysis's figures and its properties) into a folder. The new files are written beside
 /// the folder's own and moved in only when all are written (StagedFiles), so that a failure, a
 /// full disk or an interrupt leaves an earlier export whole.
 class CsvExport
@@ -15,7 +16,8 @@ public:
     /// Creates the folder if needed; false when it cannot be created or written to.
     bool prepare(const QString& folder);
 
-    bool write(const QVector<FileImport>& files);
+    /// The analysis holds the files in the same order.
+    bool write(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     QString errorString() const { return m_error; }
 
     /// One text field, quoted when it holds a separator, a quote, a line break or edge blanks;
@@ -25,7 +27,8 @@ public:
 
 private:
     static QByteArray lapCsv(const ZEL::Lap& lap);
-    static QByteArray lapIndexCsv(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
+    static QByteArray lapIndexCsv(const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                                  const QVector<QStringList>& lapFiles);
 
     QString m_folder;
     QString m_error;

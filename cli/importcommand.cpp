@@ -73,6 +73,8 @@ int ImportCommand::run()
             error(comparison.errorString());
             return BadInput;
         }
+        if (!comparison.warning().isEmpty())
+            error(QStringLiteral("warning: ") + comparison.warning());
         m_out << '\n' << comparison.render();
         m_out.flush();
     }
@@ -91,10 +93,16 @@ bool ImportCommand::collectInputs(QStringList& paths)
         return false;
     }
     paths = inputs.paths();
-    // A lap to compare may come from a file not named otherwise.
+    // A lap to compare may come from a file not named otherwise; a mistake in one costs no import.
     for (const QString& file : LapComparison::filesOf(m_options.compare)) {
         if (!paths.contains(file) && !paths.contains(QFileInfo(file).filePath()))
             paths.append(file);
+    }
+    const QStringList all = m_options.demo ? paths + QStringList{SampleFile::defaultPath()} : paths;
+    const QString badCompare = LapComparison::checkBeforeImport(m_options.compare, all);
+    if (!badCompare.isEmpty()) {
+        error(badCompare);
+        return false;
     }
     if (m_options.demo) {
         SampleFile sample;
@@ -152,7 +160,7 @@ void ImportCommand::printReport(const QVector<FileImport>& files, const SessionA
     }
     if (files.size() > 1) {
         m_out << '\n';
-        printer.printBestLaps(files);
+        printer.printBestLaps(files, analysis);
     }
     m_out.flush();
 }
@@ -162,7 +170,7 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files, const Session
     bool written = true;
     if (!m_options.csvFolder.isEmpty()) {
         CsvExport csv;
-        if (!csv.prepare(m_options.csvFolder) || !csv.write(files)) {
+        if (!csv.prepare(m_options.csvFolder) || !csv.write(files, analysis)) {
             error(csv.errorString());
             written = false;
         }

@@ -81,7 +81,7 @@ QJsonDocument JsonReport::build(const QVector<FileImport>& files, const SessionA
     for (int f = 0; f < files.size(); ++f) {
         const FileImport& file = files.at(f);
         fileArray.append(fileObject(file, analysis, f));
-        const SessionSummary session = SessionSummary::of(file.laps);
+        const SessionSummary session = SessionSummary::of(analysis.files().at(f));
         if (session.fastestLap < 0)
             continue;
         const ZEL::Lap& best = *file.laps.at(session.fastestLap);
@@ -98,8 +98,8 @@ QJsonDocument JsonReport::build(const QVector<FileImport>& files, const SessionA
 
 QJsonObject JsonReport::fileObject(const FileImport& file, const SessionAnalysis& analysis, int index) const
 {
-    const SessionSummary session = SessionSummary::of(file.laps);
     const FileAnalysis& analysed = analysis.files().at(index);
+    const SessionSummary session = SessionSummary::of(analysed);
     QJsonObject object = sessionFields(session);
     object.insert(QStringLiteral("path"), file.path);
     object.insert(QStringLiteral("error"), file.failed());
@@ -148,6 +148,7 @@ QJsonObject JsonReport::lapObject(const LapAnalysis& analysed, bool fastest) con
         {QStringLiteral("lapInRun"), lap.lapInRun()},
         {QStringLiteral("runNumber"), lap.runNumber()},
         {QStringLiteral("lapStatus"), lap.lapStatus()},
+        {QStringLiteral("kind"), LapKind::label(analysed.kind)},
         {QStringLiteral("completed"), lap.completed()},
         {QStringLiteral("lapTime"), analysed.validTime ? QJsonValue(LapTime::text(lap.lapTime())) : QJsonValue()},
         {QStringLiteral("lapTimeMs"), analysed.validTime ? lapTimeMs(lap.lapTime()) : QJsonValue()},
