@@ -19,9 +19,11 @@ public:
     static AlignedLap of(const ZEL::Lap& lap, double trackLengthM = 0.0);
 
     /// The track length this lap's own distance and fraction channels imply, in metres, from the
-    /// sample furthest round the lap (its fraction in `reach`); 0 when it has no sample with both.
+    /// sample furthest round the lap (its fraction in `reach`); 0 when it has no sample with both,
+    /// or when no track is that long.
     static double measuredTrackLength(const ZEL::Lap& lap, double* reach = nullptr);
-    /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when absent.
+    /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when
+    /// absent or when no track is that long.
     static double statedTrackLength(const ZEL::Lap& lap);
 
     bool isEmpty() const { return m_distance.isEmpty(); }

@@ -98,7 +98,9 @@ bool CsvExport::write(const QVector<FileImport>& files, const SessionAnalysis& a
         lapFiles.append(names);
     }
     // The index goes in last: the moment it is replaced the new laps are all there.
-    if (interrupt.interrupted() || !staged.add(QStringLiteral("laps.csv"), lapIndexCsv(files, analysis, lapFiles))
+    if (interrupt.interrupted()
+        || !staged.add(QStringLiteral("laps.csv"),
+                       [&](QIODevice& out) { return writeLapIndex(out, files, analysis, lapFiles); })
         || !staged.commit())
         return stop();
     return true;
@@ -122,8 +124,8 @@ QByteArray CsvExport::lapCsv(const ZEL::Lap& lap)
     return content;
 }
 
-QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const SessionAnalysis& analysis,
-                                  const QVector<QStringList>& lapFiles)
+bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                              const QVector<QStringList>& lapFiles)
 {
     const QMap<QString, QString> properties = propertyColumns(files);
     // As many sector columns as the file with the most sectors has.
@@ -141,7 +143,12 @@ QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const Sessio
     header << QStringLiteral("gapMs") << QStringLiteral("topSpeedKmh") << QStringLiteral("fuelUsedL");
     for (auto it = properties.cbegin(); it != properties.cend(); ++it)
         header.append(headerCell(it.key(), it.value()));
-    QByteArray content = line(header);
+    const auto put = [&out](const QStringList& fields) {
+        const QByteArray text = line(fields);
+        return out.write(text) == text.size();
+    };
+    if (!put(header))
+        return false;
 
     const auto milliseconds = [](double seconds) {
         return std::isnan(seconds) ? QString() : QString::number(std::llround(seconds * 1000.0));
@@ -182,8 +189,9 @@ QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const Sessio
                 << decimals(figures.figures.fuelUsed, 3);
             for (auto it = properties.cbegin(); it != properties.cend(); ++it)
                 row.append(field(ValueText::property(lap.value(it.key()).value)));
-            content += line(row);
+            if (!put(row))
+                return false;
         }
     }
-    return content;
+    return true;
 }
