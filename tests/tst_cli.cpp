@@ -14,7 +14,6 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -247,7 +246,7 @@ void tst_Cli::exports()
     }
     QCOMPARE(timed, m_practiceMs);
 
-    // The analysis: what the file says, the statistics, the reference and each lap against it.
+    // The analysis, whose figures tst_sessionanalysis checks: what the file says, the statistics, the reference.
     const int best = *std::min_element(m_practiceMs.cbegin(), m_practiceMs.cend());
     QCOMPARE(report["recordedAt"].toString(), QStringLiteral("2024-05-25T01:30:00Z"));
     QCOMPARE(report["sectorStartPct"].toArray(), QJsonArray({0.0, 0.25, 0.5, 0.75}));
@@ -263,10 +262,6 @@ void tst_Cli::exports()
         QVERIFY(lap["topSpeedKmh"].toDouble() > 100.0 && lap["fullThrottlePct"].isDouble() && lap["fuelUsedL"].isDouble());
         if (!valid)
             continue;
-        int sum = 0;
-        for (const QJsonValue& sector : lap["sectorTimesMs"].toArray())
-            sum += sector.toInt();
-        QCOMPARE(sum, lap["lapTimeMs"].toInt());
         QCOMPARE(lap["deltaToReferenceMs"].toInt(), lap["lapTimeMs"].toInt() - best);
         if (lap["lapTimeMs"].toInt() == best)
             QCOMPARE(report["reference"]["lapNumber"].toInt(), lap["lapNumber"].toInt());
