@@ -116,6 +116,15 @@ void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
     m_sessionName = root.valueAt(QStringLiteral("SessionInfo/Sessions/%1/SessionType").arg(session));
     m_sessionType = sessionTypeCode(m_sessionName);
 
+    const auto identity = [&root](const char* path) {
+        const QString value = root.valueAt(QLatin1String(path)).trimmed();
+        return value == QLatin1String("0") ? QString() : value;
+    };
+    m_leagueId = identity("WeekendInfo/LeagueID");
+    m_sessionId = identity("WeekendInfo/SessionID");
+    m_subSessionId = identity("WeekendInfo/SubSessionID");
+    m_setupName = root.valueAt(QStringLiteral("DriverInfo/DriverSetupName")).trimmed();
+
     m_sectorStartPct.clear();
     if (const SessionInfoNode* sectors = root.childAt(QStringLiteral("SplitTimeInfo/Sectors"))) {
         for (const SessionInfoNode* sector : sectors->children()) {

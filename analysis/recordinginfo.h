@@ -29,6 +29,12 @@ public:
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
+    /// The league, session and sub-session the recording belongs to, and the name of the car's
+    /// setup; empty where the file has none ("0" for an offline session).
+    QString leagueId() const { return m_leagueId; }
+    QString sessionId() const { return m_sessionId; }
+    QString subSessionId() const { return m_subSessionId; }
+    QString setupName() const { return m_setupName; }
 
     QString trackName() const { return m_trackName; }
     QString trackConfig() const { return m_trackConfig; }
@@ -54,5 +60,9 @@ private:
     QHash<QString, QString> m_descriptions;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
+    QString m_leagueId;
+    QString m_sessionId;
+    QString m_subSessionId;
+    QString m_setupName;
     QString m_error;
 };

@@ -1,5 +1,6 @@
 #include "cli/hugepageheap.h"
 #include "scenario/scenario.h"
+#include "support/tmpfs.h"
 
 #include <QImage>
 #include <QtTest>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <tuple>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -59,29 +59,6 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     }
     return entries;
 }
-
-/// A small file system of its own, unmounted when it goes.
-class Tmpfs
-{
-public:
-    Tmpfs(const QString& path, qint64 bytes) : m_path(QFile::encodeName(path))
-    {
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_error = QDir().mkpath(path) && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0
-            ? QString()
-            : QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~Tmpfs()
-    {
-        if (m_error.isEmpty())
-            umount2(m_path.constData(), MNT_DETACH);
-    }
-    QString errorString() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    QString m_error;
-};
 
 } // namespace
 
