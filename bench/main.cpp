@@ -22,6 +22,9 @@ constexpr double maxPeakOverData = 1.2;
 constexpr double peakAllowance = 50 * mega;
 constexpr double maxLinearity = 6.5;
 constexpr double maxAnalysisOverImport = 0.2;
+// Writing the summary with every channel value takes at most twice the import and 100 MB beside its laps.
+constexpr double maxJsonOverImport = 2.0;
+constexpr double maxJsonExtraBytes = 100e6;
 constexpr int shortMinutes = 10;
 constexpr int longMinutes = 60;
 
@@ -63,6 +66,8 @@ struct Subject {
     Best c;
     Best d;
     Best plain; // (c) on ordinary pages
+    Best e;
+    qint64 jsonPeakBytes = 0; // of the process that imported and wrote the JSON
     Probe::Figures import;
 };
 
@@ -87,7 +92,8 @@ bool runOnce(Subject& subject)
     const Probe::Figures b = Probe::run(Probe::Decode, subject.path);
     const Probe::Figures c = Probe::run(Probe::Import, subject.path);
     const Probe::Figures plain = Probe::run(Probe::PlainImport, subject.path);
-    if (!a.ok || !b.ok || !c.ok || !plain.ok) {
+    const Probe::Figures e = Probe::run(Probe::Json, subject.path);
+    if (!a.ok || !b.ok || !c.ok || !plain.ok || !e.ok) {
         out() << "ibtbench: " << subject.path << ": a measurement failed\n";
         return false;
     }
@@ -99,6 +105,8 @@ bool runOnce(Subject& subject)
     d.cpuNanoseconds = c.analysisCpuNanoseconds;
     subject.d.add(d);
     subject.plain.add(plain);
+    subject.e.add(e);
+    subject.jsonPeakBytes = std::max(subject.jsonPeakBytes, e.peakBytes);
     const qint64 peak = std::max(subject.import.peakBytes, c.peakBytes);
     subject.import = c;
     subject.import.peakBytes = peak;
@@ -144,7 +152,17 @@ bool report(const Subject& subject)
           << " MB: " << verdict(smallEnough) << ")\n"
           << "  d/c = " << fixed(analysisShare, 2) << " (target <= " << maxAnalysisOverImport << ": "
           << verdict(analysisQuick) << "; in processor time " << fixed(subject.d.cpu / subject.c.cpu, 2) << ")\n";
-    return fastEnough && smallEnough && analysisQuick;
+    // (e) streams: time and memory against the import's, not against the size of the text.
+    const double jsonShare = subject.e.wall / subject.c.wall;
+    const double jsonExtra = double(subject.jsonPeakBytes - import.peakBytes);
+    const bool jsonQuick = jsonShare <= maxJsonOverImport;
+    const bool jsonSmall = jsonExtra <= maxJsonExtraBytes;
+    out() << "  " << QStringLiteral("(e) --json, channels").leftJustified(22) << fixed(subject.e.wall, 3).rightJustified(8)
+          << " s  e/c = " << fixed(jsonShare, 2) << " (target <= " << maxJsonOverImport << ": " << verdict(jsonQuick)
+          << "; processor " << fixed(subject.e.cpu, 3) << " s); peak " << fixed(subject.jsonPeakBytes / mega, 1)
+          << " MB = import's " << (jsonExtra < 0 ? "" : "+") << fixed(jsonExtra / mega, 1) << " MB (target <= +"
+          << fixed(maxJsonExtraBytes / mega, 0) << " MB: " << verdict(jsonSmall) << ")\n";
+    return fastEnough && smallEnough && analysisQuick && jsonQuick && jsonSmall;
 }
 
 /// Runs (a), (b) and (c) on every subject, round after round, so that a slow spell of the machine

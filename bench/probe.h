@@ -13,6 +13,7 @@ public:
         Decode, // (b) every variable into one column of doubles each
         Import, // (c) importFile through the plugin, loaded as the host loads it, then (d) the lap analysis of its laps
         PlainImport, // the same with glibc's heap on ordinary pages
+        Json,   // (e) the import, then --json --with-channels of its laps into a file beside it
     };
 
     struct Figures {
@@ -20,7 +21,7 @@ public:
         qint64 cpuNanoseconds = 0; // the same in processor time, user and system
         qint64 count = 0;        // records read, values decoded or laps imported
         qint64 peakBytes = 0;    // the process's peak resident memory (getrusage)
-        qint64 startBytes = 0;   // the same just before the measured work
+        qint64 startBytes = 0;   // the same just before the measured work (for (e): after the import)
         qint64 samples = 0;      // of all laps imported
         qint64 channelBytes = 0; // samples x channels x 8, summed over the laps imported
         qint64 analysisNanoseconds = 0;    // (d) of an import: the lap analysis of its laps, wall clock

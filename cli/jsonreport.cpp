@@ -2,7 +2,6 @@
 
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
-#include "analysis/samplevalue.h"
 #include "cli/valuetext.h"
 #include "output/jsonwriter.h"
 #include "output/outputfile.h"
@@ -328,10 +327,7 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
             json.key("unit");
             json.value(it.value()->unit());
             json.key("values");
-            json.beginArray();
-            for (const double value : it.value()->values)
-                isSampleValue(value) ? json.sample(value) : json.null();
-            json.endArray();
+            json.samples(it.value()->values);
             json.endObject();
         }
         json.endObject();
