@@ -116,6 +116,8 @@ void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
     m_sessionName = root.valueAt(QStringLiteral("SessionInfo/Sessions/%1/SessionType").arg(session));
     m_sessionType = sessionTypeCode(m_sessionName);
 
+    m_trackType = root.valueAt(QStringLiteral("WeekendInfo/TrackType")).trimmed();
+    m_trackTurns = std::max(0, root.valueAt(QStringLiteral("WeekendInfo/TrackNumTurns")).toInt());
     const auto identity = [&root](const char* path) {
         const QString value = root.valueAt(QLatin1String(path)).trimmed();
         return value == QLatin1String("0") ? QString() : value;
