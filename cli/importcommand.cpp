@@ -12,7 +12,6 @@
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
 #include "output/outputfile.h"
-#include "cli/sessionsummary.h"
 #include "cli/terminaltext.h"
 #include "debrief/cornertable.h"
 #include "debrief/setupsheet.h"
@@ -133,9 +132,9 @@ void ImportCommand::printDebrief(const QVector<FileImport>& files, const Session
     }
     if (m_options.setup) {
         QStringList cars, names;
-        for (const FileImport& file : files) {
-            cars << SessionSummary::of(file.laps).carName;
-            names << QFileInfo(file.path).fileName();
+        for (int f = 0; f < files.size(); ++f) {
+            cars << analysis.files().at(f).info.carName();
+            names << QFileInfo(files.at(f).path).fileName();
         }
         m_out << '\n' << SetupSheet::render(analysis, cars, names);
     }
