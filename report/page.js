@@ -76,9 +76,11 @@
     return minutes > 0 ? minutes + ':' + (seconds < 10 ? '0' : '') + seconds : seconds;
   }
 
+  // As the command line writes a gap: a sign always, "+" for what rounds to zero.
   function signedText(value, decimals) {
     if (value === null || value === undefined || !isFinite(value)) return '';
-    return (value > 0 ? '+' : '') + value.toFixed(decimals);
+    var text = Math.abs(value).toFixed(decimals);
+    return (value < 0 && +text !== 0 ? '-' : '+') + text;
   }
 
   function numberText(value, decimals) {
