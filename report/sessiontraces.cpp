@@ -31,6 +31,8 @@ constexpr int maxDecimals = 6;
 // A tenth of a millisecond, so that a delta of a few hundredths of a second is a line, not steps.
 constexpr int timeDecimals = 4;
 constexpr int mapDecimals = 1;
+// The step divides the track length; to a micrometre, ten thousand steps end within 5 mm of the line.
+constexpr int stepDecimals = 6;
 
 /// A channel the page charts by default, in the units a driver reads.
 struct BaseChannel {
@@ -99,7 +101,8 @@ QByteArray joined(const QByteArray& a, const QByteArray& b)
     return a.isEmpty() || b.isEmpty() ? a + b : a + ',' + b;
 }
 
-QByteArray channelEntry(const QString& key, const QString& label, const QString& unit, int stride)
+QByteArray channelEntry(const QString& key, const QString& label, const QString& unit, const QString& description,
+                        int stride)
 {
     QByteArray entry("{\"key\":");
     NumberText::appendString(entry, key);
@@ -107,6 +110,10 @@ QByteArray channelEntry(const QString& key, const QString& label, const QString&
     NumberText::appendString(entry, label);
     entry.append(",\"unit\":");
     NumberText::appendString(entry, unit);
+    if (!description.isEmpty()) {
+        entry.append(",\"description\":");
+        NumberText::appendString(entry, description);
+    }
     if (stride > 1)
         entry.append(",\"stride\":").append(QByteArray::number(stride));
     entry.append('}');
@@ -175,7 +182,8 @@ struct SessionTraces::Extras {
     qint64 bytes = 0;      // list entries and members
     qint64 arrayBytes = 0; // of the members that are arrays: what a stride thins
 
-    Extras(const QVector<LapGrid>& grids, const QStringList& names, int stride) : values(grids.size())
+    Extras(const QVector<LapGrid>& grids, const QStringList& names, const RecordingInfo& descriptions, int stride)
+        : values(grids.size())
     {
         for (const QString& name : names) {
             QVector<const ZEL::Channel*> sources;
@@ -186,7 +194,8 @@ struct SessionTraces::Extras {
             bool whole;
             const int decimals = decimalsFor(sources, &whole);
             const QString key = recordingKeyPrefix + name;
-            const QByteArray entry = channelEntry(key, name, sources.first()->unit(), stride);
+            const QByteArray entry =
+                channelEntry(key, name, sources.first()->unit(), descriptions.channelDescription(name), stride);
             channels.append(channels.isEmpty() ? "" : ",").append(entry);
             bytes += entry.size() + 1;
             for (int i = 0; i < grids.size(); ++i) {
@@ -210,9 +219,12 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
             break;
         }
     }
+    // A step that divides the track, so that a grid point lies on the line: time and delta reach it.
+    if (file.trackLength > 0.0)
+        m_step = file.trackLength / std::ceil(file.trackLength / m_step);
     QVector<LapGrid> grids;
     for (const LapAnalysis& lap : file.laps) {
-        LapResampler resampler(lap.aligned.distance(), m_step);
+        LapResampler resampler(lap.aligned.distance(), m_step, lap.aligned.end());
         if (resampler.size() > 0)
             grids.append({&lap, resampler, {}, {}, {}});
     }
@@ -226,7 +238,8 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
                          [&](const LapGrid& grid) { return grid.lap->lap->channel(source); }))
             continue;
         channels.append(channels.isEmpty() ? "" : ",")
-            .append(channelEntry(QLatin1String(base.key), QLatin1String(base.label), QString::fromUtf8(base.unit), 1));
+            .append(channelEntry(QLatin1String(base.key), QLatin1String(base.label), QString::fromUtf8(base.unit),
+                                 file.info.channelDescription(source), 1));
         for (LapGrid& grid : grids)
             appendMember(grid.values, QLatin1String(base.key), grid.resampled(source, base.stepped, base.scale),
                          base.decimals, 1);
@@ -245,7 +258,11 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
     qint64 used = 0;
     for (LapGrid& grid : grids) {
         grid.time = "\"time\":";
-        NumberText::appendArray(grid.time, grid.resampler.linear(grid.lap->aligned.time()), timeDecimals);
+        // The lap's own clock at every point: 0 at the line, its time at the line at the end.
+        QVector<double> time(grid.resampler.size());
+        for (int k = 0; k < time.size(); ++k)
+            time[k] = grid.lap->aligned.timeAt(std::min(k * m_step, grid.lap->aligned.end()));
+        NumberText::appendArray(grid.time, time, timeDecimals);
         if (!grid.lap->map.isEmpty()) {
             grid.map = "\"x\":";
             NumberText::appendArray(grid.map, grid.resampler.linear(grid.lap->map.x()), mapDecimals);
@@ -255,18 +272,18 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
         used += grid.time.size() + grid.map.size() + grid.values.size();
     }
     const qint64 room = std::max<qint64>(1, byteBudget - used);
-    Extras extras(grids, extraNames, 1);
+    Extras extras(grids, extraNames, file.info, 1);
     if (extras.bytes > room) {
         // A stride thins the arrays only; names and constant values stay. A tenth is kept for each
         // array's last point and the laps' own keys.
         const qint64 arrayRoom = (room - (extras.bytes - extras.arrayBytes)) * 9 / 10;
         m_extraStride = arrayRoom <= 0 ? maxExtraStride
                                        : int(std::min<qint64>(maxExtraStride, (extras.arrayBytes + arrayRoom - 1) / arrayRoom));
-        extras = Extras(grids, extraNames, m_extraStride);
+        extras = Extras(grids, extraNames, file.info, m_extraStride);
     }
 
     m_json = "{\"stepM\":";
-    NumberText::append(m_json, m_step, 2);
+    NumberText::append(m_json, m_step, stepDecimals);
     m_json.append(",\"channels\":[").append(joined(channels, extras.channels)).append("],\"laps\":[");
     for (int i = 0; i < grids.size(); ++i) {
         const LapGrid& grid = grids.at(i);
