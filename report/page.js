@@ -53,8 +53,16 @@
     window.reportState = {
       file: view.file,
       shown: view.shown.map(function (e) { return [e.file, e.lap]; }),
-      reference: view.reference ? [view.reference.file, view.reference.lap] : null
+      reference: view.reference ? [view.reference.file, view.reference.lap] : null,
+      xRange: currentRange()
     };
+  }
+
+  // The distance range the charts show now, metres.
+  function currentRange() {
+    if (view.range) return [view.range[0], view.range[1]];
+    var t = traces();
+    return [0, t && gridLength() ? (gridLength() - 1) * t.stepM : 0];
   }
 
   function el(tag, attrs, text) {
@@ -462,6 +470,7 @@
     var min = u.scales.x.min, max = u.scales.x.max;
     var full = gridLength() ? (gridLength() - 1) * traces().stepM : 0;
     view.range = (min <= 0 && max >= full) ? null : [min, max];
+    publishState();
     view.plots.forEach(function (other) {
       if (other !== u && (other.scales.x.min !== min || other.scales.x.max !== max)) other.setScale('x', { min: min, max: max });
     });
@@ -475,6 +484,7 @@
     view.cursor = idx;
     renderReadout();
     drawMap();
+    drawGG();
   }
 
   function chartWidth() {
@@ -559,7 +569,7 @@
           { size: last ? 36 : 6, values: last ? function (u, splits) { return splits.map(function (v) { return v + ' m'; }); } : function (u, splits) { return splits.map(function () { return ''; }); }, ticks: { show: last } },
           def.whole ? { size: 56, incrs: [1, 2, 5, 10], values: wholeValues } : { size: 56 }
         ],
-        hooks: { draw: [drawSectors], setScale: [onScale], setCursor: [onCursor] }
+        hooks: { draw: def.keys[0] === 'speed' ? [drawSectors, drawCornerMarks] : [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
       view.plots.push(new uPlot(opts, columns, wrap));
     });
@@ -782,6 +792,13 @@
       ctx.fill();
       ctx.fillText(i === 0 ? 'S/F' : 'S' + (i + 1), px(shape.x[k]) + size / 90, py(shape.y[k]) - size / 90);
     });
+    // The corners' numbers beside their apexes.
+    ctx.fillStyle = '#7b2fbe';
+    (file().corners || []).forEach(function (c) {
+      var k = Math.round(c.apexM / t.stepM);
+      if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;
+      ctx.fillText(String(c.number), px(shape.x[k]) + size / 60, py(shape.y[k]) + size / 60);
+    });
     // Every ticked lap's position at the cursor.
     if (view.cursor !== null) {
       view.shown.forEach(function (entry) {
@@ -848,6 +865,196 @@
     renderCharts();
     renderReadout();
     drawMap();
+    renderCorners();
+    drawGG();
+  }
+
+  // ---- Corners, grip and setup ----
+
+  function known(v) { return v !== null && v !== undefined; }
+
+  // Where each ticked lap brakes (a triangle above its speed) and picks up the throttle (a ring
+  // below it) for every corner.
+  function drawCornerMarks(u) {
+    var t = traces();
+    if (!t) return;
+    var ctx = u.ctx;
+    var r = 4 * (window.devicePixelRatio || 1);
+    ctx.save();
+    view.shown.forEach(function (entry) {
+      var lap = lapOf(entry);
+      if (!lap || !lap.cornerFigures) return;
+      var speed = valuesOf(entry, 'speed', gridLength());
+      ctx.fillStyle = ctx.strokeStyle = colourOf(entry);
+      ctx.lineWidth = 1.5;
+      lap.cornerFigures.forEach(function (f) {
+        [f.brakePointM, f.throttleOnM].forEach(function (d, which) {
+          var v = known(d) ? speed[Math.round(d / t.stepM)] : null;
+          if (!known(v)) return;
+          var x = u.valToPos(d, 'x', true), y = u.valToPos(v, 'y', true);
+          if (x < u.bbox.left || x > u.bbox.left + u.bbox.width) return;
+          ctx.beginPath();
+          if (which === 0) {
+            ctx.moveTo(x - r, y - 2.5 * r); ctx.lineTo(x + r, y - 2.5 * r); ctx.lineTo(x, y - r); ctx.closePath(); ctx.fill();
+          } else {
+            ctx.arc(x, y + 1.8 * r, 0.8 * r, 0, 2 * Math.PI); ctx.stroke();
+          }
+        });
+      });
+    });
+    ctx.restore();
+  }
+
+  // One row per corner of the track, a cell per ticked lap; a click zooms the charts to the corner.
+  function renderCorners() {
+    var table = document.getElementById('corners');
+    table.textContent = '';
+    var f = file();
+    var corners = (f && f.corners) || [];
+    document.getElementById('corner-box').hidden = !corners.length;
+    if (!corners.length) return;
+    var laps = view.shown.map(function (e) { return { entry: e, lap: lapOf(e) }; })
+      .filter(function (x) { return x.lap && x.lap.cornerFigures && x.lap.cornerFigures.length === corners.length; });
+    var head = el('tr');
+    head.appendChild(el('th', {}, 'Turn'));
+    head.appendChild(el('th', {}, 'From–to m'));
+    laps.forEach(function (x) {
+      var th = el('th', {}, lapName(x.entry) + (isReference(x.entry) ? ', reference' : ''));
+      th.style.color = colourOf(x.entry);
+      head.appendChild(th);
+    });
+    table.appendChild(head);
+    corners.forEach(function (c, i) {
+      var tr = el('tr', { 'data-corner': String(c.number) });
+      tr.appendChild(el('td', {}, String(c.number)));
+      tr.appendChild(el('td', {}, Math.round(c.startM) + '–' + Math.round(c.endM)));
+      laps.forEach(function (x) {
+        var fig = x.lap.cornerFigures[i];
+        var parts = [];
+        if (known(fig.brakePointM)) parts.push('brake ' + Math.round(fig.brakePointM) + ' m');
+        if (known(fig.minKmh)) parts.push('min ' + fig.minKmh.toFixed(1));
+        if (known(fig.deltaMs)) parts.push(signedText(fig.deltaMs / 1000, 3) + ' s');
+        tr.appendChild(el('td', {}, parts.join(' · ')));
+      });
+      tr.addEventListener('click', function () { zoomTo(c); });
+      table.appendChild(tr);
+    });
+  }
+
+  // The charts from a little before the braking zone to just past the corner's end.
+  function zoomTo(corner) {
+    if (!view.plots.length) return;
+    var from = corner.startM > corner.endM ? 0 : Math.max(0, corner.startM - 150);
+    var full = (gridLength() - 1) * traces().stepM;
+    view.plots[0].setScale('x', { min: from, max: Math.min(full, corner.endM + 50) });
+  }
+
+  // Lateral against longitudinal acceleration of the ticked laps, the cursor's point of each
+  // highlighted, and per lap the share of its time above 80 % of its highest combined acceleration.
+  function drawGG() {
+    var canvas = document.getElementById('gg');
+    var box = document.getElementById('gg-box');
+    var legend = document.getElementById('gg-legend');
+    var n = gridLength();
+    box.hidden = !(traces() && n && channelInfo('channel:lataccel') && channelInfo('channel:longaccel'));
+    legend.textContent = '';
+    if (box.hidden) return;
+    var g = 9.80665, size = Math.round(300 * (window.devicePixelRatio || 1));
+    if (canvas.width !== size) { canvas.width = size; canvas.height = size; }
+    var ctx = canvas.getContext('2d');
+    ctx.fillStyle = '#fff';
+    ctx.fillRect(0, 0, size, size);
+    var laps = view.shown.map(function (entry) {
+      return { entry: entry, lat: valuesOf(entry, 'channel:lataccel', n), lon: valuesOf(entry, 'channel:longaccel', n) };
+    });
+    var most = 1;
+    laps.forEach(function (l) {
+      for (var k = 0; k < n; ++k) if (known(l.lat[k]) && known(l.lon[k])) most = Math.max(most, Math.abs(l.lat[k]) / g, Math.abs(l.lon[k]) / g);
+    });
+    var half = size / 2, scale = (half - 10) / Math.ceil(most);
+    ctx.strokeStyle = '#d5d9de';
+    ctx.lineWidth = 1;
+    for (var ring = 1; ring <= Math.ceil(most); ++ring) { ctx.beginPath(); ctx.arc(half, half, ring * scale, 0, 2 * Math.PI); ctx.stroke(); }
+    ctx.beginPath(); ctx.moveTo(0, half); ctx.lineTo(size, half); ctx.moveTo(half, 0); ctx.lineTo(half, size); ctx.stroke();
+    laps.forEach(function (l) {
+      ctx.fillStyle = colourOf(l.entry);
+      ctx.globalAlpha = 0.35;
+      for (var k = 0; k < n; ++k) {
+        if (known(l.lat[k]) && known(l.lon[k])) ctx.fillRect(half + l.lat[k] / g * scale - 1, half - l.lon[k] / g * scale - 1, 2, 2);
+      }
+      ctx.globalAlpha = 1;
+      var c = view.cursor;
+      if (c !== null && known(l.lat[c]) && known(l.lon[c])) {
+        ctx.beginPath();
+        ctx.arc(half + l.lat[c] / g * scale, half - l.lon[c] / g * scale, size / 45, 0, 2 * Math.PI);
+        ctx.fill();
+        ctx.strokeStyle = '#fff';
+        ctx.lineWidth = 2;
+        ctx.stroke();
+      }
+      var share = gripShare(l.entry);
+      if (share) {
+        legend.appendChild(el('div', { 'data-lap': String(l.entry.lap), 'data-file': String(l.entry.file) },
+          lapName(l.entry) + ': ' + Math.round(share.share * 100) + ' % of the lap above 80 % of its highest ' +
+          (share.peak / g).toFixed(2) + ' g'));
+      }
+    });
+  }
+
+  // The share of a lap's time spent above 80 % of its highest combined acceleration, on its own grid.
+  function gripShare(entry) {
+    var trace = entryTrace(entry);
+    if (!trace) return null;
+    var m = trace.time.length;
+    var lat = values(trace, 'channel:lataccel', m, entry.file), lon = values(trace, 'channel:longaccel', m, entry.file);
+    var combined = lat.map(function (v, k) { return known(v) && known(lon[k]) ? Math.hypot(v, lon[k]) : null; });
+    var peak = combined.reduce(function (p, v) { return known(v) ? Math.max(p, v) : p; }, 0);
+    var total = 0, above = 0;
+    for (var k = 1; k < m; ++k) {
+      var a = trace.time[k - 1], b = trace.time[k];
+      if (!known(a) || !known(b) || !known(combined[k])) continue;
+      total += b - a;
+      if (combined[k] >= 0.8 * peak) above += b - a;
+    }
+    return total > 0 && peak > 0 ? { share: above / total, peak: peak } : null;
+  }
+
+  // The file's setup; beside it the other files of the same car, the values that differ first.
+  function renderSetup() {
+    var box = document.getElementById('setup');
+    box.textContent = '';
+    var f = file();
+    if (!f) return;
+    box.appendChild(el('h2', {}, 'Setup'));
+    if (!f.setup) { box.appendChild(el('p', {}, 'No setup in this recording.')); return; }
+    var flat = function (object, prefix, out) {
+      Object.keys(object).forEach(function (key) {
+        var path = prefix ? prefix + ' / ' + key : key;
+        if (object[key] !== null && typeof object[key] === 'object') flat(object[key], path, out);
+        else out[path] = String(object[key]);
+      });
+      return out;
+    };
+    var columns = [{ index: view.file, values: flat(f.setup, '', {}) }];
+    files.forEach(function (o, i) {
+      if (i !== view.file && o.setup && o.carName === f.carName) columns.push({ index: i, values: flat(o.setup, '', {}) });
+    });
+    var table = el('table', { id: 'setup-table' });
+    var head = el('tr');
+    head.appendChild(el('th', {}, 'Setting'));
+    columns.forEach(function (c) { head.appendChild(el('th', {}, fileName(c.index))); });
+    table.appendChild(head);
+    var rows = Object.keys(columns[0].values).map(function (path) {
+      var cells = columns.map(function (c) { return c.values[path] === undefined ? '-' : c.values[path]; });
+      return { path: path, cells: cells, differs: cells.some(function (v) { return v !== cells[0]; }) };
+    });
+    rows.filter(function (r) { return r.differs; }).concat(rows.filter(function (r) { return !r.differs; })).forEach(function (r) {
+      var tr = el('tr', r.differs ? { 'class': 'differs' } : {});
+      tr.appendChild(el('td', {}, r.path));
+      r.cells.forEach(function (v) { tr.appendChild(el('td', {}, v)); });
+      table.appendChild(tr);
+    });
+    box.appendChild(table);
   }
 
   // The other channels with the recording's description and unit; typing in the filter keeps the
@@ -891,6 +1098,7 @@
       });
     }
     renderSession();
+    renderSetup();
     fillChannelPicker();
     refresh();
   }

@@ -1,6 +1,7 @@
 // Writes a generated session for the browser tests and the report benchmark:
-// scenariofile race|practice|long|short|corners PATH; long is the benchmark's wide 60-minute session with a pit
-// stop, short the same on a track of 15 s laps (240 laps), corners the same on a road course of five corners.
+// scenariofile race|practice|roadcourse|long|short|corners PATH; roadcourse is the practice on a road course of
+// five corners, long the benchmark's wide 60-minute session with a pit stop, short the same on a track of 15 s
+// laps (240 laps), corners the same on the road course.
 #include "scenario/scenario.h"
 
 #include <QTextStream>
@@ -8,7 +9,7 @@
 int main(int argc, char* argv[])
 {
     if (argc != 3) {
-        QTextStream(stderr) << "usage: scenariofile race|practice|long|short|corners PATH\n";
+        QTextStream(stderr) << "usage: scenariofile race|practice|roadcourse|long|short|corners PATH\n";
         return 2;
     }
     ScenarioOptions options;
@@ -20,6 +21,8 @@ int main(int argc, char* argv[])
     options.driverCount = race ? 8 : 1;
     options.pitStop = !race;
     options.seed = 11;
+    if (kind == "roadcourse")
+        options.track = TrackShape::sampleRoadCourse();
     if (kind == "long" || kind == "short" || kind == "corners") {
         options = ScenarioOptions();
         options.wide = true;

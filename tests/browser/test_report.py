@@ -90,6 +90,8 @@ class ReportPage(unittest.TestCase):
         subprocess.run([args.scenario, 'race', cls.race], check=True)
         cls.practice = os.path.join(cls.work, 'practice.ibt')
         subprocess.run([args.scenario, 'practice', cls.practice], check=True)
+        cls.roadcourse = os.path.join(cls.work, 'roadcourse.ibt')
+        subprocess.run([args.scenario, 'roadcourse', cls.roadcourse], check=True)
         cls.broken = os.path.join(cls.work, 'broken.ibt')
         with open(cls.broken, 'wb') as f:
             f.write(b'not a telemetry file')
@@ -366,6 +368,30 @@ class ReportPage(unittest.TestCase):
         self.check_file(report, 0, 'race')
         self.open(path, (1920, 1080))
         self.driver.save_screenshot(os.path.join(self.out, 'race-1920x1080.png'))
+        self.assert_no_console_errors()
+
+    def test_corners(self):
+        """A road course of five corners: the corner table, a click on a row zooms every chart to the
+        corner and says so in reportState.xRange, the g-g diagram is drawn, the setup is shown."""
+        report = self.open(self.write_report('roadcourse.html', self.roadcourse))
+        corners = report['files'][0]['corners']
+        self.assertEqual(len(corners), 5)
+        rows = self.js("return [...document.querySelectorAll('table#corners tr[data-corner]')].map(r => +r.dataset.corner)")
+        self.assertEqual(rows, [c['number'] for c in corners])
+        full = self.state()['xRange']
+        self.assertEqual(full[0], 0)
+        self.js("document.querySelector('table#corners tr[data-corner=\"3\"]').click()")
+        zoomed = self.state()['xRange']
+        self.assertLess(zoomed[0], corners[2]['startM'])
+        self.assertGreater(zoomed[1], corners[2]['endM'])
+        self.assertLess(zoomed[1] - zoomed[0], full[1] / 2)
+        self.assertEqual(self.js('return reportView.plots.map(u => [u.scales.x.min, u.scales.x.max])')[0], zoomed)
+        drawn = self.js("var c = document.getElementById('gg'); var d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;"
+                        "var n = 0; for (var i = 0; i < d.length; i += 4) if (d[i] !== d[i + 1] || d[i + 1] !== d[i + 2]) ++n; return n")
+        self.assertGreater(drawn, 100)  # coloured points, not only the grey rings
+        self.assertIn('of the lap above 80 %', self.js("return document.getElementById('gg-legend').textContent"))
+        self.assertIn('WingAngle', self.js("return document.getElementById('setup').textContent"))
+        self.driver.save_screenshot(os.path.join(self.out, 'roadcourse-1280x800.png'))
         self.assert_no_console_errors()
 
     def test_phone_width(self):
