@@ -220,8 +220,12 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
         }
     }
     // A step that divides the track, so that a grid point lies on the line: time and delta reach it.
-    if (file.trackLength > 0.0)
-        m_step = file.trackLength / std::ceil(file.trackLength / m_step);
+    // Rounded as written, so that the page's k × step is the grid used here.
+    if (file.trackLength > 0.0) {
+        const double scale = std::pow(10.0, stepDecimals);
+        // Down, so that the line still falls on the last step.
+        m_step = std::floor(file.trackLength / std::ceil(file.trackLength / m_step) * scale) / scale;
+    }
     QVector<LapGrid> grids;
     for (const LapAnalysis& lap : file.laps) {
         LapResampler resampler(lap.aligned.distance(), m_step, lap.aligned.end());
@@ -260,8 +264,12 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
         grid.time = "\"time\":";
         // The lap's own clock at every point: 0 at the line, its time at the line at the end.
         QVector<double> time(grid.resampler.size());
-        for (int k = 0; k < time.size(); ++k)
-            time[k] = grid.lap->aligned.timeAt(std::min(k * m_step, grid.lap->aligned.end()));
+        const double end = grid.lap->aligned.end();
+        for (int k = 0; k < time.size(); ++k) {
+            // The last point stands for the end, a rounding of the step short of it.
+            const bool last = k + 1 == time.size() && end - k * m_step < 0.5 * m_step;
+            time[k] = grid.lap->aligned.timeAt(last ? end : std::min(k * m_step, end));
+        }
         NumberText::appendArray(grid.time, time, timeDecimals);
         if (!grid.lap->map.isEmpty()) {
             grid.map = "\"x\":";
