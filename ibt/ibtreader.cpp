@@ -11,8 +11,17 @@ void IbtReader::setFullTelemetry(bool full)
 
 void IbtReader::endSample()
 {
-    for (CarLapState& car : cars)
+    m_recordsLeft = qMax<qint64>(0, m_recordsLeft - 1);
+    for (CarLapState& car : cars) {
         car.endSample();
+        car.recordsLeft = m_recordsLeft;
+    }
+}
+
+void IbtReader::flushRecords()
+{
+    if (isCarIndex(playerCarIdx))
+        cars[playerCarIdx].flush();
 }
 
 bool IbtReader::isPlayerLapFinished() const

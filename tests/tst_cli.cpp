@@ -1,4 +1,3 @@
-#include "cli/hugepageheap.h"
 #include "scenario/scenario.h"
 
 #include <QImage>
@@ -100,8 +99,6 @@ private slots:
     void inputs();
     void exportKeepsEarlier_data();
     void exportKeepsEarlier();
-    void hugePageTunables_data();
-    void hugePageTunables();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -425,32 +422,6 @@ void tst_Cli::exportKeepsEarlier()
         QVERIFY(snapshot(folder) == before);
     else
         QCOMPARE(snapshot(folder).keys(), before.keys());
-}
-
-void tst_Cli::hugePageTunables_data()
-{
-    QTest::addColumn<QByteArray>("given"); // null: GLIBC_TUNABLES unset
-    QTest::addColumn<bool>("hugePages");
-    QTest::addColumn<QByteArray>("merged");
-
-    QTest::newRow("unset") << QByteArray() << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
-    QTest::newRow("empty") << QByteArray("") << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
-    QTest::newRow("others kept, heaps as given")
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2") << true
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1");
-    QTest::newRow("setting replaced, stray colons dropped")
-        << QByteArray(":glibc.malloc.hugetlb=1::glibc.malloc.check=0:") << false
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.hugetlb=0");
-}
-
-void tst_Cli::hugePageTunables()
-{
-    QFETCH(QByteArray, given);
-    QFETCH(bool, hugePages);
-    QFETCH(QByteArray, merged);
-
-    QCOMPARE(QByteArray::fromStdString(HugePageHeap::tunables(given.isNull() ? nullptr : given.constData(), hugePages)),
-             merged);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
