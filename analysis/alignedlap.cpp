@@ -1,5 +1,6 @@
 #include "analysis/alignedlap.h"
 
+#include "analysis/lapextent.h"
 #include "analysis/samplevalue.h"
 
 #include <algorithm>
@@ -62,7 +63,8 @@ double AlignedLap::measuredTrackLength(const ZEL::Lap& lap)
             if (isSampleValue(p) && p > 0.5 && p < 1.0 && isSampleValue(dist->value(i)) && (best < 0 || p > pct->value(best)))
                 best = i;
         }
-        if (best >= 0)
+        // A length no track has is a forged or broken distance channel, not a measure.
+        if (best >= 0 && LapExtent::isPlausibleTrackLength(dist->value(best) / pct->value(best)))
             return dist->value(best) / pct->value(best);
     }
     return 0.0;
@@ -72,7 +74,7 @@ double AlignedLap::statedTrackLength(const ZEL::Lap& lap)
 {
     const ZEL::DynamicValue km = lap.findValue(QStringLiteral("Track length"));
     const double metres = km.value.toDouble() * (km.unit() == QLatin1String("m") ? 1.0 : 1000.0);
-    return metres > 0.0 ? metres : 0.0;
+    return LapExtent::isPlausibleTrackLength(metres) ? metres : 0.0;
 }
 
 AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)

@@ -18,9 +18,10 @@ public:
     static AlignedLap of(const ZEL::Lap& lap, double trackLengthM = 0.0);
 
     /// The track length this lap's own distance and fraction channels imply, in metres; 0 when
-    /// it never passed half distance with both.
+    /// it never passed half distance with both, or when no track is that long.
     static double measuredTrackLength(const ZEL::Lap& lap);
-    /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when absent.
+    /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when
+    /// absent or when no track is that long.
     static double statedTrackLength(const ZEL::Lap& lap);
 
     bool isEmpty() const { return m_distance.isEmpty(); }

@@ -1,5 +1,6 @@
 #include "analysis/sessionanalysis.h"
 
+#include "analysis/lapextent.h"
 #include "analysis/timedelta.h"
 
 #include <QMap>
@@ -84,10 +85,10 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
         if (length > 0.0)
             lengths.append(length);
     }
+    const double stated = LapExtent::isPlausibleTrackLength(file.info.trackLengthM()) ? file.info.trackLengthM() : 0.0;
     file.trackLength = !lengths.isEmpty() ? median(lengths)
-                       : file.info.trackLengthM() > 0.0 || input.laps.isEmpty()
-                           ? file.info.trackLengthM()
-                           : AlignedLap::statedTrackLength(*input.laps.first());
+                       : stated > 0.0 || input.laps.isEmpty() ? stated
+                                                              : AlignedLap::statedTrackLength(*input.laps.first());
     file.sectors = Sectors(file.info.sectorStartPct(), file.trackLength);
 
     QVector<double> validTimes;

@@ -1,5 +1,7 @@
 #include "analysis/timedelta.h"
 
+#include "analysis/lapextent.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -78,6 +80,8 @@ QVector<TimeDelta::Swing> TimeDelta::largestSwings(int count, double stepM) cons
     const double lapEnd = m_lap.endsAtLine() ? m_lap.trackLength() : m_lap.distance().last();
     const double referenceEnd = m_reference.endsAtLine() ? m_reference.trackLength() : m_reference.distance().last();
     const double end = std::min(lapEnd, referenceEnd);
+    if (LapExtent::gridPoints(0.0, end, stepM, std::min(m_lap.size(), m_reference.size())) == 0)
+        return {};
     QVector<double> grid;
     for (double d = 0.0; d < end; d += stepM)
         grid.append(d);

@@ -96,7 +96,8 @@ bool CsvExport::write(const QVector<FileImport>& files)
         lapFiles.append(names);
     }
     // The index goes in last: the moment it is replaced the new laps are all there.
-    if (interrupt.interrupted() || !staged.add(QStringLiteral("laps.csv"), lapIndexCsv(files, lapFiles))
+    if (interrupt.interrupted()
+        || !staged.add(QStringLiteral("laps.csv"), [&](QIODevice& out) { return writeLapIndex(out, files, lapFiles); })
         || !staged.commit())
         return stop();
     return true;
@@ -120,7 +121,7 @@ QByteArray CsvExport::lapCsv(const ZEL::Lap& lap)
     return content;
 }
 
-QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
+bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
 {
     const QMap<QString, QString> properties = propertyColumns(files);
     QStringList header{QStringLiteral("file"),        QStringLiteral("csv"),        QStringLiteral("index"),
@@ -131,8 +132,12 @@ QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const QVecto
                        QStringLiteral("carName"),     QStringLiteral("driverName")};
     for (auto it = properties.cbegin(); it != properties.cend(); ++it)
         header.append(headerCell(it.key(), it.value()));
-    QByteArray content = line(header);
-
+    const auto put = [&out](const QStringList& fields) {
+        const QByteArray text = line(fields);
+        return out.write(text) == text.size();
+    };
+    if (!put(header))
+        return false;
     for (int f = 0; f < files.size(); ++f) {
         const FileImport& file = files.at(f);
         const int fastest = LapTime::fastest(file.laps);
@@ -158,8 +163,9 @@ QByteArray CsvExport::lapIndexCsv(const QVector<FileImport>& files, const QVecto
                             field(lap.driverName())};
             for (auto it = properties.cbegin(); it != properties.cend(); ++it)
                 row.append(field(ValueText::property(lap.value(it.key()).value)));
-            content += line(row);
+            if (!put(row))
+                return false;
         }
     }
-    return content;
+    return true;
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 /// Writes one CSV per lap (a column per channel, a row per sample) and laps.csv (a row per
 /// lap with its header fields and properties) into a folder. The new files are written beside
 /// the folder's own and moved in only when all are written (StagedFiles), so that a failure, a
@@ -25,7 +27,9 @@ public:
 
 private:
     static QByteArray lapCsv(const ZEL::Lap& lap);
-    static QByteArray lapIndexCsv(const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
+    /// laps.csv, a row at a time: with a lap every other record its names alone would take
+    /// hundreds of megabytes at once.
+    static bool writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
 
     QString m_folder;
     QString m_error;

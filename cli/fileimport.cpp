@@ -15,10 +15,18 @@ bool FileImport::failed() const
 
 QStringList FileImport::uniqueStems(const QVector<FileImport>& files)
 {
+    QStringList paths;
+    for (const FileImport& file : files)
+        paths.append(file.path);
+    return uniqueStems(paths);
+}
+
+QStringList FileImport::uniqueStems(const QStringList& paths)
+{
     QStringList stems;
     QSet<QString> used;
-    for (const FileImport& file : files) {
-        const QString base = TerminalText::printable(QFileInfo(file.path).completeBaseName());
+    for (const QString& path : paths) {
+        const QString base = TerminalText::printable(QFileInfo(path).completeBaseName());
         QString stem = base;
         for (int n = 2; used.contains(stem); ++n)
             stem = QStringLiteral("%1-%2").arg(base).arg(n);

@@ -28,4 +28,5 @@ struct FileImport
     /// A name per file for what is written about it (CSV files, plots): its base name, with
     /// "-2", "-3" ... for inputs from different folders that share one, shown printable.
     static QStringList uniqueStems(const QVector<FileImport>& files);
+    static QStringList uniqueStems(const QStringList& paths);
 };

@@ -11,6 +11,7 @@
 #include "cli/pluginhost.h"
 #include "cli/reportprinter.h"
 #include "cli/samplefile.h"
+#include "output/outputfile.h"
 #include "cli/terminaltext.h"
 #include "report/reportpage.h"
 
@@ -58,7 +59,7 @@ int ImportCommand::run()
         printPluginInfo(*host.plugin());
         return Success;
     }
-    if (const ExitCode refused = checkOutputs())
+    if (const ExitCode refused = checkOutputs(paths))
         return refused;
 
     const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
@@ -109,7 +110,12 @@ bool ImportCommand::collectInputs(QStringList& paths)
     return true;
 }
 
-ImportCommand::ExitCode ImportCommand::checkOutputs()
+QString ImportCommand::reportPath() const
+{
+    return m_options.reportPath.isEmpty() && m_options.demo ? SampleFile::reportPath() : m_options.reportPath;
+}
+
+ImportCommand::ExitCode ImportCommand::checkOutputs(const QStringList& inputs)
 {
     // Refused before any work, so that a typo costs no import.
     if (!m_options.plotPath.isEmpty()) {
@@ -117,6 +123,33 @@ ImportCommand::ExitCode ImportCommand::checkOutputs()
         if (!problem.isEmpty()) {
             error(problem);
             return BadInput;
+        }
+    }
+    // An export never replaces a recording, however the two names are spelt.
+    QVector<QPair<QString, QString>> outputs{{QStringLiteral("--json"), m_options.jsonPath},
+                                             {QStringLiteral("--report"), reportPath()}};
+    if (!m_options.plotPath.isEmpty()) {
+        const QStringList stems = FileImport::uniqueStems(inputs);
+        for (const QString& stem : stems)
+            outputs.append({QStringLiteral("--plot"), plotPathFor(m_options.plotPath, stem, inputs.size() > 1)});
+    }
+    for (const auto& output : outputs) {
+        const QString input = output.second.isEmpty() ? QString() : OutputFile::inputNamedBy(output.second, inputs);
+        if (!input.isEmpty()) {
+            error(QStringLiteral("%1 %2 is the input %3: an export never replaces an input").arg(output.first, output.second, input));
+            return BadInput;
+        }
+    }
+    if (!m_options.csvFolder.isEmpty()) {
+        const QString folder = QFileInfo(m_options.csvFolder).canonicalFilePath();
+        for (const QString& input : inputs) {
+            const QFileInfo file(input);
+            if (!folder.isEmpty() && file.canonicalPath() == folder
+                && file.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
+                error(QStringLiteral("--csv %1 holds the input %2: an export never replaces an input")
+                          .arg(m_options.csvFolder, input));
+                return BadInput;
+            }
         }
     }
     if (!m_options.csvFolder.isEmpty()) {
@@ -174,12 +207,11 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files, const Session
             written = false;
         }
     }
-    const QString reportPath =
-        m_options.reportPath.isEmpty() && m_options.demo ? SampleFile::reportPath() : m_options.reportPath;
-    if (!reportPath.isEmpty()) {
+    const QString report = reportPath();
+    if (!report.isEmpty()) {
         ReportPage page;
-        if (page.write(reportPath, JsonReport(false).build(files, analysis), analysis)) {
-            m_out << "\nSession report written to " << TerminalText::printable(QDir::toNativeSeparators(reportPath))
+        if (page.write(report, JsonReport(false).text(files, analysis), analysis)) {
+            m_out << "\nSession report written to " << TerminalText::printable(QDir::toNativeSeparators(report))
                   << " (open it in a browser)\n";
         } else {
             error(page.errorString());

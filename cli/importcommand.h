@@ -25,7 +25,9 @@ public:
 
 private:
     bool collectInputs(QStringList& paths);
-    ExitCode checkOutputs();
+    ExitCode checkOutputs(const QStringList& inputs);
+    /// The path of the session report; empty when none is asked for.
+    QString reportPath() const;
     void printPluginInfo(ZelPluginInterfaceImport& plugin);
     void printReport(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     bool writeExports(const QVector<FileImport>& files, const SessionAnalysis& analysis);

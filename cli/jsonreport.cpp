@@ -2,14 +2,14 @@
 
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
+#include "analysis/samplevalue.h"
 #include "cli/valuetext.h"
+#include "output/jsonwriter.h"
+#include "output/outputfile.h"
 
-#include <QColor>
+#include <QBuffer>
 #include <QDateTime>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -28,178 +28,310 @@ QJsonValue propertyValue(const QVariant& value)
     }
 }
 
-QJsonValue lapTimeMs(const QTime& time)
+void lapTimeMs(JsonWriter& json, const QTime& time)
 {
-    return time.isNull() ? QJsonValue() : QJsonValue(LapTime::milliseconds(time));
+    time.isNull() ? json.null() : json.value(qint64(LapTime::milliseconds(time)));
 }
 
-QJsonValue sampleValue(double value)
+/// A number rounded to decimals, or null when unknown.
+void number(JsonWriter& json, double value, double scale = 1.0, int decimals = 3)
 {
-    // Through the value's own shortest text, so that a float reads 0.1 and not 0.10000000149.
-    const QString text = ValueText::sample(value);
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text.toDouble());
-}
-
-/// A number, or null when unknown.
-QJsonValue number(double value, double scale = 1.0, int decimals = 3)
-{
-    if (std::isnan(value) || std::isinf(value))
-        return QJsonValue();
     const double factor = std::pow(10.0, decimals);
-    return std::round(value * scale * factor) / factor;
+    json.value(std::round(value * scale * factor) / factor);
 }
 
-QJsonValue milliseconds(double seconds)
+void milliseconds(JsonWriter& json, double seconds)
 {
-    return std::isnan(seconds) ? QJsonValue() : QJsonValue(qint64(std::llround(seconds * 1000.0)));
+    std::isfinite(seconds) ? json.value(qint64(std::llround(seconds * 1000.0))) : json.null();
 }
 
-QJsonArray millisecondsArray(const QVector<double>& seconds)
+void millisecondsArray(JsonWriter& json, const QVector<double>& seconds)
 {
-    QJsonArray array;
+    json.beginArray();
     for (const double value : seconds)
-        array.append(milliseconds(value));
-    return array;
+        milliseconds(json, value);
+    json.endArray();
 }
 
-QJsonObject sessionFields(const SessionSummary& session)
+void sessionFields(JsonWriter& json, const SessionSummary& session)
 {
-    return {{QStringLiteral("trackName"), session.trackName},
-            {QStringLiteral("trackConfig"), session.trackConfig},
-            {QStringLiteral("carName"), session.carName},
-            {QStringLiteral("driverName"), session.driverName},
-            {QStringLiteral("sessionName"), session.sessionName},
-            {QStringLiteral("sessionType"), session.sessionType}};
+    json.key("trackName");
+    json.value(session.trackName);
+    json.key("trackConfig");
+    json.value(session.trackConfig);
+    json.key("carName");
+    json.value(session.carName);
+    json.key("driverName");
+    json.value(session.driverName);
+    json.key("sessionName");
+    json.value(session.sessionName);
+    json.key("sessionType");
+    json.value(session.sessionType);
+}
+
+/// Properties as {"name": {"value", "unit"}}.
+void properties(JsonWriter& json, const JsonReport::Properties& values)
+{
+    json.beginObject();
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        json.key(it.key());
+        json.beginObject();
+        json.key("value");
+        json.value(propertyValue(it.value().value));
+        json.key("unit");
+        json.value(it.value().unit());
+        json.endObject();
+    }
+    json.endObject();
+}
+
+bool sameProperty(const ZEL::DynamicValue& a, const ZEL::DynamicValue& b)
+{
+    return a.value == b.value && a.unit() == b.unit();
+}
+
+/// The properties every lap has with the same value and unit.
+JsonReport::Properties sharedProperties(const QVector<LapAnalysis>& laps)
+{
+    if (laps.isEmpty())
+        return {};
+    JsonReport::Properties shared = laps.first().lap->values();
+    for (const LapAnalysis& lap : laps) {
+        for (auto it = shared.begin(); it != shared.end();) {
+            const auto own = lap.lap->values().constFind(it.key());
+            it = own == lap.lap->values().cend() || !sameProperty(*own, *it) ? shared.erase(it) : std::next(it);
+        }
+    }
+    return shared;
+}
+
+/// Every channel name of the laps, in the order they first come.
+QStringList channelNames(const QVector<LapAnalysis>& laps)
+{
+    QStringList names;
+    for (const LapAnalysis& lap : laps)
+        names += lap.lap->channelNames();
+    names.removeDuplicates();
+    return names;
 }
 
 } // namespace
 
-QJsonDocument JsonReport::build(const QVector<FileImport>& files, const SessionAnalysis& analysis) const
+QByteArray JsonReport::text(const QVector<FileImport>& files, const SessionAnalysis& analysis) const
 {
-    QJsonArray fileArray;
-    QJsonArray bestLaps;
-    for (int f = 0; f < files.size(); ++f) {
-        const FileImport& file = files.at(f);
-        fileArray.append(fileObject(file, analysis, f));
-        const SessionSummary session = SessionSummary::of(file.laps);
-        if (session.fastestLap < 0)
-            continue;
-        const ZEL::Lap& best = *file.laps.at(session.fastestLap);
-        QJsonObject entry = sessionFields(session);
-        entry.insert(QStringLiteral("path"), file.path);
-        entry.insert(QStringLiteral("lapIndex"), session.fastestLap);
-        entry.insert(QStringLiteral("lapNumber"), best.lapNumber());
-        entry.insert(QStringLiteral("lapTime"), LapTime::text(best.lapTime()));
-        entry.insert(QStringLiteral("lapTimeMs"), lapTimeMs(best.lapTime()));
-        bestLaps.append(entry);
-    }
-    return QJsonDocument(QJsonObject{{QStringLiteral("files"), fileArray}, {QStringLiteral("bestLaps"), bestLaps}});
-}
-
-QJsonObject JsonReport::fileObject(const FileImport& file, const SessionAnalysis& analysis, int index) const
-{
-    const SessionSummary session = SessionSummary::of(file.laps);
-    const FileAnalysis& analysed = analysis.files().at(index);
-    QJsonObject object = sessionFields(session);
-    object.insert(QStringLiteral("path"), file.path);
-    object.insert(QStringLiteral("error"), file.failed());
-    QJsonArray messages;
-    for (const PluginMessage& message : file.messages)
-        messages.append(QJsonObject{{QStringLiteral("text"), message.text}, {QStringLiteral("verbose"), message.verbose}});
-    object.insert(QStringLiteral("messages"), messages);
-    object.insert(QStringLiteral("fastestLap"), session.fastestLap < 0 ? QJsonValue() : QJsonValue(session.fastestLap));
-    QJsonArray laps;
-    for (int i = 0; i < analysed.laps.size(); ++i)
-        laps.append(lapObject(analysed.laps.at(i), i == session.fastestLap));
-    object.insert(QStringLiteral("laps"), laps);
-
-    const QDateTime recorded = analysed.info.recordedAt();
-    object.insert(QStringLiteral("recordedAt"),
-                  recorded.isValid() ? QJsonValue(recorded.toString(Qt::ISODate)) : QJsonValue());
-    QJsonArray starts;
-    for (const double pct : analysed.info.sectorStartPct())
-        starts.append(pct);
-    object.insert(QStringLiteral("sectorStartPct"), starts);
-    object.insert(QStringLiteral("trackLengthM"), analysed.trackLength > 0.0 ? number(analysed.trackLength) : QJsonValue());
-    object.insert(QStringLiteral("theoreticalBestMs"), milliseconds(analysed.theoreticalBest));
-    object.insert(QStringLiteral("lapTimeStats"), QJsonObject{{QStringLiteral("bestMs"), milliseconds(analysed.stats.best)},
-                                                              {QStringLiteral("meanMs"), milliseconds(analysed.stats.mean)},
-                                                              {QStringLiteral("medianMs"), milliseconds(analysed.stats.median)},
-                                                              {QStringLiteral("stdDevMs"), milliseconds(analysed.stats.stdDev)}});
-    const LapAnalysis* reference = analysis.referenceOf(index);
-    object.insert(QStringLiteral("reference"),
-                  reference ? QJsonValue(QJsonObject{{QStringLiteral("path"), analysis.files().at(analysed.referenceFile).path},
-                                                     {QStringLiteral("lapNumber"), reference->lap->lapNumber()}})
-                            : QJsonValue());
-    object.insert(QStringLiteral("hasMap"), analysed.hasMap);
-    return object;
-}
-
-QJsonObject JsonReport::lapObject(const LapAnalysis& analysed, bool fastest) const
-{
-    const ZEL::Lap& lap = *analysed.lap;
-    QJsonObject properties;
-    for (auto it = lap.values().cbegin(); it != lap.values().cend(); ++it) {
-        properties.insert(it.key(), QJsonObject{{QStringLiteral("value"), propertyValue(it.value().value)},
-                                                {QStringLiteral("unit"), it.value().unit()}});
-    }
-    QJsonObject object{
-        {QStringLiteral("lapNumber"), lap.lapNumber()},
-        {QStringLiteral("lapInRun"), lap.lapInRun()},
-        {QStringLiteral("runNumber"), lap.runNumber()},
-        {QStringLiteral("lapStatus"), lap.lapStatus()},
-        {QStringLiteral("completed"), lap.completed()},
-        {QStringLiteral("lapTime"), analysed.validTime ? QJsonValue(LapTime::text(lap.lapTime())) : QJsonValue()},
-        {QStringLiteral("lapTimeMs"), analysed.validTime ? lapTimeMs(lap.lapTime()) : QJsonValue()},
-        {QStringLiteral("validTime"), analysed.validTime},
-        {QStringLiteral("sectorTimesMs"), millisecondsArray(analysed.sectorTimes)},
-        {QStringLiteral("deltaToReferenceMs"), milliseconds(analysed.deltaToReference)},
-        {QStringLiteral("sectorDeltaToReferenceMs"), millisecondsArray(analysed.sectorGains)},
-        {QStringLiteral("topSpeedKmh"), number(analysed.figures.topSpeed, 3.6, 2)},
-        {QStringLiteral("minSpeedKmh"), number(analysed.figures.minSpeed, 3.6, 2)},
-        {QStringLiteral("fuelUsedL"), number(analysed.figures.fuelUsed)},
-        {QStringLiteral("fullThrottlePct"), number(analysed.figures.fullThrottleShare, 100.0, 2)},
-        {QStringLiteral("brakingPct"), number(analysed.figures.brakingShare, 100.0, 2)},
-        {QStringLiteral("fastest"), fastest},
-        {QStringLiteral("sessionType"), lap.sessionType()},
-        {QStringLiteral("sampleCount"), lap.sampleCount()},
-        {QStringLiteral("trackName"), lap.trackName()},
-        {QStringLiteral("trackConfig"), lap.trackConfig()},
-        {QStringLiteral("carName"), lap.carName()},
-        {QStringLiteral("driverName"), lap.driverName()},
-        {QStringLiteral("channels"), QJsonArray::fromStringList(lap.channelNames())},
-        {QStringLiteral("properties"), properties},
-    };
-    if (m_withChannels) {
-        QJsonObject channels;
-        for (auto it = lap.channels().cbegin(); it != lap.channels().cend(); ++it) {
-            QJsonArray values;
-            for (const double value : it.value()->values)
-                values.append(sampleValue(value));
-            channels.insert(it.key(), QJsonObject{{QStringLiteral("unit"), it.value()->unit()},
-                                                  {QStringLiteral("values"), values}});
-        }
-        object.insert(QStringLiteral("channelData"), channels);
-    }
-    return object;
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    JsonWriter json(&buffer);
+    writeDocument(json, files, analysis);
+    json.flush();
+    return text;
 }
 
 bool JsonReport::write(const QVector<FileImport>& files, const SessionAnalysis& analysis, const QString& path)
 {
-    // Channel values one per line would make an unreadable file of millions of lines.
-    const QByteArray json = build(files, analysis).toJson(m_withChannels ? QJsonDocument::Compact : QJsonDocument::Indented);
-    if (path == QLatin1String("-")) {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(json) != json.size() || !out.flush()) {
-            m_error = QStringLiteral("cannot write JSON to standard output: %1").arg(out.errorString());
-            return false;
-        }
-        return true;
+    OutputFile file(path);
+    if (!file.open()) {
+        m_error = file.failure();
+        return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    JsonWriter json(&file);
+    writeDocument(json, files, analysis);
+    file.write("\n", 1);
+    if (!json.flush() || !file.commit()) {
+        m_error = file.failure();
         return false;
     }
     return true;
+}
+
+void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& files, const SessionAnalysis& analysis) const
+{
+    json.beginObject();
+    json.key("files");
+    json.beginArray();
+    for (int f = 0; f < files.size() && !json.failed(); ++f)
+        writeFile(json, files.at(f), analysis, f);
+    json.endArray();
+    json.key("bestLaps");
+    json.beginArray();
+    for (const FileImport& file : files) {
+        const SessionSummary session = SessionSummary::of(file.laps);
+        if (session.fastestLap < 0)
+            continue;
+        const ZEL::Lap& best = *file.laps.at(session.fastestLap);
+        json.beginObject();
+        sessionFields(json, session);
+        json.key("path");
+        json.value(file.path);
+        json.key("lapIndex");
+        json.value(session.fastestLap);
+        json.key("lapNumber");
+        json.value(best.lapNumber());
+        json.key("lapTime");
+        json.value(LapTime::text(best.lapTime()));
+        json.key("lapTimeMs");
+        lapTimeMs(json, best.lapTime());
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const SessionAnalysis& analysis, int index) const
+{
+    const SessionSummary session = SessionSummary::of(file.laps);
+    const FileAnalysis& analysed = analysis.files().at(index);
+    const Properties shared = sharedProperties(analysed.laps);
+    const QStringList channels = channelNames(analysed.laps);
+    json.beginObject();
+    sessionFields(json, session);
+    json.key("path");
+    json.value(file.path);
+    json.key("error");
+    json.value(file.failed());
+    json.key("messages");
+    json.beginArray();
+    for (const PluginMessage& message : file.messages) {
+        json.beginObject();
+        json.key("text");
+        json.value(message.text);
+        json.key("verbose");
+        json.value(message.verbose);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("fastestLap");
+    session.fastestLap < 0 ? json.null() : json.value(session.fastestLap);
+    json.key("channels");
+    json.value(QJsonValue(QJsonArray::fromStringList(channels)));
+    json.key("properties");
+    properties(json, shared);
+    json.key("laps");
+    json.beginArray();
+    for (int i = 0; i < analysed.laps.size() && !json.failed(); ++i)
+        writeLap(json, analysed.laps.at(i), i == session.fastestLap, session, shared, channels);
+    json.endArray();
+
+    const QDateTime recorded = analysed.info.recordedAt();
+    json.key("recordedAt");
+    recorded.isValid() ? json.value(recorded.toString(Qt::ISODate)) : json.null();
+    json.key("sectorStartPct");
+    json.beginArray();
+    for (const double pct : analysed.info.sectorStartPct())
+        json.value(pct);
+    json.endArray();
+    json.key("trackLengthM");
+    analysed.trackLength > 0.0 ? number(json, analysed.trackLength) : json.null();
+    json.key("theoreticalBestMs");
+    milliseconds(json, analysed.theoreticalBest);
+    json.key("lapTimeStats");
+    json.beginObject();
+    json.key("bestMs");
+    milliseconds(json, analysed.stats.best);
+    json.key("meanMs");
+    milliseconds(json, analysed.stats.mean);
+    json.key("medianMs");
+    milliseconds(json, analysed.stats.median);
+    json.key("stdDevMs");
+    milliseconds(json, analysed.stats.stdDev);
+    json.endObject();
+    json.key("reference");
+    if (const LapAnalysis* reference = analysis.referenceOf(index)) {
+        json.beginObject();
+        json.key("path");
+        json.value(analysis.files().at(analysed.referenceFile).path);
+        json.key("lapNumber");
+        json.value(reference->lap->lapNumber());
+        json.endObject();
+    } else {
+        json.null();
+    }
+    json.key("hasMap");
+    json.value(analysed.hasMap);
+    json.endObject();
+}
+
+void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fastest, const SessionSummary& session,
+                          const Properties& shared, const QStringList& channels) const
+{
+    const ZEL::Lap& lap = *analysed.lap;
+    json.beginObject();
+    json.key("lapNumber");
+    json.value(lap.lapNumber());
+    json.key("lapInRun");
+    json.value(lap.lapInRun());
+    json.key("runNumber");
+    json.value(lap.runNumber());
+    json.key("lapStatus");
+    json.value(lap.lapStatus());
+    json.key("completed");
+    json.value(lap.completed());
+    json.key("lapTime");
+    analysed.validTime ? json.value(LapTime::text(lap.lapTime())) : json.null();
+    json.key("lapTimeMs");
+    analysed.validTime ? lapTimeMs(json, lap.lapTime()) : json.null();
+    json.key("validTime");
+    json.value(analysed.validTime);
+    json.key("sectorTimesMs");
+    millisecondsArray(json, analysed.sectorTimes);
+    json.key("deltaToReferenceMs");
+    milliseconds(json, analysed.deltaToReference);
+    json.key("sectorDeltaToReferenceMs");
+    millisecondsArray(json, analysed.sectorGains);
+    json.key("topSpeedKmh");
+    number(json, analysed.figures.topSpeed, 3.6, 2);
+    json.key("minSpeedKmh");
+    number(json, analysed.figures.minSpeed, 3.6, 2);
+    json.key("fuelUsedL");
+    number(json, analysed.figures.fuelUsed);
+    json.key("fullThrottlePct");
+    number(json, analysed.figures.fullThrottleShare, 100.0, 2);
+    json.key("brakingPct");
+    number(json, analysed.figures.brakingShare, 100.0, 2);
+    json.key("fastest");
+    json.value(fastest);
+    json.key("sessionType");
+    json.value(lap.sessionType());
+    json.key("sampleCount");
+    json.value(lap.sampleCount());
+    // The file's names and lists once per file; a lap names only what differs.
+    const QString names[][2] = {{QStringLiteral("trackName"), lap.trackName()}, {QStringLiteral("trackConfig"), lap.trackConfig()},
+                                {QStringLiteral("carName"), lap.carName()}, {QStringLiteral("driverName"), lap.driverName()}};
+    const QString fileNames[] = {session.trackName, session.trackConfig, session.carName, session.driverName};
+    for (int i = 0; i < 4; ++i) {
+        if (names[i][1] != fileNames[i]) {
+            json.key(names[i][0]);
+            json.value(names[i][1]);
+        }
+    }
+    if (lap.channelNames() != channels) {
+        json.key("channels");
+        json.value(QJsonValue(QJsonArray::fromStringList(lap.channelNames())));
+    }
+    Properties own;
+    for (auto it = lap.values().cbegin(); it != lap.values().cend(); ++it) {
+        if (!shared.contains(it.key()))
+            own.insert(it.key(), it.value());
+    }
+    json.key("properties");
+    properties(json, own);
+    if (m_withChannels) {
+        json.key("channelData");
+        json.beginObject();
+        for (auto it = lap.channels().cbegin(); it != lap.channels().cend(); ++it) {
+            json.key(it.key());
+            json.beginObject();
+            json.key("unit");
+            json.value(it.value()->unit());
+            json.key("values");
+            json.beginArray();
+            for (const double value : it.value()->values)
+                isSampleValue(value) ? json.sample(value) : json.null();
+            json.endArray();
+            json.endObject();
+        }
+        json.endObject();
+    }
+    json.endObject();
 }

@@ -46,7 +46,9 @@ bool LapComparison::find(const SessionAnalysis& analysis, const QStringList& lap
     for (int which = 0; which < 2; ++which) {
         const QRegularExpressionMatch match = parse(laps.value(which));
         const QString file = match.captured(1);
-        const int number = match.captured(2).toInt();
+        const QString given = match.captured(2);
+        bool fits = false;
+        const int number = given.toInt(&fits);
         m_files[which] = -1;
         if (file.isEmpty() && files.size() == 1)
             m_files[which] = 0;
@@ -56,13 +58,14 @@ bool LapComparison::find(const SessionAnalysis& analysis, const QStringList& lap
         }
         if (m_files[which] < 0) {
             m_error = file.isEmpty()
-                          ? QStringLiteral("--compare: with several files, give lap %1 as FILE:%1").arg(number)
+                          ? QStringLiteral("--compare: with several files, give lap %1 as FILE:%1").arg(given)
                           : QStringLiteral("--compare: %1 was not imported").arg(file);
             return false;
         }
-        m_laps[which] = analysis.findLap(m_files[which], number);
+        // A number past any lap's is still the one the user gave, not what it wraps to.
+        m_laps[which] = fits ? analysis.findLap(m_files[which], number) : nullptr;
         if (!m_laps[which]) {
-            m_error = QStringLiteral("--compare: no lap %1 in %2").arg(number).arg(files.at(m_files[which]).path);
+            m_error = QStringLiteral("--compare: no lap %1 in %2").arg(given, files.at(m_files[which]).path);
             return false;
         }
     }

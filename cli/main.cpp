@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstdio>
 #include <memory>
+#include <new>
 
 int main(int argc, char* argv[])
 {
@@ -34,5 +36,12 @@ int main(int argc, char* argv[])
     }
     if (options.helpRequested)
         options.showHelp();
-    return ImportCommand(options).run();
+    try {
+        return ImportCommand(options).run();
+    } catch (const std::bad_alloc&) {
+        // Every size is bounded by the inputs; this is the last word should the machine still run short.
+        std::fflush(stdout);
+        std::fputs("ibtimport: out of memory\n", stderr);
+        return ImportCommand::ExportFailed;
+    }
 }

@@ -1,6 +1,11 @@
 #include "cli/stagedfiles.h"
 
+#include "output/outputfile.h"
+
 #include <QDir>
+#include <QDirIterator>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFile>
 
 #include <cerrno>
@@ -8,32 +13,26 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
 
 const QString replacedFolder = QStringLiteral("replaced");
+const QString lockName = QStringLiteral("lock");
+const QString stagingPattern = QStringLiteral(".ibtimport-XXXXXX");
+// A staging folder without a lock is only abandoned once it is older than an export takes to start.
+constexpr int unlockedGraceSeconds = 60;
 
-/// Writes and closes the file with the system calls themselves, so that a failure keeps its errno.
-bool writeFile(const QString& path, const QByteArray& content)
+/// Opens a staging folder's lock file and takes its lock; -1 when another process holds it.
+int takeLock(const QString& folder, int flags)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    qint64 done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            errno = error;
-            return false;
-        }
-        done += n;
+    const int fd = ::open(QFile::encodeName(QDir(folder).filePath(lockName)).constData(), flags | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
     }
-    return ::close(fd) == 0;
+    return fd;
 }
 
 bool move(const QString& from, const QString& to)
@@ -43,9 +42,35 @@ bool move(const QString& from, const QString& to)
 
 } // namespace
 
-StagedFiles::StagedFiles(const QString& folder)
-    : m_folder(folder), m_staging(QDir(folder).filePath(QStringLiteral(".ibtimport-XXXXXX")))
+StagedFiles::StagedFiles(const QString& folder) : m_folder(folder), m_staging(QDir(folder).filePath(stagingPattern))
 {
+    if (m_staging.isValid())
+        m_lock = takeLock(m_staging.path(), O_CREAT);
+    removeAbandoned();
+}
+
+StagedFiles::~StagedFiles()
+{
+    if (m_lock >= 0)
+        ::close(m_lock);
+}
+
+void StagedFiles::removeAbandoned()
+{
+    const QString prefix = stagingPattern.left(stagingPattern.indexOf(QLatin1Char('X')));
+    QDirIterator it(m_folder, {prefix + QStringLiteral("??????")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (QFileInfo(path).canonicalFilePath() == QFileInfo(m_staging.path()).canonicalFilePath() || QFileInfo(path).isSymLink())
+            continue;
+        const int lock = takeLock(path, 0);
+        const bool unlockedAndOld = lock < 0 && !QFile::exists(QDir(path).filePath(lockName))
+                                    && QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > unlockedGraceSeconds;
+        if (lock >= 0 || unlockedAndOld)
+            QDir(path).removeRecursively();
+        if (lock >= 0)
+            ::close(lock);
+    }
 }
 
 bool StagedFiles::fail(const QString& action, const QString& path)
@@ -57,12 +82,20 @@ bool StagedFiles::fail(const QString& action, const QString& path)
 
 bool StagedFiles::add(const QString& name, const QByteArray& content)
 {
+    return add(name, [&content](QIODevice& file) { return file.write(content) == content.size(); });
+}
+
+bool StagedFiles::add(const QString& name, const std::function<bool(QIODevice&)>& write)
+{
     if (!m_staging.isValid()) {
         m_error = QStringLiteral("cannot write into %1: %2").arg(m_folder, m_staging.errorString());
         return false;
     }
-    if (!writeFile(m_staging.filePath(name), content))
-        return fail(QStringLiteral("write"), QDir(m_folder).filePath(name));
+    OutputFile file(m_staging.filePath(name));
+    if (!file.open() || !write(file) || !file.commit()) {
+        m_error = QStringLiteral("cannot write %1: %2").arg(QDir(m_folder).filePath(name), file.errorString());
+        return false;
+    }
     m_names.append(name);
     return true;
 }

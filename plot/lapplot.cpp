@@ -1,5 +1,6 @@
 #include "plot/lapplot.h"
 
+#include "analysis/lapextent.h"
 #include "analysis/samplevalue.h"
 #include "analysis/timedelta.h"
 #include "cli/laptime.h"
@@ -44,11 +45,16 @@ QVector<QVector<QPointF>> series(const LapAnalysis& lap, const QString& channel,
     return segments;
 }
 
-QVector<double> gridOver(double from, double to)
+/// Every gridStepM metres over the lap; nothing where its distances are no lap's.
+QVector<double> gridOver(const AlignedLap& lap)
 {
+    const double from = std::max(0.0, lap.distance().first());
+    const int points = LapExtent::gridPoints(from, lap.distance().last(), gridStepM, lap.size());
     QVector<double> grid;
-    for (double d = std::ceil(from / gridStepM) * gridStepM; d <= to; d += gridStepM)
-        grid.append(d);
+    grid.reserve(points);
+    const double first = std::ceil(from / gridStepM);
+    for (int k = 0; k < points; ++k)
+        grid.append((first + k) * gridStepM);
     return grid;
 }
 
@@ -152,9 +158,11 @@ void LapPlot::build()
         m_panels[3].lines[which] = series(*lap, QStringLiteral("steeringwheelangle"), 180.0 / M_PI);
     }
     const AlignedLap& aligned = m_lap->aligned;
+    if (aligned.isEmpty())
+        return; // no sample with a usable distance: nothing to draw over it
     m_length = aligned.trackLength() > 0.0 ? aligned.trackLength() : aligned.distance().last();
 
-    const QVector<double> grid = gridOver(std::max(0.0, aligned.distance().first()), aligned.distance().last());
+    const QVector<double> grid = gridOver(aligned);
     QVector<double> delta;
     if (m_reference) {
         const TimeDelta timeDelta(m_lap->aligned, m_reference->aligned);

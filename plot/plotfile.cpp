@@ -1,11 +1,11 @@
 #include "plot/plotfile.h"
 
+#include "output/outputfile.h"
 #include "plot/lapplot.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace {
@@ -31,9 +31,9 @@ QString PlotFile::formatError(const QString& path)
 
 bool PlotFile::write(LapPlot& plot, const QString& path, const QSize& size)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    OutputFile file(path);
+    if (!file.open()) {
+        m_error = file.failure();
         return false;
     }
     const QRectF area(QPointF(0, 0), size);
@@ -45,7 +45,8 @@ bool PlotFile::write(LapPlot& plot, const QString& path, const QSize& size)
         generator.setViewBox(area);
         // Browsers take 96 pixels to the inch; the default 72 would show the picture a third larger.
         generator.setResolution(96);
-        generator.setTitle(QFileInfo(path).completeBaseName());
+        // Written into the SVG as it is: escaped here, so that "R&D <1>" stays text.
+        generator.setTitle(QFileInfo(path).completeBaseName().toHtmlEscaped());
         QPainter painter(&generator);
         plot.render(painter, area);
         written = painter.end();
@@ -57,7 +58,7 @@ bool PlotFile::write(LapPlot& plot, const QString& path, const QSize& size)
         written = image.save(&file, "PNG");
     }
     if (!written || !file.commit()) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        m_error = file.failure().isEmpty() ? QStringLiteral("cannot write %1").arg(path) : file.failure();
         return false;
     }
     return true;

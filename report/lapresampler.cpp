@@ -1,5 +1,6 @@
 #include "report/lapresampler.h"
 
+#include "analysis/lapextent.h"
 #include "model/channel.h"
 
 #include <cmath>
@@ -28,6 +29,8 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
     if (used.size() < 2 || !(step > 0.0))
         return;
     const double last = distances.at(used.last());
+    if (!LapExtent::isPlausible(distances.at(used.first()), last, used.size()))
+        return;
     const int count = int(std::floor(last / step)) + 1;
     m_points.reserve(count);
     int j = 0; // index into used: the last sample at or before the grid distance

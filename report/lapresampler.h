@@ -11,7 +11,8 @@ public:
     /// The values given to linear() and nearest() hold one per sample in the same order.
     LapResampler(const QVector<double>& distances, double step);
 
-    /// Number of grid points; 0 when fewer than two samples have a distance.
+    /// Number of grid points; 0 when fewer than two samples have a distance, or when they lie
+    /// where no lap can (LapExtent).
     int size() const { return m_points.size(); }
 
     /// Linear between the samples around each grid point; NaN where either has no valid value

@@ -1,10 +1,10 @@
 #include "report/reportpage.h"
 
 #include "analysis/sessionanalysis.h"
+#include "output/outputfile.h"
 #include "report/sessiontraces.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -48,10 +48,10 @@ void fill(QByteArray& page, const char* mark, const QByteArray& text)
 
 } // namespace
 
-QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis& analysis)
+QByteArray ReportPage::html(const QByteArray& summary, const SessionAnalysis& analysis)
 {
     Q_INIT_RESOURCE(report);
-    QByteArray data = summary.toJson(QJsonDocument::Compact);
+    QByteArray data = summary;
     data.replace('<', "\\u003c");
     // JSON elements rather than a script literal: the browser parses megabytes of JSON faster.
     QByteArray elements = "<script type=\"application/json\" id=\"report-summary\">" + data + "</script>\n";
@@ -73,12 +73,12 @@ QByteArray ReportPage::html(const QJsonDocument& summary, const SessionAnalysis&
     return page;
 }
 
-bool ReportPage::write(const QString& path, const QJsonDocument& summary, const SessionAnalysis& analysis)
+bool ReportPage::write(const QString& path, const QByteArray& summary, const SessionAnalysis& analysis)
 {
     const QByteArray page = html(summary, analysis);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
-        m_error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    OutputFile file(path);
+    if (!file.open() || file.write(page) != page.size() || !file.commit()) {
+        m_error = file.failure();
         return false;
     }
     return true;

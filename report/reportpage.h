@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonDocument>
 #include <QString>
 #include <QVector>
 
@@ -12,11 +11,11 @@ class SessionAnalysis;
 class ReportPage
 {
 public:
-    /// summary: the import summary ({"files": [...]}); analysis: of the same files in the same order.
-    static QByteArray html(const QJsonDocument& summary, const SessionAnalysis& analysis);
+    /// summary: the import summary as JSON text ({"files": [...]}); analysis: of the same files in the same order.
+    static QByteArray html(const QByteArray& summary, const SessionAnalysis& analysis);
 
     /// Writes the page complete or not at all.
-    bool write(const QString& path, const QJsonDocument& summary, const SessionAnalysis& analysis);
+    bool write(const QString& path, const QByteArray& summary, const SessionAnalysis& analysis);
     QString errorString() const { return m_error; }
 
 private:

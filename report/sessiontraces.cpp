@@ -1,5 +1,6 @@
 #include "report/sessiontraces.h"
 
+#include "analysis/lapextent.h"
 #include "analysis/sessionanalysis.h"
 
 #include "report/lapresampler.h"
@@ -49,6 +50,10 @@ const BaseChannel baseChannels[] = {
     {"gear", "Gear", "", "gear", 1.0, 0, true},
     {"steer", "Steering", "deg", "steeringwheelangle", 180.0 / pi, 0, false},
 };
+
+// The recording's own channels are keyed apart from the page's series, so that a channel named
+// "steer" or "delta" neither replaces nor hides the page's chart of that name.
+const QString recordingKeyPrefix = QStringLiteral("channel:");
 
 // Time, distance and position reach the page as the grid, "time" and the map, not as channels.
 const QStringList gridChannels{QStringLiteral("sessiontime"), QStringLiteral("lapdist"), QStringLiteral("lapdistpct"),
@@ -108,9 +113,12 @@ QByteArray channelEntry(const QString& key, const QString& label, const QString&
     return entry;
 }
 
+/// How far the grid of a lap reaches; 0 for a lap that gets no grid.
 double lastDistance(const AlignedLap& aligned)
 {
-    return aligned.isEmpty() ? 0.0 : aligned.distance().last();
+    return aligned.isEmpty() || !LapExtent::isPlausible(aligned.distance().first(), aligned.distance().last(), aligned.size())
+               ? 0.0
+               : std::max(0.0, aligned.distance().last());
 }
 
 /// Decimals that keep a channel's significant digits, and whether it only holds whole numbers.
@@ -123,6 +131,8 @@ int decimalsFor(const QVector<const ZEL::Channel*>& channels, bool* whole)
             if (!channel->isValid(i))
                 continue;
             const double v = channel->value(i);
+            if (!std::isfinite(v))
+                continue; // written as null; a digit count of infinity is no number
             largest = std::max(largest, std::fabs(v));
             *whole = *whole && v == std::floor(v);
         }
@@ -175,12 +185,13 @@ struct SessionTraces::Extras {
             }
             bool whole;
             const int decimals = decimalsFor(sources, &whole);
-            const QByteArray entry = channelEntry(name, name, sources.first()->unit(), stride);
+            const QString key = recordingKeyPrefix + name;
+            const QByteArray entry = channelEntry(key, name, sources.first()->unit(), stride);
             channels.append(channels.isEmpty() ? "" : ",").append(entry);
             bytes += entry.size() + 1;
             for (int i = 0; i < grids.size(); ++i) {
                 const int before = values.at(i).size();
-                arrayBytes += appendMember(values[i], name, grids.at(i).resampled(name, whole), decimals, stride);
+                arrayBytes += appendMember(values[i], key, grids.at(i).resampled(name, whole), decimals, stride);
                 bytes += values.at(i).size() - before;
             }
         }

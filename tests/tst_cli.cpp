@@ -11,6 +11,8 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +101,9 @@ private slots:
     void inputs();
     void exportKeepsEarlier_data();
     void exportKeepsEarlier();
+    void fullDisk_data();
+    void fullDisk();
+    void devicesAndAbandonedStaging();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -113,6 +118,8 @@ void tst_Cli::initTestCase()
     // For the error cases: a file where a folder should be, a folder without .ibt files, a file cut in its header.
     QVERIFY(QFile::copy("practice.ibt", "blocker") && QDir().mkdir("empty"));
     QVERIFY(QFile::copy("practice.ibt", "cut.ibt") && QFile::resize("cut.ibt", 60));
+    // An input under other names: a link that looks like a plot, a hard link that looks like a report.
+    QVERIFY(QFile::link("practice.ibt", "link.svg") && ::link("practice.ibt", "hard.html") == 0);
 }
 
 // A practice and a race imported in parallel: each file's messages and table stay in its own section, in order.
@@ -186,7 +193,8 @@ void tst_Cli::exports_data()
 
     QTest::newRow("csv, json with channel values, png")
         << "--csv csv --json summary.json --with-channels --plot plot.png --plot-size 640x480 practice.ibt";
-    QTest::newRow("json to standard output, svg") << "--json - --plot plot.svg --plot-size 640x480 practice.ibt";
+    // A name with markup in it stays text in the SVG's title.
+    QTest::newRow("json to standard output, svg") << "--json - --plot R&D<1>.svg --plot-size 640x480 practice.ibt";
 }
 
 void tst_Cli::exports()
@@ -196,19 +204,26 @@ void tst_Cli::exports()
     QString out;
     QCOMPARE(runCli(arguments, &out), 0);
 
-    QFile svg("plot.svg");
+    QFile svg("R&D<1>.svg");
     QXmlStreamReader xml(&svg);
-    if (toFiles)
+    if (toFiles) {
         QCOMPARE(QImage("plot.png", "PNG").size(), QSize(640, 480));
-    else
+    } else {
         QVERIFY(svg.open(QIODevice::ReadOnly) && xml.readNextStartElement() && xml.name() == QLatin1String("svg")
                 && xml.attributes().value("viewBox") == QLatin1String("0 0 640 480"));
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    }
 
     QFile json("summary.json");
     const QByteArray text = !toFiles ? out.toUtf8() : json.open(QIODevice::ReadOnly) ? json.readAll() : QByteArray();
     const QJsonValue report = QJsonDocument::fromJson(text)["files"][0];
     QVERIFY(report["path"] == "practice.ibt" && report["error"] == false);
     const QJsonArray laps = report["laps"].toArray();
+    // The file's names and lists once, not once per lap.
+    QVERIFY(report["channels"].toArray().contains("speed") && report["properties"]["Track length"]["unit"] == "km");
+    QVERIFY(!laps.first().toObject().contains("trackName") && !laps.first()["properties"].toObject().contains("Track length"));
     QVector<int> timed;
     for (const QJsonValue& lap : laps) {
         for (const char* key : {"lapNumber", "lapInRun", "runNumber", "lapStatus", "sessionType", "sampleCount"})
@@ -279,6 +294,15 @@ void tst_Cli::errors_data()
     QTest::newRow("compare without laps") << "--compare 2 practice.ibt" << 2 << "ibtimport: --compare wants two laps A,B";
     QTest::newRow("compare a lap the file lacks")
         << "--compare 99,2 practice.ibt" << 2 << "ibtimport: --compare: no lap 99 in practice.ibt";
+    QTest::newRow("compare a lap past any number")
+        << "--compare 99999999999,2 practice.ibt" << 2 << "ibtimport: --compare: no lap 99999999999 in practice.ibt";
+    QTest::newRow("report over its input") << "--report practice.ibt practice.ibt" << 2
+                                           << "ibtimport: --report practice.ibt is the input practice.ibt: an export never replaces an input";
+    QTest::newRow("json over its input, spelt otherwise") << "--json ./empty/../practice.ibt practice.ibt" << 2 << "is the input practice.ibt";
+    QTest::newRow("plot through a link to its input") << "--plot link.svg practice.ibt" << 2 << "is the input practice.ibt";
+    QTest::newRow("report over a hard link to its input") << "--report hard.html practice.ibt" << 2 << "is the input";
+    QTest::newRow("json to a full device") << "--json /dev/full practice.ibt" << 3
+                                           << "ibtimport: cannot write /dev/full: No space left on device";
     QTest::newRow("compare by number across files")
         << "--compare 1,2 practice.ibt race.ibt" << 2 << "ibtimport: --compare: with several files, give lap 1 as FILE:1";
 }
@@ -422,6 +446,41 @@ void tst_Cli::exportKeepsEarlier()
         QVERIFY(snapshot(folder) == before);
     else
         QCOMPARE(snapshot(folder).keys(), before.keys());
+}
+
+void tst_Cli::fullDisk_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::newRow("report") << "--report small/r.html practice.ibt";
+    QTest::newRow("json with channels") << "--json small/r.json --with-channels practice.ibt";
+    QTest::newRow("plot") << "--plot small/r.png --plot-size 1600x1200 practice.ibt";
+}
+
+// An export that does not fit says why and leaves nothing, under its name or another.
+void tst_Cli::fullDisk()
+{
+    QFETCH(QString, arguments);
+    const Tmpfs disk("small", 64 * 1024);
+    if (!disk.errorString().isEmpty())
+        QSKIP(qPrintable("no tmpfs of our own (needs root): " + disk.errorString()));
+    QString err;
+    QCOMPARE(runCli(arguments, nullptr, &err), 3);
+    QVERIFY2(err.contains(": No space left on device\n"), qPrintable(err));
+    QCOMPARE(snapshot("small").size(), 0);
+}
+
+// Devices are written into, never replaced; a staging folder of a killed export goes with the next
+// export into its folder, one that a running export holds stays.
+void tst_Cli::devicesAndAbandonedStaging()
+{
+    QVERIFY(QDir().mkpath("staged/.ibtimport-killed") && QDir().mkpath("staged/.ibtimport-runner"));
+    QFile killed("staged/.ibtimport-killed/lock"), running("staged/.ibtimport-runner/lock");
+    QVERIFY(killed.open(QIODevice::WriteOnly) && running.open(QIODevice::WriteOnly));
+    QCOMPARE(flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+    QCOMPARE(runCli("--json /dev/null --report /dev/null --csv staged practice.ibt"), 0);
+    struct stat device;
+    QVERIFY(stat("/dev/null", &device) == 0 && S_ISCHR(device.st_mode));
+    QVERIFY(!QFileInfo::exists("staged/.ibtimport-killed") && QFileInfo::exists("staged/.ibtimport-runner"));
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

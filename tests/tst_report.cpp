@@ -60,6 +60,8 @@ private slots:
     void traces();
     void page_data();
     void page();
+    void forgedChannels_data();
+    void forgedChannels();
 
 private:
     QTemporaryDir m_dir;
@@ -182,7 +184,7 @@ void tst_Report::traces()
     for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
         keys.append(channel.toObject().value(QLatin1String("key")).toString());
     QCOMPARE(keys.mid(0, 5), (QStringList{"speed", "throttle", "brake", "gear", "steer"}));
-    QVERIFY(keys.contains(QLatin1String("rpm")));
+    QVERIFY(keys.contains(QLatin1String("channel:rpm")));
     QVERIFY(!keys.contains(QLatin1String("lapdist"))); // the grid itself
 
     const QJsonArray laps = json.value(QLatin1String("laps")).toArray();
@@ -197,7 +199,7 @@ void tst_Report::traces()
         QCOMPARE(lap.value(QLatin1String("x")).toArray().size(), time.size());
         QCOMPARE(values.value(QLatin1String("speed")).toArray().size(), time.size());
         // The cold tyre pressure never changes: one number for the lap, not an array.
-        QVERIFY(values.value(QLatin1String("lfcoldpressure")).isDouble());
+        QVERIFY(values.value(QLatin1String("channel:lfcoldpressure")).isDouble());
 
         // Speed at every 50th grid point is the recording's, blended by lap distance, in km/h.
         const ZEL::Channel& distance = *source.channel(QStringLiteral("lapdist"));
@@ -237,7 +239,7 @@ void tst_Report::page()
                      {QStringLiteral("trackName"), hostile},
                      {QStringLiteral("error"), !withLaps},
                      {QStringLiteral("laps"), QJsonArray()}};
-    const QJsonDocument summary(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}});
+    const QByteArray summary = QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}}).toJson();
     const SessionAnalysis analysis({{m_path, withLaps ? m_session.laps : QVector<QSharedPointer<ZEL::Lap>>()}});
 
     const QString path = m_dir.filePath(QStringLiteral("report.html"));
@@ -258,6 +260,59 @@ void tst_Report::page()
 
     QVERIFY(!report.write(m_dir.filePath(QStringLiteral("missing/report.html")), summary, analysis));
     QVERIFY(report.errorString().contains(QLatin1String("missing/report.html")));
+}
+
+void tst_Report::forgedChannels_data()
+{
+    QTest::addColumn<double>("distanceScale"); // LapDist = LapDistPct x this; 0 keeps the recorded one
+    QTest::addColumn<double>("forged");        // the value of the channels named "steer" and "delta"
+
+    QTest::newRow("a lap of 10,000 km") << 1e7 << 1.0;
+    QTest::newRow("a lap of a million km") << 1e9 << 1.0;
+    QTest::newRow("channels named as the page's, infinite") << 0.0 << std::numeric_limits<double>::infinity();
+    QTest::newRow("channels named as the page's, not a number") << 0.0 << std::numeric_limits<double>::quiet_NaN();
+}
+
+// Channels a file makes up cost no more than honest ones, and stay the recording's data.
+void tst_Report::forgedChannels()
+{
+    QFETCH(double, distanceScale);
+    QFETCH(double, forged);
+    QVector<QSharedPointer<ZEL::Lap>> laps;
+    for (const QSharedPointer<ZEL::Lap>& source : qAsConst(m_session.laps)) {
+        auto lap = QSharedPointer<ZEL::Lap>::create(*source); // shares the channels: replaced, not changed
+        const ZEL::Channel& pct = *source->channel(QStringLiteral("lapdistpct"));
+        if (distanceScale > 0.0) {
+            auto distance = new ZEL::Channel(pct);
+            for (double& v : distance->values)
+                v *= distanceScale;
+            lap->removeChannel(QStringLiteral("lapdist"));
+            lap->addChannel(distance, QStringLiteral("lapdist"));
+        }
+        for (const QString& name : {QStringLiteral("steer"), QStringLiteral("delta")}) {
+            auto channel = new ZEL::Channel(pct);
+            channel->values.fill(forged);
+            lap->addChannel(channel, name);
+        }
+        laps.append(lap);
+    }
+    const SessionAnalysis analysis({{m_path, laps}});
+    const SessionTraces traces(analysis.files().first(), 4500000);
+    const QJsonObject json = QJsonDocument::fromJson(traces.json()).object();
+    const QJsonArray lapTraces = json.value(QLatin1String("laps")).toArray();
+    QVERIFY(traces.json().size() < 4500000);
+    QStringList keys;
+    for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
+        keys.append(channel.toObject().value(QLatin1String("key")).toString());
+    if (distanceScale > 0.0) {
+        QVERIFY(lapTraces.isEmpty()); // no lap is that long: no grid at all
+        return;
+    }
+    QVERIFY(!keys.contains(QLatin1String("delta")) && keys.count(QLatin1String("steer")) == 1);
+    QVERIFY(keys.contains(QLatin1String("channel:steer")) && keys.contains(QLatin1String("channel:delta")));
+    const QJsonObject values = lapTraces.at(1).toObject().value(QLatin1String("values")).toObject();
+    QVERIFY(values.value(QLatin1String("steer")).isArray()); // the steering wheel's, not the forged channel
+    QVERIFY(values.value(QLatin1String("channel:delta")).isNull());
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

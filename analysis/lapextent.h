@@ -1,0 +1,24 @@
+#pragma once
+
+/// What a lap's distance can be. Grids over a lap (the report's traces, the plot, the delta's
+/// stretches) are sized by it, so that a distance a file states but no lap can have (a forged or
+/// broken LapDist) costs nothing: such a lap gets no grid.
+namespace LapExtent {
+
+/// Longer than any track, with room to spare.
+constexpr double maxTrackLengthM = 100000.0;
+/// Farther than any car goes between two records.
+constexpr double maxMetresPerSample = 100.0;
+
+/// Whether a track of this length can exist.
+bool isPlausibleTrackLength(double metres);
+
+/// Whether `samples` samples of one lap can lie at the distances from..to (NaN: no): within a
+/// track before the line to two after it, and no farther apart than the samples can reach.
+bool isPlausible(double from, double to, int samples);
+
+/// Points of a grid every step metres over from..to (both included where they fall on it);
+/// 0 when the span is implausible for the samples or the step is not positive.
+int gridPoints(double from, double to, double step, int samples);
+
+} // namespace LapExtent
