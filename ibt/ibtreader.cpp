@@ -12,9 +12,11 @@ void IbtReader::setFullTelemetry(bool full)
 void IbtReader::endSample()
 {
     m_recordsLeft = qMax<qint64>(0, m_recordsLeft - 1);
-    for (CarLapState& car : cars) {
-        car.endSample();
-        car.recordsLeft = m_recordsLeft;
+    const int first = playerOnly() ? playerCarIdx : 0;
+    const int end = playerOnly() ? playerCarIdx + 1 : cars.size();
+    for (int i = first; i < end; ++i) {
+        cars[i].endSample();
+        cars[i].recordsLeft = m_recordsLeft;
     }
 }
 

@@ -64,6 +64,9 @@ private:
 
     void prepareVariables(const irsdk_header& header, const irsdk_varHeader* varHeaders);
     bool isCarIndex(int carIdx) const { return carIdx >= 0 && carIdx < cars.size(); }
+    /// Whether only the player's car takes part in a record: read in place with full telemetry,
+    /// nothing is decoded for the others, so their lap state stays as it began.
+    bool playerOnly() const { return fastPath && fullTelemetry && isCarIndex(playerCarIdx); }
     int sessionNumber() const;
     void spreadSessionTime();
     /// Appends the car's sample to the lap it belongs to, if any.

@@ -28,14 +28,15 @@ bool readBlock(IbtSource& source, qint64 offset, qint64 count, std::vector<T>& i
     return source.seek(offset) && source.read(into.data(), size_t(length)) == size_t(length);
 }
 
-/// A copy of a finished lap for the result. Its channels are done growing: one left with more
-/// spare room than a lap starts with (it outgrew its room and doubled, or the lap was cut short)
-/// gives it back, which keeps the result at about the size of its values.
+/// A copy of a finished lap for the result. Its channels are done growing: one left with more than
+/// twice the spare room a lap starts with (it outgrew its room and doubled, or the lap was cut short)
+/// gives it back, which keeps the result within a sixteenth of the size of its values. A lap a little
+/// shorter than the one before keeps its room: trimming it would copy all of its values.
 std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap, LapBudget& budget)
 {
     for (const QSharedPointer<ZEL::Channel>& channel : lap.channels()) {
         QVector<double>& values = channel->values;
-        if (values.capacity() - values.size() > values.size() / CarLapState::spareShare)
+        if (values.capacity() - values.size() > values.size() / (CarLapState::spareShare / 2))
             budget.squeeze(values);
     }
     budget.charge(LapBudget::lapCost + lap.values().size() * LapBudget::propertyCost);

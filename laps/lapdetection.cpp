@@ -53,17 +53,12 @@ void IbtReader::updateLaps()
     };
 
     const KeyColumns& k = m_keyColumns;
-    for (int i = 0; i < cars.size(); ++i) {
+    const int first = playerOnly() ? playerCarIdx : 0;
+    const int end = playerOnly() ? playerCarIdx + 1 : cars.size();
+    for (int i = first; i < end; ++i) {
         CarLapState& car = cars[i];
         if (car.driverName.isEmpty())
             continue;
-        // A car with nothing decoded for it (with full telemetry, every car but the player) sits out
-        // the record, without looking its keys up.
-        if (!car.record && car.sample.values().isEmpty()) {
-            car.lapDistPct = -1.0f;
-            car.sessionState = 0;
-            continue;
-        }
         car.lapDistPct = floatOr(car, QStringLiteral("lapdistpct"), k.lapDistPct, -1.0f);
         car.sessionState = intOr(car, QStringLiteral("sessionstate"), k.sessionState, 0);
         if (!(car.lapDistPct > takesPart))
