@@ -68,6 +68,15 @@ void RecordingInfo::readSessionInfo(const QByteArray& text)
     const QString unit = words.size() > 1 ? words.at(1) : QString();
     m_trackLengthM = number > 0.0 ? number * (unit == QLatin1String("m") ? 1.0 : 1000.0) : 0.0;
 
+    const auto identity = [&root](const char* path) {
+        const QString value = root.valueAt(QLatin1String(path)).trimmed();
+        return value == QLatin1String("0") ? QString() : value;
+    };
+    m_leagueId = identity("WeekendInfo/LeagueID");
+    m_sessionId = identity("WeekendInfo/SessionID");
+    m_subSessionId = identity("WeekendInfo/SubSessionID");
+    m_setupName = root.valueAt(QStringLiteral("DriverInfo/DriverSetupName")).trimmed();
+
     m_sectorStartPct.clear();
     if (const SessionInfoNode* sectors = root.childAt(QStringLiteral("SplitTimeInfo/Sectors"))) {
         for (const SessionInfoNode* sector : sectors->children()) {

@@ -22,10 +22,20 @@ public:
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
+    /// The league, session and sub-session the recording belongs to, and the name of the car's
+    /// setup; empty where the file has none ("0" for an offline session).
+    QString leagueId() const { return m_leagueId; }
+    QString sessionId() const { return m_sessionId; }
+    QString subSessionId() const { return m_subSessionId; }
+    QString setupName() const { return m_setupName; }
 
 private:
     QDateTime m_recordedAt;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
+    QString m_leagueId;
+    QString m_sessionId;
+    QString m_subSessionId;
+    QString m_setupName;
     QString m_error;
 };

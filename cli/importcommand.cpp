@@ -13,6 +13,7 @@
 #include "cli/samplefile.h"
 #include "output/outputfile.h"
 #include "cli/terminaltext.h"
+#include "librarycli/librarycommand.h"
 #include "report/reportpage.h"
 
 #include <QDir>
@@ -47,6 +48,10 @@ void ImportCommand::error(const QString& text)
 
 int ImportCommand::run()
 {
+    if (m_options.bests)
+        return LibraryCommand(m_options, m_out, m_err).bests();
+    if (m_options.sessions)
+        return LibraryCommand(m_options, m_out, m_err).sessions();
     PluginHost host;
     if (!host.load(m_options.pluginPath)) {
         error(host.errorString());
@@ -61,6 +66,8 @@ int ImportCommand::run()
     }
     if (const ExitCode refused = checkOutputs(paths))
         return refused;
+    if (m_options.add)
+        return LibraryCommand(m_options, m_out, m_err).add(*host.plugin(), paths);
 
     const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
     QVector<SessionAnalysis::Input> inputs;

@@ -19,6 +19,14 @@ const QString plotSizeName = QStringLiteral("plot-size");
 const QString verboseName = QStringLiteral("verbose");
 const QString compareName = QStringLiteral("compare");
 const QString reportName = QStringLiteral("report");
+const QString libraryName = QStringLiteral("library");
+const QString addName = QStringLiteral("add");
+const QString bestsName = QStringLiteral("bests");
+const QString sessionsName = QStringLiteral("sessions");
+const QString trackName = QStringLiteral("track");
+const QString carName = QStringLiteral("car");
+const QString driverName = QStringLiteral("driver");
+const QString referenceDriverName = QStringLiteral("reference-driver");
 
 // Beyond this a PNG needs hundreds of megabytes and says nothing more.
 constexpr int maxPlotSide = 10000;
@@ -62,6 +70,23 @@ Options::Options()
         {reportName,
          QStringLiteral("Write the session report, one interactive page for all inputs, into <file> (.html)."),
          QStringLiteral("file")},
+        {libraryName,
+         QStringLiteral("Use the lap library <db>: an SQLite file (created when missing) or "
+                        "postgresql://[user[:password]@][host][:port]/dbname[?host=/socket/dir]. With files, each "
+                        "file's reference is the library's best lap of its track, layout and car by its driver."),
+         QStringLiteral("db")},
+        {addName, QStringLiteral("Store the files or folders in the library (unchanged files are skipped).")},
+        {bestsName, QStringLiteral("List the library's bests per track, layout, car and driver.")},
+        {sessionsName, QStringLiteral("List the library's sessions by date with their best laps.")},
+        {trackName, QStringLiteral("With --bests or --sessions: only tracks whose name contains <text>."),
+         QStringLiteral("text")},
+        {carName, QStringLiteral("With --bests or --sessions: only cars whose name contains <text>."),
+         QStringLiteral("text")},
+        {driverName, QStringLiteral("With --bests or --sessions: only drivers whose name contains <text>."),
+         QStringLiteral("text")},
+        {referenceDriverName,
+         QStringLiteral("Compare with the library's best of this driver instead (any: the fastest anyone drove)."),
+         QStringLiteral("name")},
     });
 }
 
@@ -102,6 +127,17 @@ bool Options::parse(const QStringList& arguments)
         compare = QStringList{match.captured(1), match.captured(2)};
     }
 
+    library = m_parser.value(libraryName);
+    add = m_parser.isSet(addName);
+    bests = m_parser.isSet(bestsName);
+    sessions = m_parser.isSet(sessionsName);
+    track = m_parser.value(trackName);
+    car = m_parser.value(carName);
+    driver = m_parser.value(driverName);
+    referenceDriver = m_parser.value(referenceDriverName);
+    if (!checkLibraryOptions())
+        return false;
+
     if (withChannels && jsonPath.isEmpty()) {
         m_error = QStringLiteral("--with-channels needs --json");
         return false;
@@ -120,4 +156,23 @@ bool Options::parse(const QStringList& arguments)
         plotSize = size;
     }
     return true;
+}
+
+bool Options::checkLibraryOptions()
+{
+    const bool filtered = m_parser.isSet(trackName) || m_parser.isSet(carName) || m_parser.isSet(driverName);
+    if (library.isEmpty() && (add || bests || sessions || m_parser.isSet(referenceDriverName))) {
+        m_error = QStringLiteral("--add, --bests, --sessions and --reference-driver need --library");
+    } else if (int(add) + int(bests) + int(sessions) > 1) {
+        m_error = QStringLiteral("--add, --bests and --sessions go one at a time");
+    } else if (filtered && !bests && !sessions) {
+        m_error = QStringLiteral("--track, --car and --driver filter --bests or --sessions");
+    } else if ((bests || sessions) && (!inputs.isEmpty() || demo)) {
+        m_error = QStringLiteral("--bests and --sessions take no files");
+    } else if (add && inputs.isEmpty() && !demo) {
+        m_error = QStringLiteral("--add wants files or folders");
+    } else {
+        return true;
+    }
+    return false;
 }

@@ -33,8 +33,18 @@ public:
     QSize plotSize{1200, 900};
     bool verbose = false;     // the plugin's progress messages for every file of a batch
     QStringList compare;      // two laps, "LAP" or "FILE:LAP"; empty when not asked for
+    QString library;          // an SQLite file or a postgresql:// URL; empty when not asked for
+    bool add = false;         // store the inputs in the library
+    bool bests = false;       // list the library's bests
+    bool sessions = false;    // list the library's sessions
+    QString track;            // filters of --bests and --sessions
+    QString car;
+    QString driver;
+    QString referenceDriver;  // whose library best is the reference; "any" for anyone's
 
 private:
+    bool checkLibraryOptions();
+
     QCommandLineParser m_parser;
     QString m_error;
 };

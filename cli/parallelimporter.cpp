@@ -3,11 +3,11 @@
 #include "cli/progressline.h"
 #include "plugin/zelplugininterfaceimport.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QRunnable>
 #include <QThreadPool>
-
-#include <atomic>
+#include <QWaitCondition>
 
 namespace {
 
@@ -18,6 +18,13 @@ thread_local FileImport* currentFile = nullptr;
 } // namespace
 
 QVector<FileImport> ParallelImporter::importAll(const QStringList& paths)
+{
+    QVector<FileImport> files(paths.size());
+    importEach(paths, [&files](int index, FileImport& file) { files[index] = std::move(file); });
+    return files;
+}
+
+void ParallelImporter::importEach(const QStringList& paths, const std::function<void(int, FileImport&)>& take)
 {
     QVector<FileImport> files(paths.size());
     for (int i = 0; i < paths.size(); ++i)
@@ -33,18 +40,36 @@ QVector<FileImport> ParallelImporter::importAll(const QStringList& paths)
 
     // The host picks the filter that matches the file; the plugin offers exactly one.
     const QString format = m_plugin.formats().value(0);
-    std::atomic<int> done{0};
+    QMutex mutex;
+    QWaitCondition finished;
+    QVector<int> ready;
     QThreadPool pool;
-    for (FileImport& file : files) {
-        pool.start(QRunnable::create([this, &file, &format, &done] {
-            importOne(file, format);
-            ++done;
+    for (int i = 0; i < files.size(); ++i) {
+        pool.start(QRunnable::create([this, &files, i, &format, &mutex, &finished, &ready] {
+            importOne(files[i], format);
+            const QMutexLocker lock(&mutex);
+            ready.append(i);
+            finished.wakeAll();
         }));
     }
     ProgressLine progress(files.size());
-    while (!pool.waitForDone(100))
+    int done = 0;
+    while (done < files.size()) {
+        QVector<int> batch;
+        {
+            QMutexLocker lock(&mutex);
+            if (ready.isEmpty())
+                finished.wait(&mutex, 100);
+            batch.swap(ready);
+        }
+        for (const int i : qAsConst(batch)) {
+            take(i, files[i]);
+            files[i] = FileImport();
+            ++done;
+        }
         progress.show(done);
-    return files;
+    }
+    pool.waitForDone();
 }
 
 void ParallelImporter::importOne(FileImport& file, const QString& format)

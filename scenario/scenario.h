@@ -34,6 +34,8 @@ struct ScenarioOptions
     double minutes = 0.0;      // when > 0: lap, whatever timedLaps says, and stop after exactly this long
     quint32 seed = 1;          // varies lap times and timer delays
     QByteArray sessionInfo;    // replaces the generated session-info text when not empty
+    QByteArray trackName = "Lakeside Motor Park"; // TrackDisplayName
+    QByteArray carName = "Apex GT4 Hybrid";       // CarScreenName of every car
 };
 
 /// One lap as the scenario drove it: a stretch with one value of Lap, or the part of it

@@ -125,7 +125,7 @@ void driver(QByteArray& text, const ScenarioOptions& options, int car)
     line(text, 3, "CarIsPaceCar", "0");
     line(text, 3, "CarIsAI", "0");
     line(text, 3, "CarIsElectric", "0");
-    line(text, 3, "CarScreenName", "Apex GT4 Hybrid");
+    line(text, 3, "CarScreenName", options.carName);
     line(text, 3, "CarScreenNameShort", "Apex GT4 H");
     line(text, 3, "CarClassShortName", testing ? "" : "GT4H");
     line(text, 3, "CarClassRelSpeed", "0");
@@ -191,7 +191,7 @@ QByteArray Scenario::sessionInfo() const
     line(text, 1, "TrackID", "517");
     line(text, 1, "TrackLength", number(trackLength(o) / 1000.0, 2) + " km");
     line(text, 1, "TrackLengthOfficial", number(trackLength(o) / 1000.0 + 0.04, 2) + " km");
-    line(text, 1, "TrackDisplayName", "Lakeside Motor Park");
+    line(text, 1, "TrackDisplayName", o.trackName);
     line(text, 1, "TrackDisplayShortName", "Lakeside");
     line(text, 1, "TrackConfigName", "Grand Prix");
     line(text, 1, "TrackCity", "Harrowgate");

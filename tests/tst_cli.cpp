@@ -1,4 +1,5 @@
 #include "scenario/scenario.h"
+#include "support/tmpfs.h"
 
 #include <QImage>
 #include <QtTest>
@@ -9,10 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -58,29 +57,6 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     }
     return entries;
 }
-
-/// A small file system of its own, unmounted when it goes.
-class Tmpfs
-{
-public:
-    Tmpfs(const QString& path, qint64 bytes) : m_path(QFile::encodeName(path))
-    {
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_error = QDir().mkpath(path) && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0
-            ? QString()
-            : QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~Tmpfs()
-    {
-        if (m_error.isEmpty())
-            umount2(m_path.constData(), MNT_DETACH);
-    }
-    QString errorString() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    QString m_error;
-};
 
 } // namespace
 
@@ -235,14 +211,14 @@ void tst_Cli::exports()
     }
     QCOMPARE(timed, m_practiceMs);
 
-    // The analysis: what the file says, the statistics, the reference and each lap against it.
+    // The analysis, whose figures tst_sessionanalysis checks: what the file says, the statistics, the reference.
     const int best = *std::min_element(m_practiceMs.cbegin(), m_practiceMs.cend());
     QCOMPARE(report["recordedAt"].toString(), QStringLiteral("2024-05-25T01:30:00Z"));
     QCOMPARE(report["sectorStartPct"].toArray(), QJsonArray({0.0, 0.25, 0.5, 0.75}));
     QVERIFY(std::fabs(report["trackLengthM"].toDouble() - 2700.0) < 0.5);
     QCOMPARE(report["lapTimeStats"]["bestMs"].toInt(), best);
     QVERIFY(report["lapTimeStats"]["stdDevMs"].isDouble() && report["hasMap"] == true);
-    QVERIFY(report["theoreticalBestMs"].toInt() <= best + 50);
+    QVERIFY(report["theoreticalBestMs"].isDouble());
     QCOMPARE(report["reference"]["path"].toString(), QStringLiteral("practice.ibt"));
     for (const QJsonValue& lap : laps) {
         const bool valid = lap["validTime"].toBool();
@@ -251,10 +227,6 @@ void tst_Cli::exports()
         QVERIFY(lap["topSpeedKmh"].toDouble() > 100.0 && lap["fullThrottlePct"].isDouble() && lap["fuelUsedL"].isDouble());
         if (!valid)
             continue;
-        int sum = 0;
-        for (const QJsonValue& sector : lap["sectorTimesMs"].toArray())
-            sum += sector.toInt();
-        QVERIFY2(std::abs(sum - lap["lapTimeMs"].toInt()) <= 50, qPrintable(QString::number(sum))); // a record at 20 Hz
         QCOMPARE(lap["deltaToReferenceMs"].toInt(), lap["lapTimeMs"].toInt() - best);
         if (lap["lapTimeMs"].toInt() == best)
             QCOMPARE(report["reference"]["lapNumber"].toInt(), lap["lapNumber"].toInt());

@@ -1,7 +1,7 @@
 #include "ibt/ibtreader.h"
 #include "ibt/importdriver.h"
 #include "scenario/scenario.h"
-#include "plugin/zelplugininterfaceimport.h"
+#include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
 #include <QFileInfo>
@@ -14,16 +14,6 @@
 #include <vector>
 
 namespace {
-
-class TestHost : public ZelPluginInterfaceImport
-{
-public:
-    QString pluginName() override { return QStringLiteral("ZEL iRacing ibt import plugin"); }
-    QString simulatorName() override { return QStringLiteral("iRacing"); }
-    QString version() override { return QStringLiteral("0.2"); }
-    QStringList formats() override { return {ImportDriver::formatFilter()}; }
-    QVector<ZEL::Lap*> importFile(const QString&, const QString&) override { return {}; }
-};
 
 using Laps = std::vector<std::unique_ptr<ZEL::Lap>>;
 
@@ -84,10 +74,11 @@ void compareLaps(const Laps& plain, const Laps& fast)
 
 void compareImports(const QString& path)
 {
-    TestHost host;
+    PluginFixture host; // its messages go nowhere
+    QVERIFY2(host.isLoaded(), qPrintable(host.errorString()));
     Laps laps[2]; // plain, fast
     for (bool fast : {false, true}) {
-        for (ZEL::Lap* lap : ImportDriver(host, fast).importFile(path, ImportDriver::formatFilter()))
+        for (ZEL::Lap* lap : ImportDriver(*host.plugin(), fast).importFile(path, ImportDriver::formatFilter()))
             laps[fast].emplace_back(lap);
     }
     compareLaps(laps[0], laps[1]);
@@ -124,13 +115,100 @@ class tst_FastPath : public QObject
     Q_OBJECT
 
 private slots:
-    void scenarioFiles_data();
-    void scenarioFiles();
-    void realRecordings_data();
-    void realRecordings();
-    void changedBetweenRecords_data();
-    void changedBetweenRecords();
+    void scenarioFiles_data()
+    {
+        QTest::addColumn<ScenarioOptions>("options");
+        QTest::addColumn<bool>("cut"); // inside the last record
+        ScenarioOptions practice, race, wide, blank;
+        practice.pitStop = practice.resetToPits = true;
+        race.session = ScenarioOptions::Session::Race;
+        ScenarioOptions crowded = race;
+        crowded.playerCarIdx = 5;
+        crowded.driverCount = 8;
+        wide.wide = true;
+        blank.blankRecords = blank.resetToPits = true;
+        QTest::newRow("practice with a pit stop and a reset") << practice << false;
+        QTest::newRow("race, player in slot 5 of 8") << crowded << false;
+        QTest::newRow("race cut inside a record") << race << true;
+        QTest::newRow("wide variables") << wide << false;
+        QTest::newRow("blank records at the start and after a reset") << blank << false;
+    }
 
+    void scenarioFiles()
+    {
+        QFETCH(ScenarioOptions, options);
+        QFETCH(bool, cut);
+        const QString path = writeScenario(options);
+        QVERIFY(!path.isEmpty());
+        if (cut) { // one byte short of a whole last record, zeroed: it would stamp the last lap as practice
+            const qint64 length = IbtFile(path).header.bufLen;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() - 1) && file.seek(file.size() - length + 1));
+            QCOMPARE(file.write(QByteArray(int(length) - 1, '\0')), length - 1);
+        }
+        compareImports(path);
+    }
+
+    void realRecordings_data()
+    {
+        RealRecordings::addRows();
+    }
+
+    void realRecordings()
+    {
+        QFETCH(QString, path);
+        compareImports(path);
+    }
+
+    void changedBetweenRecords_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::newRow("a sample key on three records only") << Change([](int r, bool afterLaps, CarLapState& car) {
+            if (!afterLaps && r >= 300 && r < 303)
+                car.sample.setValue(QStringLiteral("zextra"), 2.5, QStringLiteral("u"));
+        });
+        QTest::newRow("a channel replaced in the lap") << Change([](int r, bool afterLaps, CarLapState& car) {
+            if (afterLaps && r == 300) {
+                car.lap.removeChannel(QStringLiteral("speed"));
+                car.lap.addChannel(new ZEL::Channel, QStringLiteral("added"));
+            }
+        });
+    }
+
+    void changedBetweenRecords()
+    {
+        QFETCH(Change, change);
+        const QString path = writeScenario({});
+        QVERIFY(!path.isEmpty());
+        const IbtFile ibt(path);
+        QByteArray sessionInfo = ibt.bytes.mid(ibt.header.sessionInfoOffset, ibt.header.sessionInfoLen);
+        sessionInfo.back() = '\0';
+        Laps laps[2]; // plain, fast
+        for (int i : {0, 1}) {
+            IbtReader reader;
+            reader.fastPath = i == 1;
+            reader.setFullTelemetry(true);
+            reader.sessionInfo.parse(sessionInfo.constData());
+            reader.readDriverList();
+            CarLapState& car = reader.cars[reader.playerCarIdx];
+            for (int r = 0, at = ibt.header.varBuf[0].bufOffset; at + ibt.header.bufLen <= ibt.bytes.size();
+                 ++r, at += ibt.header.bufLen) {
+                reader.endSample();
+                reader.decodeRecord(ibt.header, ibt.vars.data(), ibt.bytes.constData() + at);
+                change(r, false, car);
+                reader.updateLaps();
+                change(r, true, car);
+                if (reader.isPlayerLapFinished())
+                    laps[i].push_back(std::make_unique<ZEL::Lap>(reader.playerLap()));
+            }
+            // Read in place, the fast reader's sample holds only what lap detection set.
+            QCOMPARE(car.sample.keys().size() > 1, i == 0);
+            reader.finishPlayerLap(false);
+            laps[i].push_back(std::make_unique<ZEL::Lap>(reader.playerLap()));
+        }
+        QVERIFY(laps[0].size() >= 4);
+        compareLaps(laps[0], laps[1]);
+    }
 private:
     QString writeScenario(ScenarioOptions options)
     {
@@ -144,101 +222,6 @@ private:
 
     QTemporaryDir m_dir;
 };
-
-void tst_FastPath::scenarioFiles_data()
-{
-    QTest::addColumn<ScenarioOptions>("options");
-    QTest::addColumn<bool>("cut"); // inside the last record
-    ScenarioOptions practice, race, wide, blank;
-    practice.pitStop = practice.resetToPits = true;
-    race.session = ScenarioOptions::Session::Race;
-    ScenarioOptions crowded = race;
-    crowded.playerCarIdx = 5;
-    crowded.driverCount = 8;
-    wide.wide = true;
-    blank.blankRecords = blank.resetToPits = true;
-    QTest::newRow("practice with a pit stop and a reset") << practice << false;
-    QTest::newRow("race, player in slot 5 of 8") << crowded << false;
-    QTest::newRow("race cut inside a record") << race << true;
-    QTest::newRow("wide variables") << wide << false;
-    QTest::newRow("blank records at the start and after a reset") << blank << false;
-}
-
-void tst_FastPath::scenarioFiles()
-{
-    QFETCH(ScenarioOptions, options);
-    QFETCH(bool, cut);
-    const QString path = writeScenario(options);
-    QVERIFY(!path.isEmpty());
-    if (cut) { // one byte short of a whole last record, zeroed: it would stamp the last lap as practice
-        const qint64 length = IbtFile(path).header.bufLen;
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() - 1) && file.seek(file.size() - length + 1));
-        QCOMPARE(file.write(QByteArray(int(length) - 1, '\0')), length - 1);
-    }
-    compareImports(path);
-}
-
-void tst_FastPath::realRecordings_data()
-{
-    RealRecordings::addRows();
-}
-
-void tst_FastPath::realRecordings()
-{
-    QFETCH(QString, path);
-    compareImports(path);
-}
-
-void tst_FastPath::changedBetweenRecords_data()
-{
-    QTest::addColumn<Change>("change");
-    QTest::newRow("a sample key on three records only") << Change([](int r, bool afterLaps, CarLapState& car) {
-        if (!afterLaps && r >= 300 && r < 303)
-            car.sample.setValue(QStringLiteral("zextra"), 2.5, QStringLiteral("u"));
-    });
-    QTest::newRow("a channel replaced in the lap") << Change([](int r, bool afterLaps, CarLapState& car) {
-        if (afterLaps && r == 300) {
-            car.lap.removeChannel(QStringLiteral("speed"));
-            car.lap.addChannel(new ZEL::Channel, QStringLiteral("added"));
-        }
-    });
-}
-
-void tst_FastPath::changedBetweenRecords()
-{
-    QFETCH(Change, change);
-    const QString path = writeScenario({});
-    QVERIFY(!path.isEmpty());
-    const IbtFile ibt(path);
-    QByteArray sessionInfo = ibt.bytes.mid(ibt.header.sessionInfoOffset, ibt.header.sessionInfoLen);
-    sessionInfo.back() = '\0';
-    Laps laps[2]; // plain, fast
-    for (int i : {0, 1}) {
-        IbtReader reader;
-        reader.fastPath = i == 1;
-        reader.setFullTelemetry(true);
-        reader.sessionInfo.parse(sessionInfo.constData());
-        reader.readDriverList();
-        CarLapState& car = reader.cars[reader.playerCarIdx];
-        for (int r = 0, at = ibt.header.varBuf[0].bufOffset; at + ibt.header.bufLen <= ibt.bytes.size();
-             ++r, at += ibt.header.bufLen) {
-            reader.endSample();
-            reader.decodeRecord(ibt.header, ibt.vars.data(), ibt.bytes.constData() + at);
-            change(r, false, car);
-            reader.updateLaps();
-            change(r, true, car);
-            if (reader.isPlayerLapFinished())
-                laps[i].push_back(std::make_unique<ZEL::Lap>(reader.playerLap()));
-        }
-        // Read in place, the fast reader's sample holds only what lap detection set.
-        QCOMPARE(car.sample.keys().size() > 1, i == 0);
-        reader.finishPlayerLap(false);
-        laps[i].push_back(std::make_unique<ZEL::Lap>(reader.playerLap()));
-    }
-    QVERIFY(laps[0].size() >= 4);
-    compareLaps(laps[0], laps[1]);
-}
 
 QTEST_GUILESS_MAIN(tst_FastPath)
 #include "tst_fastpath.moc"

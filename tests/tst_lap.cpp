@@ -45,134 +45,125 @@ class tst_Lap : public QObject
     Q_OBJECT
 
 private slots:
-    void channel_data();
-    void channel();
-    void appendSample_data();
-    void appendSample();
-    void sharing_data();
-    void sharing();
-    void findValue_data();
-    void findValue();
+    void channel_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("expected"); // value and validity
+
+        // The limit is 1e24 as float, widened to double.
+        QTest::newRow("just below the limit") << 0 << "1.0000000138484277e+24 valid";
+        QTest::newRow("1e24 as float") << 1 << "1.0000000138484279e+24 invalid";
+        QTest::newRow("NaN") << 2 << "nan invalid";
+        QTest::newRow("index -1 reads the marker") << -1 << "9.9999995620235262e+24 invalid";
+        QTest::newRow("index equal to size") << 3 << "9.9999995620235262e+24 invalid";
+    }
+
+    void channel()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, expected);
+
+        ZEL::Channel channel;
+        channel.values = {1.0000000138484277e24, 1.0000000138484279e24, qQNaN()};
+        const QString validity = channel.isValid(index) ? QStringLiteral(" valid") : QStringLiteral(" invalid");
+        QCOMPARE(QString::number(channel.value(index), 'g', 17) + validity, expected);
+        // In range a write replaces exactly that value; out of range it is ignored.
+        channel.setValue(index, 42.0);
+        QCOMPARE(channel.values.count(42.0), index >= 0 && index < 3 ? 1 : 0);
+    }
+
+    void appendSample_data()
+    {
+        QTest::addColumn<QStringList>("samples");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("gaps get the marker") << QStringList{"a=1 c=3", "b=2 c=4", "a=5"} << "a[]=1,~,5;b[]=~,2,~;c[]=3,4,~";
+        QTest::newRow("new keys before, between and after channels")
+            << QStringList{"b=1 d=2", "A=3 c=4 e=5"} << "A[]=~,3;b[]=1,~;c[]=~,4;d[]=2,~;e[]=~,5";
+        QTest::newRow("empty sample first is not recorded") << QStringList{"", "a=1"} << "a[]=1";
+        QTest::newRow("text converts, unconvertible text to 0") << QStringList{"a=-12.5", "a=abc"} << "a[]=-12.5,0";
+        QTest::newRow("a channel keeps its first unit, a new one takes its entry's")
+            << QStringList{"a=1:m", "a=2:km b=3:kg"} << "a[m]=1,2;b[kg]=~,3";
+    }
+
+    void appendSample()
+    {
+        QFETCH(QStringList, samples);
+        QFETCH(QString, expected);
+
+        ZEL::Lap lap;
+        for (const QString& text : samples)
+            lap.appendSample(sample(text));
+        QCOMPARE(dump(lap), expected);
+        QCOMPARE(lap.sampleCount(), lap.channel(lap.channelNames().first())->size());
+    }
+
+    void sharing_data()
+    {
+        QTest::addColumn<LapChange>("change");
+        QTest::addColumn<QString>("copy"); // the copy taken before the change
+
+        // Copies share the channel objects: appending to one extends the other's shared channels.
+        const QString original = QStringLiteral("a[m]=1,2;b[]=2,~");
+        QTest::newRow("append") << LapChange([](ZEL::Lap*& lap) { lap->appendSample(sample("a=3:km c=4")); })
+                                << "a[m]=1,2,3;b[]=2,~,~";
+        QTest::newRow("value change") << LapChange([](ZEL::Lap*& lap) { lap->channel("a")->setValue(0, 9); })
+                                      << "a[m]=9,2;b[]=2,~";
+        QTest::newRow("clear") << LapChange([](ZEL::Lap*& lap) { lap->clear(); }) << original;
+        QTest::newRow("addChannel replacing")
+            << LapChange([](ZEL::Lap*& lap) { lap->addChannel(new ZEL::Channel, "a"); }) << original;
+        QTest::newRow("removeChannel") << LapChange([](ZEL::Lap*& lap) { lap->removeChannel("a"); }) << original;
+        QTest::newRow("delete as DynamicData")
+            << LapChange([](ZEL::Lap*& lap) { delete static_cast<ZEL::DynamicData*>(std::exchange(lap, nullptr)); })
+            << original;
+    }
+
+    void sharing()
+    {
+        QFETCH(LapChange, change);
+        QFETCH(QString, copy);
+
+        auto* lap = new ZEL::Lap;
+        lap->appendSample(sample(QStringLiteral("a=1:m b=2")));
+        lap->appendSample(sample(QStringLiteral("a=2")));
+        QScopedPointer<ZEL::Lap> copied(new ZEL::Lap(*lap));
+        const QWeakPointer<ZEL::Channel> watched = lap->channel(QStringLiteral("a"));
+        change(lap);
+        QCOMPARE(dump(*copied), copy);
+        // Once the copy is gone, channel "a" lives exactly as long as the lap still holds it.
+        copied.reset();
+        QCOMPARE(!watched.isNull(), lap && lap->channel(QStringLiteral("a")) == watched);
+        delete lap;
+    }
+
+    void findValue_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("setUnder"); // where the key gets a value: own 1, extra 2
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("Lap time from the header, before extra data") << "Lap time" << "extra" << "QTime:00:01:23.456";
+        QTest::newRow("own Lap time property wins") << "Lap time" << "own" << "int:1 own";
+        QTest::newRow("own property before extra data") << "Fuel" << "own extra" << "int:1 own";
+        QTest::newRow("extra data when no own property") << "Fuel" << "extra" << "int:2 extra";
+    }
+
+    void findValue()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, setUnder);
+        QFETCH(QString, expected);
+
+        ZEL::Lap lap;
+        lap.setLapTime(QTime(0, 1, 23, 456));
+        if (setUnder.contains(QLatin1String("own")))
+            lap.setValue(key, 1, QStringLiteral("own"));
+        if (setUnder.contains(QLatin1String("extra")))
+            lap.setExtraValue(key, 2, QStringLiteral("extra"));
+        const ZEL::DynamicValue found = lap.findValue(key);
+        QCOMPARE(QString::fromLatin1(found.value.typeName()) + ':' + found.toString(), expected);
+    }
 };
-
-void tst_Lap::channel_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("expected"); // value and validity
-
-    // The limit is 1e24 as float, widened to double.
-    QTest::newRow("just below the limit") << 0 << "1.0000000138484277e+24 valid";
-    QTest::newRow("1e24 as float") << 1 << "1.0000000138484279e+24 invalid";
-    QTest::newRow("NaN") << 2 << "nan invalid";
-    QTest::newRow("index -1 reads the marker") << -1 << "9.9999995620235262e+24 invalid";
-    QTest::newRow("index equal to size") << 3 << "9.9999995620235262e+24 invalid";
-}
-
-void tst_Lap::channel()
-{
-    QFETCH(int, index);
-    QFETCH(QString, expected);
-
-    ZEL::Channel channel;
-    channel.values = {1.0000000138484277e24, 1.0000000138484279e24, qQNaN()};
-    const QString validity = channel.isValid(index) ? QStringLiteral(" valid") : QStringLiteral(" invalid");
-    QCOMPARE(QString::number(channel.value(index), 'g', 17) + validity, expected);
-    // In range a write replaces exactly that value; out of range it is ignored.
-    channel.setValue(index, 42.0);
-    QCOMPARE(channel.values.count(42.0), index >= 0 && index < 3 ? 1 : 0);
-}
-
-void tst_Lap::appendSample_data()
-{
-    QTest::addColumn<QStringList>("samples");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("gaps get the marker") << QStringList{"a=1 c=3", "b=2 c=4", "a=5"} << "a[]=1,~,5;b[]=~,2,~;c[]=3,4,~";
-    QTest::newRow("new keys before, between and after channels")
-        << QStringList{"b=1 d=2", "A=3 c=4 e=5"} << "A[]=~,3;b[]=1,~;c[]=~,4;d[]=2,~;e[]=~,5";
-    QTest::newRow("empty sample first is not recorded") << QStringList{"", "a=1"} << "a[]=1";
-    QTest::newRow("text converts, unconvertible text to 0") << QStringList{"a=-12.5", "a=abc"} << "a[]=-12.5,0";
-    QTest::newRow("a channel keeps its first unit, a new one takes its entry's")
-        << QStringList{"a=1:m", "a=2:km b=3:kg"} << "a[m]=1,2;b[kg]=~,3";
-}
-
-void tst_Lap::appendSample()
-{
-    QFETCH(QStringList, samples);
-    QFETCH(QString, expected);
-
-    ZEL::Lap lap;
-    for (const QString& text : samples)
-        lap.appendSample(sample(text));
-    QCOMPARE(dump(lap), expected);
-    QCOMPARE(lap.sampleCount(), lap.channel(lap.channelNames().first())->size());
-}
-
-void tst_Lap::sharing_data()
-{
-    QTest::addColumn<LapChange>("change");
-    QTest::addColumn<QString>("copy"); // the copy taken before the change
-
-    // Copies share the channel objects: appending to one extends the other's shared channels.
-    const QString original = QStringLiteral("a[m]=1,2;b[]=2,~");
-    QTest::newRow("append") << LapChange([](ZEL::Lap*& lap) { lap->appendSample(sample("a=3:km c=4")); })
-                            << "a[m]=1,2,3;b[]=2,~,~";
-    QTest::newRow("value change") << LapChange([](ZEL::Lap*& lap) { lap->channel("a")->setValue(0, 9); })
-                                  << "a[m]=9,2;b[]=2,~";
-    QTest::newRow("clear") << LapChange([](ZEL::Lap*& lap) { lap->clear(); }) << original;
-    QTest::newRow("addChannel replacing")
-        << LapChange([](ZEL::Lap*& lap) { lap->addChannel(new ZEL::Channel, "a"); }) << original;
-    QTest::newRow("removeChannel") << LapChange([](ZEL::Lap*& lap) { lap->removeChannel("a"); }) << original;
-    QTest::newRow("delete as DynamicData")
-        << LapChange([](ZEL::Lap*& lap) { delete static_cast<ZEL::DynamicData*>(std::exchange(lap, nullptr)); })
-        << original;
-}
-
-void tst_Lap::sharing()
-{
-    QFETCH(LapChange, change);
-    QFETCH(QString, copy);
-
-    auto* lap = new ZEL::Lap;
-    lap->appendSample(sample(QStringLiteral("a=1:m b=2")));
-    lap->appendSample(sample(QStringLiteral("a=2")));
-    QScopedPointer<ZEL::Lap> copied(new ZEL::Lap(*lap));
-    const QWeakPointer<ZEL::Channel> watched = lap->channel(QStringLiteral("a"));
-    change(lap);
-    QCOMPARE(dump(*copied), copy);
-    // Once the copy is gone, channel "a" lives exactly as long as the lap still holds it.
-    copied.reset();
-    QCOMPARE(!watched.isNull(), lap && lap->channel(QStringLiteral("a")) == watched);
-    delete lap;
-}
-
-void tst_Lap::findValue_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("setUnder"); // where the key gets a value: own 1, extra 2
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("Lap time from the header, before extra data") << "Lap time" << "extra" << "QTime:00:01:23.456";
-    QTest::newRow("own Lap time property wins") << "Lap time" << "own" << "int:1 own";
-    QTest::newRow("own property before extra data") << "Fuel" << "own extra" << "int:1 own";
-    QTest::newRow("extra data when no own property") << "Fuel" << "extra" << "int:2 extra";
-}
-
-void tst_Lap::findValue()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, setUnder);
-    QFETCH(QString, expected);
-
-    ZEL::Lap lap;
-    lap.setLapTime(QTime(0, 1, 23, 456));
-    if (setUnder.contains(QLatin1String("own")))
-        lap.setValue(key, 1, QStringLiteral("own"));
-    if (setUnder.contains(QLatin1String("extra")))
-        lap.setExtraValue(key, 2, QStringLiteral("extra"));
-    const ZEL::DynamicValue found = lap.findValue(key);
-    QCOMPARE(QString::fromLatin1(found.value.typeName()) + ':' + found.toString(), expected);
-}
 
 QTEST_GUILESS_MAIN(tst_Lap)
 #include "tst_lap.moc"

@@ -52,100 +52,95 @@ class tst_LapHeaderStamp : public QObject
     Q_OBJECT
 
 private slots:
-    void fillLapHeader_data();
-    void fillLapHeader();
-    void readDriverList_data();
-    void readDriverList();
-};
+    void fillLapHeader_data()
+    {
+        QTest::addColumn<QString>("line"); // replaces the line of the same key in the base text
+        QTest::addColumn<int>("car");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
 
-void tst_LapHeaderStamp::fillLapHeader_data()
-{
-    QTest::addColumn<QString>("line"); // replaces the line of the same key in the base text
-    QTest::addColumn<int>("car");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("expected");
-
-    const char* const code = "@sessionType";
-    const char* const unit = "Preferred fuel unit";
-    QTest::newRow("session ids 1 and 345678 as hex digits")
-        << "" << 0 << "@sessionId" << "00000000-0000-0000-0000-000001345678";
-    QTest::newRow("sessionType Qualify") << "   SessionType: Qualify" << 0 << code << "2";
-    QTest::newRow("sessionType Warmup") << "   SessionType: Warmup" << 0 << code << "3";
-    QTest::newRow("sessionType Offline Testing") << "   SessionType: Offline Testing" << 0 << code << "0";
-    QTest::newRow("sessionType Offline testing") << "   SessionType: Offline testing" << 0 << code << "0";
-    QTest::newRow("sessionType in the wrong case") << "   SessionType: practice" << 0 << code << "-1";
-    QTest::newRow("Track length double space") << " TrackLength: 5.51  km" << 0 << "Track length" << "5.51[km]";
-    QTest::newRow("Track length without unit") << " TrackLength: 5.51" << 0 << "Track length" << "5.51[]";
-    QTest::newRow("Track length not a number") << " TrackLength: long km" << 0 << "Track length" << "0[km]";
-    QTest::newRow("Maximum fuel weight") << "" << 0 << "Maximum fuel weight" << "37.5[kg]";
-    QTest::newRow("no fuel block for another car") << "" << 2 << "Maximum fuel level" << "-";
-    QTest::newRow("kg per litre zero: no density") << " DriverCarFuelKgPerLtr: 0" << 0 << "Kg per fuel litre" << "-";
-    QTest::newRow("kg per litre zero: no weight") << " DriverCarFuelKgPerLtr: 0" << 0 << "Maximum fuel weight" << "-";
-    QTest::newRow("fuel unit l is volume") << "" << 0 << unit << "volume[]";
-    QTest::newRow("fuel unit kg is weight") << "   FuelLevel: 15.0 kg" << 0 << unit << "weight[]";
-    QTest::newRow("fuel setting of one word") << "   FuelLevel: 15.0" << 0 << unit << "-";
-    QTest::newRow("fuel setting of three words") << "   FuelLevel: 15.0 kg x" << 0 << unit << "-";
-    QTest::newRow("licence colour 0x") << "" << 0 << "Licence color" << "#fc8a27[]";
-    QTest::newRow("licence colour #") << "   LicColor: #fc8a27" << 0 << "Licence color" << "#fc8a27[]";
-    QTest::newRow("licence colour empty") << "   LicColor: " << 0 << "Licence color" << "invalid[]";
-}
-
-void tst_LapHeaderStamp::fillLapHeader()
-{
-    QFETCH(QString, line);
-    QFETCH(int, car);
-    QFETCH(QString, key);
-    QFETCH(QString, expected);
-
-    IbtReader reader;
-    prepare(reader, line);
-    ZEL::LapHeader header;
-    reader.fillLapHeader(car, header);
-    QCOMPARE(render(header, key), expected);
-}
-
-void tst_LapHeaderStamp::readDriverList_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("playerCarIdx");
-    QTest::addColumn<QString>("filled"); // "slot:driver/team", "*" marking the player
-    QTest::addColumn<bool>("carIds");    // every slot's sample carries its index
-
-    // Before reading, slot 2 holds a stale team and slot 5 a stale name.
-    const QString all = QStringLiteral("0:Ann/Team A 2:Bob/ 5:Pre/ 63:Zed/");
-    QTest::newRow("player 0, team missing clears the stale one")
-        << "" << 0 << "0:Ann/Team A* 2:Bob/ 5:Pre/ 63:Zed/" << true;
-    // A value where the section was: the driver lines belong elsewhere.
-    QTest::newRow("no DriverInfo leaves the slots") << "DriverInfo: none" << -1 << "2:/Old 5:Pre/" << false;
-    QTest::newRow("DriverCarIdx not a number") << " DriverCarIdx: x" << -1 << all << true;
-    QTest::newRow("DriverCarIdx 63") << " DriverCarIdx: 63" << 63 << all + QLatin1Char('*') << true;
-    QTest::newRow("DriverCarIdx 64 marks no slot") << " DriverCarIdx: 64" << 64 << all << true;
-}
-
-void tst_LapHeaderStamp::readDriverList()
-{
-    QFETCH(QString, line);
-    QFETCH(int, playerCarIdx);
-    QFETCH(QString, filled);
-    QFETCH(bool, carIds);
-
-    IbtReader reader;
-    reader.cars[2].teamName = QStringLiteral("Old");
-    reader.cars[5].driverName = QStringLiteral("Pre");
-    prepare(reader, line);
-
-    QCOMPARE(reader.playerCarIdx, playerCarIdx);
-    QCOMPARE(reader.cars.size(), 64); // the entry for car 64 has nowhere to go
-    QStringList filledSlots;
-    for (int i = 0; i < reader.cars.size(); ++i) {
-        const CarLapState& car = reader.cars.at(i);
-        QCOMPARE(car.sample.carId(), carIds ? QVariant(i) : QVariant());
-        if (!car.driverName.isEmpty() || !car.teamName.isEmpty() || car.isPlayerCar)
-            filledSlots << QStringLiteral("%1:%2/%3%4").arg(i).arg(car.driverName, car.teamName,
-                                                            car.isPlayerCar ? QStringLiteral("*") : QString());
+        const char* const code = "@sessionType";
+        const char* const unit = "Preferred fuel unit";
+        QTest::newRow("session ids 1 and 345678 as hex digits")
+            << "" << 0 << "@sessionId" << "00000000-0000-0000-0000-000001345678";
+        QTest::newRow("sessionType Qualify") << "   SessionType: Qualify" << 0 << code << "2";
+        QTest::newRow("sessionType Warmup") << "   SessionType: Warmup" << 0 << code << "3";
+        QTest::newRow("sessionType Offline Testing") << "   SessionType: Offline Testing" << 0 << code << "0";
+        QTest::newRow("sessionType Offline testing") << "   SessionType: Offline testing" << 0 << code << "0";
+        QTest::newRow("sessionType in the wrong case") << "   SessionType: practice" << 0 << code << "-1";
+        QTest::newRow("Track length double space") << " TrackLength: 5.51  km" << 0 << "Track length" << "5.51[km]";
+        QTest::newRow("Track length without unit") << " TrackLength: 5.51" << 0 << "Track length" << "5.51[]";
+        QTest::newRow("Track length not a number") << " TrackLength: long km" << 0 << "Track length" << "0[km]";
+        QTest::newRow("Maximum fuel weight") << "" << 0 << "Maximum fuel weight" << "37.5[kg]";
+        QTest::newRow("no fuel block for another car") << "" << 2 << "Maximum fuel level" << "-";
+        QTest::newRow("kg per litre zero: no density") << " DriverCarFuelKgPerLtr: 0" << 0 << "Kg per fuel litre" << "-";
+        QTest::newRow("kg per litre zero: no weight") << " DriverCarFuelKgPerLtr: 0" << 0 << "Maximum fuel weight" << "-";
+        QTest::newRow("fuel unit l is volume") << "" << 0 << unit << "volume[]";
+        QTest::newRow("fuel unit kg is weight") << "   FuelLevel: 15.0 kg" << 0 << unit << "weight[]";
+        QTest::newRow("fuel setting of one word") << "   FuelLevel: 15.0" << 0 << unit << "-";
+        QTest::newRow("fuel setting of three words") << "   FuelLevel: 15.0 kg x" << 0 << unit << "-";
+        QTest::newRow("licence colour 0x") << "" << 0 << "Licence color" << "#fc8a27[]";
+        QTest::newRow("licence colour #") << "   LicColor: #fc8a27" << 0 << "Licence color" << "#fc8a27[]";
+        QTest::newRow("licence colour empty") << "   LicColor: " << 0 << "Licence color" << "invalid[]";
     }
-    QCOMPARE(filledSlots.join(QLatin1Char(' ')), filled);
-}
+
+    void fillLapHeader()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, car);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+
+        IbtReader reader;
+        prepare(reader, line);
+        ZEL::LapHeader header;
+        reader.fillLapHeader(car, header);
+        QCOMPARE(render(header, key), expected);
+    }
+
+    void readDriverList_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("playerCarIdx");
+        QTest::addColumn<QString>("filled"); // "slot:driver/team", "*" marking the player
+        QTest::addColumn<bool>("carIds");    // every slot's sample carries its index
+
+        // Before reading, slot 2 holds a stale team and slot 5 a stale name.
+        const QString all = QStringLiteral("0:Ann/Team A 2:Bob/ 5:Pre/ 63:Zed/");
+        QTest::newRow("player 0, team missing clears the stale one")
+            << "" << 0 << "0:Ann/Team A* 2:Bob/ 5:Pre/ 63:Zed/" << true;
+        // A value where the section was: the driver lines belong elsewhere.
+        QTest::newRow("no DriverInfo leaves the slots") << "DriverInfo: none" << -1 << "2:/Old 5:Pre/" << false;
+        QTest::newRow("DriverCarIdx not a number") << " DriverCarIdx: x" << -1 << all << true;
+        QTest::newRow("DriverCarIdx 63") << " DriverCarIdx: 63" << 63 << all + QLatin1Char('*') << true;
+        QTest::newRow("DriverCarIdx 64 marks no slot") << " DriverCarIdx: 64" << 64 << all << true;
+    }
+
+    void readDriverList()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, playerCarIdx);
+        QFETCH(QString, filled);
+        QFETCH(bool, carIds);
+
+        IbtReader reader;
+        reader.cars[2].teamName = QStringLiteral("Old");
+        reader.cars[5].driverName = QStringLiteral("Pre");
+        prepare(reader, line);
+
+        QCOMPARE(reader.playerCarIdx, playerCarIdx);
+        QCOMPARE(reader.cars.size(), 64); // the entry for car 64 has nowhere to go
+        QStringList filledSlots;
+        for (int i = 0; i < reader.cars.size(); ++i) {
+            const CarLapState& car = reader.cars.at(i);
+            QCOMPARE(car.sample.carId(), carIds ? QVariant(i) : QVariant());
+            if (!car.driverName.isEmpty() || !car.teamName.isEmpty() || car.isPlayerCar)
+                filledSlots << QStringLiteral("%1:%2/%3%4").arg(i).arg(car.driverName, car.teamName,
+                                                                car.isPlayerCar ? QStringLiteral("*") : QString());
+        }
+        QCOMPARE(filledSlots.join(QLatin1Char(' ')), filled);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_LapHeaderStamp)
 #include "tst_lapheaderstamp.moc"

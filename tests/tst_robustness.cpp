@@ -1,6 +1,4 @@
 #include "ibt/ibtlayout.h"
-#include "scenario/scenario.h"
-#include "sessioninfo/sessioninfonode.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
 #include "support/pluginfixture.h"
@@ -13,7 +11,6 @@
 #include <climits>
 
 namespace {
-
 
 constexpr int headerSize = sizeof(irsdk_header);
 constexpr int fixedSize = sizeof(irsdk_header) + sizeof(irsdk_diskSubHeader);
@@ -165,44 +162,6 @@ private slots:
         else
             QVERIFY2(expected == QLatin1String("laps") ? actual.startsWith(QStringLiteral("laps | ")) : actual == expected,
                      qPrintable(actual));
-    }
-
-    void sessionInfoTexts_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("value");
-
-        const QByteArray weekend = "WeekendInfo:\n TrackName: Ring\n WeekendOptions:\n  NumStarters: 12\n";
-        QByteArray nested; // 2000 sections, each one space deeper
-        for (int level = 0; level < 2000; ++level)
-            nested += QByteArray(level, ' ') + "N:\n";
-        QTest::newRow("CR LF: a section keeps its colon, a value its CR")
-            << QByteArray(weekend).replace("\n", "\r\n") << "WeekendInfo:/TrackName" << "Ring\r";
-        QTest::newRow("leading document line") << "---\n" + weekend << "WeekendInfo/TrackName" << "Ring";
-        QTest::newRow("document end line") << weekend + "...\n" << "WeekendInfo/WeekendOptions/NumStarters" << "12";
-        QTest::newRow("NUL padding: nothing after it") << weekend + QByteArray(4096, '\0') + "Late: 1\n" << "Late"
-                                                       << QString();
-        QTest::newRow("non-ASCII key and value, byte by byte")
-            << QByteArray("Tr\xe4" "ck:\n UserName: J\xc3\xb6rg \xff\x80\n")
-            << QString::fromLatin1("Tr\xe4" "ck/UserName") << QString::fromLatin1("J\xc3\xb6rg \xff\x80");
-        QTest::newRow("very long line") << "A:\n B: " + QByteArray(1 << 20, 'v') + "\n" << "A/B"
-                                        << QString(1 << 20, QLatin1Char('v'));
-        QTest::newRow("2000 nested sections") << nested + QByteArray(2000, ' ') + "Deep: bottom\n"
-                                              << QStringLiteral("N/").repeated(2000) + "Deep" << "bottom";
-        QTest::newRow("line of spaces only opens a nameless section") << QByteArray("A:\n   \nB: 1\n") << "/B" << "1";
-    }
-
-    void sessionInfoTexts()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, path);
-        QFETCH(QString, value);
-
-        SessionInfoNode root;
-        root.parse(text.constData());
-        QCOMPARE(root.valueAt(path), value);
-        QCOMPARE(root.valueAt(path).isNull(), value.isNull());
     }
 
     void sessionInfoInImport_data()

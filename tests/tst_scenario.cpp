@@ -30,95 +30,92 @@ class tst_Scenario : public QObject
     Q_OBJECT
 
 private slots:
-    void drive_data();
-    void drive();
+    void drive_data()
+    {
+        QTest::addColumn<ScenarioOptions>("options");
+        QTest::addColumn<QString>("kinds");     // the laps driven: Out, Timed, In, Aborted
+        QTest::addColumn<QStringList>("facts"); // session-info values that the import reads
+
+        ScenarioOptions testing;
+        testing.session = ScenarioOptions::Session::Testing;
+        testing.pitStop = testing.resetToPits = testing.blankRecords = true;
+        testing.firstLap = 183;
+        QTest::newRow("testing: pit stop, reset, blank records, carried lap count")
+            << testing << "OTIOTAOTT"
+            << QStringList{"WeekendInfo/TrackLength=2.70 km", "DriverInfo/DriverCarFuelKgPerLtr=0.750",
+                           "DriverInfo/DriverCarMaxFuelPct=0.900", "SessionInfo/Sessions/0/SessionType=Offline Testing"};
+        ScenarioOptions race;
+        race.session = ScenarioOptions::Session::Race;
+        race.playerCarIdx = 3;
+        race.driverCount = 6;
+        QTest::newRow("race from the grid")
+            << race << "OTTTT"
+            << QStringList{"DriverInfo/DriverCarIdx=3", "DriverInfo/Drivers/3/CarScreenName=Apex GT4 Hybrid",
+                           "SessionInfo/Sessions/2/SessionType=Race", "SessionInfo/Sessions/2/ResultsPositions/6/CarIdx=5"};
+    }
+
+    void drive()
+    {
+        QFETCH(ScenarioOptions, options);
+        QFETCH(QString, kinds);
+        QFETCH(QStringList, facts);
+
+        Scenario scenario(options);
+        SessionInfoNode root;
+        root.parse(scenario.sessionInfo().constData());
+        for (const QString& fact : facts)
+            QCOMPARE(fact.section('=', 0, 0) + '=' + root.valueAt(fact.section('=', 0, 0)), fact);
+
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && scenario.write(&buffer));
+        const QByteArray& file = buffer.data();
+        const QVector<double> lap = column(file, "Lap"), pct = column(file, "LapDistPct"), speed = column(file, "Speed");
+        const QVector<double> current = column(file, "LapCurrentLapTime"), last = column(file, "LapLastLapTime");
+        const double dt = 1.0 / options.tickRate;
+
+        QString driven;
+        QSet<int> lines, restarts;
+        for (const ScenarioLap& l : scenario.laps()) {
+            driven += QStringLiteral("OTIA").at(l.kind);
+            if (l.lineRecord < 0)
+                continue;
+            // Lap steps at the line; the timer runs on and restarts 0.5 to 1.5 s later, with the last lap time.
+            const int line = int(l.lineRecord), restart = int(l.timerRecord);
+            lines << line;
+            restarts << restart;
+            QVERIFY(pct[line - 1] > 0.95 && pct[line] < 0.05);
+            const double delay = (restart - line) * dt;
+            QVERIFY2(delay >= 0.5 - dt && delay <= 1.5 + dt, qPrintable(QString::number(delay)));
+            QCOMPARE(last[restart], double(float(l.lapTime)));
+            QVERIFY(current[restart] >= delay - 1e-4 && current[restart] < delay + dt + 1e-4);
+        }
+        QCOMPARE(driven, kinds);
+
+        const int firstRestart = *std::min_element(restarts.cbegin(), restarts.cend());
+        int previous = -1;
+        for (int r = 0; r < lap.size(); ++r) {
+            // On lap 0 the timer stands at 0 until the first restart; otherwise it counts every record.
+            const double step = r < firstRestart && options.firstLap == 0 ? 0.0 : dt;
+            const bool steady = r > 0 && last[r] == last[r - 1] && qAbs(current[r] - current[r - 1] - step) < 1e-3;
+            QVERIFY2(r == 0 || restarts.contains(r) || steady, qPrintable(QString::number(r)));
+            if (lap[r] == 0 && pct[r] == 0 && speed[r] == 0)
+                continue; // a blank record, as the simulator writes them
+            QCOMPARE(lap[r], previous < 0 ? options.firstLap : lap[previous] + lines.contains(r));
+            previous = r;
+        }
+
+        if (options.session != ScenarioOptions::Session::Race)
+            return;
+        // Standing on the grid, behind the line beyond 0.65, through states 1 to 3; then racing.
+        const QVector<double> state = column(file, "SessionState");
+        int r = 0;
+        for (; r < state.size() && state[r] < 4; ++r)
+            QVERIFY(speed[r] == 0 && lap[r] == 0 && pct[r] > 0.65 && state[r] >= (r ? state[r - 1] : 1));
+        QVERIFY(state[r - 1] == 3 && state.count(4) == state.size() - r && scenario.laps().first().lineRecord > r);
+        QCOMPARE(column(file, "SessionNum").count(2), state.size());
+        QVERIFY(column(file, "CarIdxLapDistPct", 0).first() > pct.first()); // the others line up ahead
+    }
 };
-
-void tst_Scenario::drive_data()
-{
-    QTest::addColumn<ScenarioOptions>("options");
-    QTest::addColumn<QString>("kinds");     // the laps driven: Out, Timed, In, Aborted
-    QTest::addColumn<QStringList>("facts"); // session-info values that the import reads
-
-    ScenarioOptions testing;
-    testing.session = ScenarioOptions::Session::Testing;
-    testing.pitStop = testing.resetToPits = testing.blankRecords = true;
-    testing.firstLap = 183;
-    QTest::newRow("testing: pit stop, reset, blank records, carried lap count")
-        << testing << "OTIOTAOTT"
-        << QStringList{"WeekendInfo/TrackLength=2.70 km", "DriverInfo/DriverCarFuelKgPerLtr=0.750",
-                       "DriverInfo/DriverCarMaxFuelPct=0.900", "SessionInfo/Sessions/0/SessionType=Offline Testing"};
-    ScenarioOptions race;
-    race.session = ScenarioOptions::Session::Race;
-    race.playerCarIdx = 3;
-    race.driverCount = 6;
-    QTest::newRow("race from the grid")
-        << race << "OTTTT"
-        << QStringList{"DriverInfo/DriverCarIdx=3", "DriverInfo/Drivers/3/CarScreenName=Apex GT4 Hybrid",
-                       "SessionInfo/Sessions/2/SessionType=Race", "SessionInfo/Sessions/2/ResultsPositions/6/CarIdx=5"};
-}
-
-void tst_Scenario::drive()
-{
-    QFETCH(ScenarioOptions, options);
-    QFETCH(QString, kinds);
-    QFETCH(QStringList, facts);
-
-    Scenario scenario(options);
-    SessionInfoNode root;
-    root.parse(scenario.sessionInfo().constData());
-    for (const QString& fact : facts)
-        QCOMPARE(fact.section('=', 0, 0) + '=' + root.valueAt(fact.section('=', 0, 0)), fact);
-
-    QBuffer buffer;
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && scenario.write(&buffer));
-    const QByteArray& file = buffer.data();
-    const QVector<double> lap = column(file, "Lap"), pct = column(file, "LapDistPct"), speed = column(file, "Speed");
-    const QVector<double> current = column(file, "LapCurrentLapTime"), last = column(file, "LapLastLapTime");
-    const double dt = 1.0 / options.tickRate;
-
-    QString driven;
-    QSet<int> lines, restarts;
-    for (const ScenarioLap& l : scenario.laps()) {
-        driven += QStringLiteral("OTIA").at(l.kind);
-        if (l.lineRecord < 0)
-            continue;
-        // Lap steps at the line; the timer runs on and restarts 0.5 to 1.5 s later, with the last lap time.
-        const int line = int(l.lineRecord), restart = int(l.timerRecord);
-        lines << line;
-        restarts << restart;
-        QVERIFY(pct[line - 1] > 0.95 && pct[line] < 0.05);
-        const double delay = (restart - line) * dt;
-        QVERIFY2(delay >= 0.5 - dt && delay <= 1.5 + dt, qPrintable(QString::number(delay)));
-        QCOMPARE(last[restart], double(float(l.lapTime)));
-        QVERIFY(current[restart] >= delay - 1e-4 && current[restart] < delay + dt + 1e-4);
-    }
-    QCOMPARE(driven, kinds);
-
-    const int firstRestart = *std::min_element(restarts.cbegin(), restarts.cend());
-    int previous = -1;
-    for (int r = 0; r < lap.size(); ++r) {
-        // On lap 0 the timer stands at 0 until the first restart; otherwise it counts every record.
-        const double step = r < firstRestart && options.firstLap == 0 ? 0.0 : dt;
-        const bool steady = r > 0 && last[r] == last[r - 1] && qAbs(current[r] - current[r - 1] - step) < 1e-3;
-        QVERIFY2(r == 0 || restarts.contains(r) || steady, qPrintable(QString::number(r)));
-        if (lap[r] == 0 && pct[r] == 0 && speed[r] == 0)
-            continue; // a blank record, as the simulator writes them
-        QCOMPARE(lap[r], previous < 0 ? options.firstLap : lap[previous] + lines.contains(r));
-        previous = r;
-    }
-
-    if (options.session != ScenarioOptions::Session::Race)
-        return;
-    // Standing on the grid, behind the line beyond 0.65, through states 1 to 3; then racing.
-    const QVector<double> state = column(file, "SessionState");
-    int r = 0;
-    for (; r < state.size() && state[r] < 4; ++r)
-        QVERIFY(speed[r] == 0 && lap[r] == 0 && pct[r] > 0.65 && state[r] >= (r ? state[r - 1] : 1));
-    QVERIFY(state[r - 1] == 3 && state.count(4) == state.size() - r && scenario.laps().first().lineRecord > r);
-    QCOMPARE(column(file, "SessionNum").count(2), state.size());
-    QVERIFY(column(file, "CarIdxLapDistPct", 0).first() > pct.first()); // the others line up ahead
-}
 
 QTEST_GUILESS_MAIN(tst_Scenario)
 #include "tst_scenario.moc"

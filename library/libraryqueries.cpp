@@ -1,0 +1,172 @@
+#include "library/libraryqueries.h"
+
+#include "library/laplibrary.h"
+
+#include <QHash>
+#include <QMap>
+
+#include <algorithm>
+
+namespace {
+
+// Each group's count of valid laps and sessions and its best time, joined back to the laps
+// that drove that time (ties come in recording order; the first is taken).
+const QString selectBests = QStringLiteral(
+    "SELECT g.track, g.config, g.car, g.driver, g.valid_laps, g.sessions, g.best_ms, f.path, l.lap_number,"
+    " f.recorded_at"
+    " FROM (SELECT f.track, f.config, f.car, f.driver, COUNT(*) AS valid_laps, COUNT(DISTINCT f.id) AS sessions,"
+    "  MIN(l.lap_time_ms) AS best_ms"
+    "  FROM laps l JOIN files f ON f.id = l.file_id WHERE l.valid_time = 1"
+    "  GROUP BY f.track, f.config, f.car, f.driver) g"
+    " JOIN files f ON f.track = g.track AND f.config = g.config AND f.car = g.car AND f.driver = g.driver"
+    " JOIN laps l ON l.file_id = f.id AND l.valid_time = 1 AND l.lap_time_ms = g.best_ms"
+    " ORDER BY g.track, g.config, g.car, g.best_ms, g.driver, f.recorded_at, l.lap_number");
+const QString selectBestSectors = QStringLiteral(
+    "SELECT f.track, f.config, f.car, f.driver, s.sector_count, s.sector, MIN(s.best_ms)"
+    " FROM best_sectors s JOIN files f ON f.id = s.file_id"
+    " GROUP BY f.track, f.config, f.car, f.driver, s.sector_count, s.sector");
+const QString selectSessions = QStringLiteral(
+    "SELECT f.path, f.recorded_at, f.track, f.config, f.car, f.driver, f.session_name, f.error,"
+    " COUNT(l.id), SUM(CASE WHEN l.valid_time = 1 THEN 1 ELSE 0 END),"
+    " MIN(CASE WHEN l.valid_time = 1 THEN l.lap_time_ms END),"
+    " (SELECT b.lap_number FROM laps b WHERE b.file_id = f.id AND b.valid_time = 1"
+    "  ORDER BY b.lap_time_ms, b.lap_number LIMIT 1)"
+    " FROM files f LEFT JOIN laps l ON l.file_id = f.id"
+    " GROUP BY f.id, f.path, f.recorded_at, f.track, f.config, f.car, f.driver, f.session_name, f.error"
+    " ORDER BY f.recorded_at, f.path");
+const QString selectBestLap = QStringLiteral(
+    "SELECT f.driver, f.recorded_at, f.path, l.lap_number, l.lap_time_ms, t.data"
+    " FROM laps l JOIN files f ON f.id = l.file_id JOIN traces t ON t.lap_id = l.id"
+    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND l.valid_time = 1 AND (? = '' OR lower(f.driver) = lower(?))"
+    " ORDER BY l.lap_time_ms, f.recorded_at, l.id LIMIT 1");
+
+QString groupKey(const QString& track, const QString& config, const QString& car, const QString& driver)
+{
+    return QStringList{track, config, car, driver}.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+bool LibraryFilter::matches(const QString& trackName, const QString& carName, const QString& driverName) const
+{
+    return trackName.contains(track, Qt::CaseInsensitive) && carName.contains(car, Qt::CaseInsensitive)
+           && driverName.contains(driver, Qt::CaseInsensitive);
+}
+
+bool LibraryQueries::bests(const LibraryFilter& filter, QVector<LibraryBest>& result)
+{
+    result.clear();
+    QSqlQuery query = m_library.newQuery();
+    query.setForwardOnly(true);
+    if (!m_library.run(query, selectBests)) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    QString last;
+    while (query.next()) {
+        LibraryBest best;
+        best.track = query.value(0).toString();
+        best.config = query.value(1).toString();
+        best.car = query.value(2).toString();
+        best.driver = query.value(3).toString();
+        const QString key = groupKey(best.track, best.config, best.car, best.driver);
+        if (key == last || !filter.matches(best.track, best.car, best.driver))
+            continue;
+        last = key;
+        best.validLaps = query.value(4).toInt();
+        best.sessions = query.value(5).toInt();
+        best.bestLapMs = query.value(6).toLongLong();
+        best.path = query.value(7).toString();
+        best.lapNumber = query.value(8).toInt();
+        best.recordedAt = query.value(9).toString();
+        result.append(best);
+    }
+
+    // Per group and sector count, the sum of the best sectors when every sector has one; the
+    // finest division wins when a track's sectors changed between sessions.
+    if (!m_library.run(query, selectBestSectors)) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    QHash<QString, QMap<int, QMap<int, qint64>>> sectors; // group -> count -> sector -> best
+    while (query.next()) {
+        const QString key = groupKey(query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                                     query.value(3).toString());
+        sectors[key][query.value(4).toInt()].insert(query.value(5).toInt(), query.value(6).toLongLong());
+    }
+    for (LibraryBest& best : result) {
+        const auto byCount = sectors.value(groupKey(best.track, best.config, best.car, best.driver));
+        for (auto it = byCount.cbegin(); it != byCount.cend(); ++it) {
+            if (it.value().size() != it.key())
+                continue;
+            qint64 sum = 0;
+            for (const qint64 ms : it.value())
+                sum += ms;
+            best.theoreticalBestMs = sum;
+        }
+    }
+    return true;
+}
+
+bool LibraryQueries::sessions(const LibraryFilter& filter, QVector<LibrarySession>& result)
+{
+    result.clear();
+    QSqlQuery query = m_library.newQuery();
+    query.setForwardOnly(true);
+    if (!m_library.run(query, selectSessions)) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    while (query.next()) {
+        LibrarySession session;
+        session.path = query.value(0).toString();
+        session.recordedAt = query.value(1).toString();
+        session.track = query.value(2).toString();
+        session.config = query.value(3).toString();
+        session.car = query.value(4).toString();
+        session.driver = query.value(5).toString();
+        if (!filter.matches(session.track, session.car, session.driver))
+            continue;
+        session.sessionName = query.value(6).toString();
+        session.error = query.value(7).toString();
+        session.laps = query.value(8).toInt();
+        session.validLaps = query.value(9).toInt();
+        session.bestLapMs = query.value(10).isNull() ? -1 : query.value(10).toLongLong();
+        session.bestLapNumber = query.value(11).isNull() ? -1 : query.value(11).toInt();
+        result.append(session);
+    }
+    return true;
+}
+
+bool LibraryQueries::bestLap(const QString& track, const QString& config, const QString& car, const QString& driver,
+                             LibraryLap& lap)
+{
+    lap = LibraryLap();
+    m_error.clear();
+    QSqlQuery query = m_library.newQuery();
+    query.setForwardOnly(true);
+    const QVariantList values{LapLibrary::name(track), LapLibrary::name(config), LapLibrary::name(car),
+                              LapLibrary::name(driver), LapLibrary::name(driver)};
+    if (!m_library.run(query, selectBestLap, values)) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    if (!query.next())
+        return false;
+    if (!LapTrace::decode(query.value(5).toByteArray(), lap.trace)) {
+        m_error = QStringLiteral("%1: the stored trace of lap %2 of %3 is damaged")
+                      .arg(m_library.location().displayName())
+                      .arg(query.value(3).toInt())
+                      .arg(query.value(2).toString());
+        return false;
+    }
+    lap.track = track;
+    lap.config = config;
+    lap.car = car;
+    lap.driver = query.value(0).toString();
+    lap.recordedAt = query.value(1).toString();
+    lap.path = query.value(2).toString();
+    lap.lapNumber = query.value(3).toInt();
+    lap.lapTimeMs = query.value(4).toLongLong();
+    return true;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "library/laptrace.h"
+
+#include <QString>
+#include <QVector>
+
+class LapLibrary;
+
+/// What to list: case-insensitive parts of the names; empty matches everything.
+struct LibraryFilter
+{
+    QString track;
+    QString car;
+    QString driver;
+
+    bool matches(const QString& track, const QString& car, const QString& driver) const;
+};
+
+/// The best of one track, layout, car and driver over every session in the library.
+struct LibraryBest
+{
+    QString track;
+    QString config;
+    QString car;
+    QString driver;
+    qint64 bestLapMs = -1;
+    qint64 theoreticalBestMs = -1; // -1 when no sector count has a best for every sector
+    int validLaps = 0;
+    int sessions = 0;
+    QString path;                  // of the best lap's file
+    int lapNumber = 0;
+    QString recordedAt;            // ISO 8601 UTC, empty when unknown
+};
+
+/// One stored recording with what it came to.
+struct LibrarySession
+{
+    QString path;
+    QString recordedAt;
+    QString track;
+    QString config;
+    QString car;
+    QString driver;
+    QString sessionName;
+    QString error;
+    int laps = 0;
+    int validLaps = 0;
+    qint64 bestLapMs = -1;
+    int bestLapNumber = -1;
+};
+
+/// A stored best lap to compare with, with its trace.
+struct LibraryLap
+{
+    QString track;
+    QString config;
+    QString car;
+    QString driver;
+    QString recordedAt;
+    QString path;
+    int lapNumber = 0;
+    qint64 lapTimeMs = -1;
+    LapTrace trace;
+};
+
+/// The questions the command line asks of a library; every value bound.
+class LibraryQueries
+{
+public:
+    explicit LibraryQueries(LapLibrary& library) : m_library(library) {}
+
+    /// Per track, layout, car and driver, ordered by track, layout, car and best time.
+    bool bests(const LibraryFilter& filter, QVector<LibraryBest>& result);
+    /// Every stored recording, by recording date.
+    bool sessions(const LibraryFilter& filter, QVector<LibrarySession>& result);
+    /// The fastest valid lap with a trace on this track, layout and car, by the driver (a name,
+    /// case-insensitive) or by anyone when the driver is empty. False with an empty lap when
+    /// there is none; errorString() tells a failure from that.
+    bool bestLap(const QString& track, const QString& config, const QString& car, const QString& driver,
+                 LibraryLap& lap);
+
+    QString errorString() const { return m_error; }
+
+private:
+    LapLibrary& m_library;
+    QString m_error;
+};

@@ -1,0 +1,207 @@
+#include "library/librarywriter.h"
+
+#include "library/laplibrary.h"
+#include "library/storedfile.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSysInfo>
+
+#include <cmath>
+
+namespace {
+
+const QString selectByPath =
+    QStringLiteral("SELECT id, size, modified_ms, fingerprint FROM files WHERE host = ? AND path = ?");
+const QString selectByFingerprint = QStringLiteral("SELECT id, host, path FROM files WHERE fingerprint = ?");
+const QString updateModified = QStringLiteral("UPDATE files SET modified_ms = ? WHERE id = ?");
+const QString updatePath = QStringLiteral("UPDATE files SET path = ?, modified_ms = ? WHERE id = ?");
+const QString deleteFile = QStringLiteral("DELETE FROM files WHERE id = ?");
+const QString selectOtherCopy =
+    QStringLiteral("SELECT id FROM files WHERE fingerprint = ? AND NOT (host = ? AND path = ?)");
+const QString upsertFile = QStringLiteral(
+    "INSERT INTO files (host, path, size, modified_ms, fingerprint, recorded_at, track, config, car, driver,"
+    " driver_id, track_length_m, session_type, session_name, league_id, session_id, subsession_id, setup_name,"
+    " error, added_at)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " ON CONFLICT (host, path) DO UPDATE SET size = excluded.size, modified_ms = excluded.modified_ms,"
+    " fingerprint = excluded.fingerprint, recorded_at = excluded.recorded_at, track = excluded.track,"
+    " config = excluded.config, car = excluded.car, driver = excluded.driver, driver_id = excluded.driver_id,"
+    " track_length_m = excluded.track_length_m, session_type = excluded.session_type,"
+    " session_name = excluded.session_name, league_id = excluded.league_id, session_id = excluded.session_id,"
+    " subsession_id = excluded.subsession_id, setup_name = excluded.setup_name, error = excluded.error,"
+    " added_at = excluded.added_at"
+    // No row comes back when another writer stored this very file meanwhile.
+    " WHERE files.fingerprint <> excluded.fingerprint"
+    " RETURNING id");
+const QString deleteLaps = QStringLiteral("DELETE FROM laps WHERE file_id = ?");
+const QString deleteBestSectors = QStringLiteral("DELETE FROM best_sectors WHERE file_id = ?");
+const QString insertLap = QStringLiteral(
+    "INSERT INTO laps (file_id, lap_index, lap_number, run_number, lap_in_run, kind, completed, valid_time,"
+    " lap_time_ms, sector_times_ms, top_speed_kmh, min_speed_kmh, fuel_used_l)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
+const QString insertBestSector =
+    QStringLiteral("INSERT INTO best_sectors (file_id, sector_count, sector, best_ms) VALUES (?, ?, ?, ?)");
+// The best valid time of the group among the other files: a lap under it is a new best.
+const QString selectGroupBest = QStringLiteral(
+    "SELECT MIN(l.lap_time_ms) FROM laps l JOIN files f ON f.id = l.file_id"
+    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?");
+const QString insertTrace = QStringLiteral("INSERT INTO traces (lap_id, data) VALUES (?, ?)");
+
+QVariant text(const QString& value)
+{
+    return value.isEmpty() ? LapLibrary::null(QVariant::String) : QVariant(value);
+}
+
+QVariant number(double value)
+{
+    return std::isfinite(value) ? QVariant(value) : LapLibrary::null(QVariant::Double);
+}
+
+QVariant milliseconds(qint64 value)
+{
+    return value >= 0 ? QVariant(value) : LapLibrary::null(QVariant::LongLong);
+}
+
+QString sectorList(const QVector<qint64>& times)
+{
+    QStringList texts;
+    for (const qint64 ms : times)
+        texts.append(ms >= 0 ? QString::number(ms) : QString());
+    return texts.join(QLatin1Char(','));
+}
+
+} // namespace
+
+LibraryWriter::LibraryWriter(LapLibrary& library) : m_library(library), m_host(QSysInfo::machineHostName())
+{
+}
+
+bool LibraryWriter::failed()
+{
+    m_error = m_library.errorString();
+    return false;
+}
+
+LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
+{
+    if (!FileFingerprint::stat(file.path, file)) {
+        m_error = QStringLiteral("cannot read %1").arg(file.path);
+        return Need::Error;
+    }
+    QSqlQuery byPath = m_library.newQuery();
+    if (!m_library.run(byPath, selectByPath, {m_host, file.path})) {
+        failed();
+        return Need::Error;
+    }
+    const bool known = byPath.next();
+    const qint64 knownId = known ? byPath.value(0).toLongLong() : -1;
+    if (known && byPath.value(1).toLongLong() == file.size && byPath.value(2).toLongLong() == file.modifiedMs)
+        return Need::Unchanged;
+    const QString knownHash = known ? byPath.value(3).toString() : QString();
+    byPath.finish();
+
+    QString reason;
+    if (!file.computeHash(reason)) {
+        m_error = QStringLiteral("cannot read %1: %2").arg(file.path, reason);
+        return Need::Error;
+    }
+    QSqlQuery query = m_library.newQuery();
+    if (known && knownHash == file.hash)
+        return m_library.run(query, updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged
+                                                                                : (failed(), Need::Error);
+
+    if (!m_library.run(query, selectByFingerprint, {file.hash})) {
+        failed();
+        return Need::Error;
+    }
+    if (!query.next())
+        return Need::Import;
+    const qint64 copyId = query.value(0).toLongLong();
+    const bool moved = query.value(1).toString() == m_host && !QFileInfo::exists(query.value(2).toString());
+    query.finish();
+    // What was at this path before is gone; a file that moved here takes its place.
+    if (!m_library.beginWrite() || (known && !m_library.run(query, deleteFile, {knownId}))
+        || (moved && !m_library.run(query, updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
+        m_library.rollback();
+        failed();
+        return Need::Error;
+    }
+    return Need::Unchanged;
+}
+
+bool LibraryWriter::store(const StoredFile& file, bool& alreadyStored)
+{
+    alreadyStored = false;
+    if (!m_library.beginWrite())
+        return failed();
+    if (storeRows(file, alreadyStored) && (alreadyStored || m_library.commit()))
+        return true;
+    m_library.rollback();
+    // A unique constraint stopped it: another writer stored the same recording first.
+    if (m_library.lastFailureWasConflict()) {
+        alreadyStored = true;
+        return true;
+    }
+    return failed();
+}
+
+bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
+{
+    QSqlQuery query = m_library.newQuery();
+    if (!m_library.run(query, selectOtherCopy, {file.file.hash, m_host, file.file.path}))
+        return false;
+    if (query.next()) {
+        alreadyStored = true;
+        m_library.rollback();
+        return true;
+    }
+    const QVariantList fileValues{
+        m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
+        file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
+                                  : LapLibrary::null(QVariant::String),
+        LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), text(file.driverId), number(file.trackLengthM),
+        file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
+        text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
+    if (!m_library.run(query, upsertFile, fileValues))
+        return false;
+    if (!query.next()) {
+        alreadyStored = true;
+        m_library.rollback();
+        return true;
+    }
+    const qint64 fileId = query.value(0).toLongLong();
+    query.finish();
+    if (!m_library.run(query, deleteLaps, {fileId}) || !m_library.run(query, deleteBestSectors, {fileId}))
+        return false;
+
+    qint64 bestLapId = -1;
+    QSqlQuery laps = m_library.newQuery();
+    for (const StoredLap& lap : file.laps) {
+        const QVariantList values{fileId, lap.index, lap.lapNumber, lap.runNumber, lap.lapInRun, lap.kind,
+                                  int(lap.completed), int(lap.validTime), milliseconds(lap.lapTimeMs),
+                                  sectorList(lap.sectorTimesMs), number(lap.topSpeedKmh), number(lap.minSpeedKmh),
+                                  number(lap.fuelUsedL)};
+        if (!m_library.run(laps, insertLap, values) || !laps.next())
+            return false;
+        if (lap.index == file.bestLap)
+            bestLapId = laps.value(0).toLongLong();
+        laps.finish();
+    }
+    for (int k = 0; k < file.bestSectorsMs.size(); ++k) {
+        if (!m_library.run(query, insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
+            return false;
+    }
+    if (bestLapId < 0)
+        return true;
+    // Traces stay for every lap that was a best when it came: when a best's file is replaced or
+    // removed, the best before it can still be drawn.
+    if (!m_library.run(query, selectGroupBest, {LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), fileId})
+        || !query.next())
+        return false;
+    const QVariant groupBest = query.value(0);
+    query.finish();
+    if (!groupBest.isNull() && groupBest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
+        return true;
+    return m_library.run(query, insertTrace, {bestLapId, file.bestTrace});
+}

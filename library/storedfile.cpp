@@ -1,0 +1,74 @@
+#include "library/storedfile.h"
+
+#include "library/laptrace.h"
+
+#include <cmath>
+
+namespace {
+
+qint64 milliseconds(double seconds)
+{
+    return std::isnan(seconds) ? -1 : qint64(std::llround(seconds * 1000.0));
+}
+
+} // namespace
+
+StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, const FileAnalysis& analysis)
+{
+    StoredFile stored;
+    stored.file = file;
+    stored.error = error;
+    stored.recordedAt = analysis.info.recordedAt();
+    stored.trackLengthM = analysis.trackLength;
+    stored.leagueId = analysis.info.leagueId();
+    stored.sessionId = analysis.info.sessionId();
+    stored.subSessionId = analysis.info.subSessionId();
+    stored.setupName = analysis.info.setupName();
+    for (const LapAnalysis& lap : analysis.laps) {
+        if (lap.lap->trackName().isEmpty())
+            continue;
+        stored.track = lap.lap->trackName();
+        stored.config = lap.lap->trackConfig();
+        stored.car = lap.lap->carName();
+        stored.driver = lap.lap->driverName();
+        stored.driverId = lap.lap->findValue(QStringLiteral("iRacing UserID")).value.toString();
+        stored.sessionType = lap.lap->sessionType();
+        stored.sessionName = lap.lap->findValue(QStringLiteral("Session name")).value.toString();
+        break;
+    }
+
+    for (int i = 0; i < analysis.laps.size(); ++i) {
+        const LapAnalysis& lap = analysis.laps.at(i);
+        StoredLap row;
+        row.index = i;
+        row.lapNumber = lap.lap->lapNumber();
+        row.runNumber = lap.lap->runNumber();
+        row.lapInRun = lap.lap->lapInRun();
+        row.kind = lap.lap->lapStatus();
+        row.completed = lap.lap->completed();
+        row.validTime = lap.validTime;
+        row.lapTimeMs = milliseconds(lap.lapTime);
+        for (const double sector : lap.sectorTimes)
+            row.sectorTimesMs.append(milliseconds(sector));
+        row.topSpeedKmh = lap.figures.topSpeed * 3.6;
+        row.minSpeedKmh = lap.figures.minSpeed * 3.6;
+        row.fuelUsedL = lap.figures.fuelUsed;
+        stored.laps.append(row);
+        if (lap.validTime && lap.aligned.isComplete()
+            && (stored.bestLap < 0 || lap.lapTime < analysis.laps.at(stored.bestLap).lapTime))
+            stored.bestLap = i;
+    }
+    if (!std::isnan(analysis.theoreticalBest)) {
+        for (const double best : analysis.bestSectors)
+            stored.bestSectorsMs.append(milliseconds(best));
+    }
+    if (stored.bestLap >= 0) {
+        const LapAnalysis& best = analysis.laps.at(stored.bestLap);
+        const LapTrace trace = LapTrace::of(*best.lap, best.aligned);
+        if (!trace.isEmpty())
+            stored.bestTrace = trace.encode();
+        else
+            stored.bestLap = -1;
+    }
+    return stored;
+}

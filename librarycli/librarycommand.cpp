@@ -1,0 +1,225 @@
+#include "librarycli/librarycommand.h"
+
+#include "cli/importcommand.h"
+#include "cli/laptime.h"
+#include "cli/options.h"
+#include "cli/parallelimporter.h"
+#include "cli/terminaltext.h"
+#include "cli/texttable.h"
+#include "library/laplibrary.h"
+#include "library/libraryqueries.h"
+#include "librarycli/libraryadder.h"
+#include "output/outputfile.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+QString timeText(qint64 ms)
+{
+    return ms < 0 ? QString() : LapTime::text(ms / 1000.0);
+}
+
+QJsonValue msValue(qint64 ms)
+{
+    return ms < 0 ? QJsonValue() : QJsonValue(ms);
+}
+
+QJsonValue textValue(const QString& text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+/// "2024-05-25T13:30:00Z" as "2024-05-25 13:30".
+QString dateText(const QString& iso)
+{
+    return iso.left(16).replace(QLatin1Char('T'), QLatin1Char(' '));
+}
+
+LibraryFilter filterOf(const Options& options)
+{
+    return {options.track, options.car, options.driver};
+}
+
+} // namespace
+
+void LibraryCommand::error(const QString& text)
+{
+    m_out.flush();
+    m_err << "ibtimport: " << TerminalText::printable(text) << Qt::endl;
+}
+
+bool LibraryCommand::open(LapLibrary& library)
+{
+    LibraryLocation location;
+    QString problem;
+    if (!LibraryLocation::parse(m_options.library, location, problem) || !library.open(location)) {
+        error(problem.isEmpty() ? library.errorString() : problem);
+        return false;
+    }
+    return true;
+}
+
+bool LibraryCommand::writeJson(const QJsonDocument& json)
+{
+    m_out.flush();
+    const QByteArray bytes = json.toJson(QJsonDocument::Indented);
+    OutputFile file(m_options.jsonPath);
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.commit()) {
+        error(file.failure());
+        return false;
+    }
+    return true;
+}
+
+int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& paths)
+{
+    LapLibrary library;
+    if (!open(library))
+        return ImportCommand::BadInput;
+    LibraryAdder adder(library);
+    QVector<FileFingerprint> pending;
+    QStringList pendingPaths;
+    int unreadable = 0;
+    for (const QString& path : paths) {
+        FileFingerprint file;
+        file.path = path;
+        switch (adder.check(file)) {
+        case LibraryWriter::Need::Import:
+            pending.append(file);
+            pendingPaths.append(file.path);
+            break;
+        case LibraryWriter::Need::Unchanged:
+            break;
+        case LibraryWriter::Need::Error:
+            error(adder.errorString());
+            if (adder.errorString().startsWith(library.location().displayName()))
+                return ImportCommand::ExportFailed;
+            ++unreadable;
+            break;
+        }
+    }
+
+    bool stored = true;
+    ParallelImporter(plugin).importEach(pendingPaths, [&](int index, FileImport& file) {
+        if (!stored)
+            return; // the library refused a file: the rest would fail the same way
+        const SessionAnalysis analysis({{file.path, file.laps}});
+        if (file.failed()) {
+            for (const PluginMessage& message : qAsConst(file.messages)) {
+                if (message.verbose < 0)
+                    error(QStringLiteral("%1: %2").arg(file.path, message.text.trimmed()));
+            }
+        }
+        stored = adder.add(pending.at(index), file, analysis.files().first());
+    });
+    if (!stored) {
+        error(adder.errorString());
+        return ImportCommand::ExportFailed;
+    }
+
+    m_out << "Library " << TerminalText::printable(library.location().displayName()) << ": " << adder.added()
+          << " added, " << adder.unchanged() << " unchanged, " << adder.failed() + unreadable << " failed, "
+          << adder.laps() << " laps\n";
+    m_out.flush();
+    QJsonObject counts = adder.counts();
+    counts.insert(QStringLiteral("failed"), adder.failed() + unreadable);
+    if (!m_options.jsonPath.isEmpty() && !writeJson(QJsonDocument(counts)))
+        return ImportCommand::ExportFailed;
+    return adder.failed() + unreadable > 0 ? ImportCommand::ImportFailed : ImportCommand::Success;
+}
+
+int LibraryCommand::bests()
+{
+    LapLibrary library;
+    if (!open(library))
+        return ImportCommand::BadInput;
+    LibraryQueries queries(library);
+    QVector<LibraryBest> bests;
+    if (!queries.bests(filterOf(m_options), bests)) {
+        error(queries.errorString());
+        return ImportCommand::BadInput;
+    }
+    TextTable table({QStringLiteral("Track"), QStringLiteral("Config"), QStringLiteral("Car"), QStringLiteral("Driver"),
+                     QStringLiteral("Best"), QStringLiteral("Theoretical"), QStringLiteral("Valid laps"),
+                     QStringLiteral("Sessions"), QStringLiteral("Recorded"), QStringLiteral("Lap"),
+                     QStringLiteral("File")},
+                    {TextTable::Left, TextTable::Left, TextTable::Left, TextTable::Left, TextTable::Right,
+                     TextTable::Right, TextTable::Right, TextTable::Right, TextTable::Left, TextTable::Right,
+                     TextTable::Left});
+    QJsonArray array;
+    for (const LibraryBest& best : qAsConst(bests)) {
+        table.addRow({best.track, best.config, best.car, best.driver, timeText(best.bestLapMs),
+                      timeText(best.theoreticalBestMs), QString::number(best.validLaps), QString::number(best.sessions),
+                      dateText(best.recordedAt), QString::number(best.lapNumber), best.path});
+        array.append(QJsonObject{
+            {QStringLiteral("track"), best.track},
+            {QStringLiteral("config"), best.config},
+            {QStringLiteral("car"), best.car},
+            {QStringLiteral("driver"), best.driver},
+            {QStringLiteral("bestLapMs"), best.bestLapMs},
+            {QStringLiteral("theoreticalBestMs"), msValue(best.theoreticalBestMs)},
+            {QStringLiteral("validLaps"), best.validLaps},
+            {QStringLiteral("sessions"), best.sessions},
+            {QStringLiteral("bestLap"), QJsonObject{{QStringLiteral("path"), best.path},
+                                                    {QStringLiteral("lapNumber"), best.lapNumber},
+                                                    {QStringLiteral("recordedAt"), textValue(best.recordedAt)}}}});
+    }
+    if (bests.isEmpty())
+        m_out << "No laps with a valid time in the library match.\n";
+    else
+        m_out << table.render();
+    m_out.flush();
+    if (!m_options.jsonPath.isEmpty() && !writeJson(QJsonDocument(QJsonObject{{QStringLiteral("bests"), array}})))
+        return ImportCommand::ExportFailed;
+    return ImportCommand::Success;
+}
+
+int LibraryCommand::sessions()
+{
+    LapLibrary library;
+    if (!open(library))
+        return ImportCommand::BadInput;
+    LibraryQueries queries(library);
+    QVector<LibrarySession> sessions;
+    if (!queries.sessions(filterOf(m_options), sessions)) {
+        error(queries.errorString());
+        return ImportCommand::BadInput;
+    }
+    TextTable table({QStringLiteral("Recorded"), QStringLiteral("Track"), QStringLiteral("Config"), QStringLiteral("Car"),
+                     QStringLiteral("Driver"), QStringLiteral("Session"), QStringLiteral("Laps"), QStringLiteral("Valid"),
+                     QStringLiteral("Best"), QStringLiteral("Lap"), QStringLiteral("File")},
+                    {TextTable::Left, TextTable::Left, TextTable::Left, TextTable::Left, TextTable::Left, TextTable::Left,
+                     TextTable::Right, TextTable::Right, TextTable::Right, TextTable::Right, TextTable::Left});
+    QJsonArray array;
+    for (const LibrarySession& session : qAsConst(sessions)) {
+        const QString file = session.error.isEmpty() ? session.path
+                                                     : QStringLiteral("%1 (%2)").arg(session.path, session.error);
+        table.addRow({dateText(session.recordedAt), session.track, session.config, session.car, session.driver,
+                      session.sessionName, QString::number(session.laps), QString::number(session.validLaps),
+                      timeText(session.bestLapMs),
+                      session.bestLapNumber < 0 ? QString() : QString::number(session.bestLapNumber), file});
+        array.append(QJsonObject{
+            {QStringLiteral("path"), session.path},
+            {QStringLiteral("recordedAt"), textValue(session.recordedAt)},
+            {QStringLiteral("track"), session.track},
+            {QStringLiteral("config"), session.config},
+            {QStringLiteral("car"), session.car},
+            {QStringLiteral("driver"), session.driver},
+            {QStringLiteral("sessionName"), session.sessionName},
+            {QStringLiteral("laps"), session.laps},
+            {QStringLiteral("validLaps"), session.validLaps},
+            {QStringLiteral("bestLapMs"), msValue(session.bestLapMs)},
+            {QStringLiteral("bestLapNumber"), session.bestLapNumber < 0 ? QJsonValue() : QJsonValue(session.bestLapNumber)},
+            {QStringLiteral("error"), textValue(session.error)}});
+    }
+    if (sessions.isEmpty())
+        m_out << "No sessions in the library match.\n";
+    else
+        m_out << table.render();
+    m_out.flush();
+    if (!m_options.jsonPath.isEmpty() && !writeJson(QJsonDocument(QJsonObject{{QStringLiteral("sessions"), array}})))
+        return ImportCommand::ExportFailed;
+    return ImportCommand::Success;
+}

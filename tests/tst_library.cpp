@@ -1,0 +1,396 @@
+#include "analysis/sessionanalysis.h"
+#include "library/laptrace.h"
+#include "library/librarylocation.h"
+#include "scenario/scenario.h"
+#include "support/pluginfixture.h"
+#include "support/realrecordings.h"
+#include "support/tmpfs.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+/// The exit status of the command line tool (-1 when it crashed or hung), its JSON on standard output.
+int runCli(const QStringList& arguments, QJsonObject* json = nullptr, QString* err = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral(ZEL_CLI_PATH), arguments);
+    const bool exited = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+    if (json)
+        *json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    if (err)
+        *err = errors;
+    if (!exited || process.exitCode() > 1)
+        qWarning().noquote() << arguments.join(QLatin1Char(' ')) << "->" << errors;
+    return exited ? process.exitCode() : -1;
+}
+
+/// One generated session and what the library should make of it.
+struct Session
+{
+    QString track;
+    QString car;
+    int driverCar;
+    quint32 seed;
+};
+
+// Several drivers, cars and tracks; two sessions of one driver in one car on one track.
+const Session sessions[] = {
+    {"Lakeside Motor Park", "Apex GT4 Hybrid", 0, 1}, {"Lakeside Motor Park", "Apex GT4 Hybrid", 0, 2},
+    {"Lakeside Motor Park", "Apex GT4 Hybrid", 1, 3}, {"Lakeside Motor Park", "Rook F3", 2, 4},
+    {"Quarry Hill", "Apex GT4 Hybrid", 0, 5},         {"Quarry Hill", "Rook F3", 1, 6},
+};
+
+QString driverName(int car)
+{
+    static const char* const names[] = {"Ana Lindqvist", "Tomas Okafor", "Mirela Dunne"};
+    return QLatin1String(names[car]);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_Library : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase_data();
+    void initTestCase();
+    void init();
+    void addAndAsk();
+    void changedMovedFailed();
+    void concurrentAdds();
+    void killedAdd();
+    void refusesNonLibrary_data();
+    void refusesNonLibrary();
+    void realRecordings();
+    void diskFull();
+    void traceKeepsTheLap();
+
+private:
+    QString folder(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+    QString m_library;                 // of the current test
+    QMap<QString, qint64> m_best;      // per "track/car/driver": the best lap time in ms
+    QMap<QString, int> m_validLaps;
+    int m_libraryCount = 0;
+};
+
+void tst_Library::initTestCase_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+}
+
+void tst_Library::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir().mkpath(folder(QStringLiteral("sessions"))));
+    int n = 0;
+    for (const Session& session : sessions) {
+        ScenarioOptions options;
+        options.trackName = session.track.toUtf8();
+        options.carName = session.car.toUtf8();
+        options.playerCarIdx = session.driverCar;
+        options.driverCount = 3;
+        options.seed = session.seed;
+        options.tickRate = 20;
+        options.timedLaps = 2;
+        options.lapSeconds = session.track.startsWith(QLatin1Char('Q')) ? 50.0 : 40.0;
+        Scenario scenario(options);
+        QVERIFY(scenario.write(folder(QStringLiteral("sessions/s%1.ibt").arg(++n))));
+        const QString key = session.track + '/' + session.car + '/' + driverName(session.driverCar);
+        for (const ScenarioLap& lap : scenario.laps()) {
+            if (lap.kind != ScenarioLap::TimedLap || lap.lapTime <= 0.0)
+                continue;
+            const qint64 ms = qint64(1000.0f * float(lap.lapTime));
+            m_best[key] = m_best.contains(key) ? std::min(m_best.value(key), ms) : ms;
+            ++m_validLaps[key];
+        }
+    }
+}
+
+void tst_Library::init()
+{
+    QFETCH_GLOBAL(QString, backend);
+    ++m_libraryCount;
+    if (backend == QLatin1String("sqlite")) {
+        m_library = folder(QStringLiteral("library-%1.db").arg(m_libraryCount));
+        return;
+    }
+    m_library = qEnvironmentVariable("ZEL_TEST_POSTGRES_URL");
+    if (m_library.isEmpty())
+        QSKIP("ZEL_TEST_POSTGRES_URL is not set: run under scripts/with-postgres for the PostgreSQL rows");
+    // A fresh, empty database for every test.
+    LibraryLocation location;
+    QString error;
+    QVERIFY2(LibraryLocation::parse(m_library, location, error), qPrintable(error));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("reset"));
+        db.setDatabaseName(location.database);
+        db.setHostName(location.host);
+        db.setUserName(location.user);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("SET client_min_messages TO WARNING")));
+        QVERIFY(query.exec(QStringLiteral("DROP SCHEMA public CASCADE")));
+        QVERIFY(query.exec(QStringLiteral("CREATE SCHEMA public")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reset"));
+}
+
+// Adding stores every session once; asking gives each group's best; adding again imports nothing.
+void tst_Library::addAndAsk()
+{
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions"), "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("added").toInt(), int(std::size(sessions)));
+    QCOMPARE(json.value("unchanged").toInt(), 0);
+    QCOMPARE(json.value("failed").toInt(), 0);
+    QVERIFY(json.value("laps").toInt() > 0);
+
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
+    const QJsonArray bests = json.value("bests").toArray();
+    QCOMPARE(bests.size(), m_best.size());
+    for (const QJsonValue& value : bests) {
+        const QJsonObject best = value.toObject();
+        const QString key = best.value("track").toString() + '/' + best.value("car").toString() + '/'
+                            + best.value("driver").toString();
+        QVERIFY2(m_best.contains(key), qPrintable(key));
+        QCOMPARE(qint64(best.value("bestLapMs").toDouble()), m_best.value(key));
+        QCOMPARE(best.value("validLaps").toInt(), m_validLaps.value(key));
+        // Sectors come from the samples, the lap time from the simulator's clock.
+        QVERIFY(qAbs(best.value("theoreticalBestMs").toDouble() / best.value("bestLapMs").toDouble() - 1.0) < 0.01);
+        QVERIFY(best.value("bestLap").toObject().value("path").toString().endsWith(".ibt"));
+    }
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-", "--track", "LAKESIDE", "--driver", "ana"}, &json), 0);
+    QCOMPARE(json.value("bests").toArray().size(), 1);
+    QCOMPARE(json.value("bests").toArray().first().toObject().value("sessions").toInt(), 2);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-", "--car", "rook"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), 2);
+
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions"), "--json", "-"}, &json), 0);
+    QCOMPARE(json, (QJsonObject{{"added", 0}, {"unchanged", int(std::size(sessions))}, {"failed", 0}, {"laps", 0}}));
+}
+
+// A changed file replaces its rows, a moved one keeps them, a failed one is not tried again.
+void tst_Library::changedMovedFailed()
+{
+    const QString work = folder(QStringLiteral("work-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work));
+    QVERIFY(QFile::copy(folder("sessions/s1.ibt"), work + "/a.ibt"));
+    QVERIFY(QFile::copy(folder("sessions/s5.ibt"), work + "/b.ibt"));
+    {
+        QFile broken(work + "/broken.ibt");
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a recording at all");
+    }
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 1);
+    QCOMPARE(json, (QJsonObject{{"added", 2}, {"unchanged", 0}, {"failed", 1}, {"laps", json.value("laps")}}));
+    const int laps = json.value("laps").toInt();
+
+    // b.ibt becomes another session, a.ibt moves to c.ibt.
+    QVERIFY(QFile::remove(work + "/b.ibt"));
+    QVERIFY(QFile::copy(folder("sessions/s6.ibt"), work + "/b.ibt"));
+    QVERIFY(QFile::rename(work + "/a.ibt", work + "/c.ibt"));
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("added").toInt(), 1);
+    QCOMPARE(json.value("unchanged").toInt(), 2);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QStringList paths;
+    int storedLaps = 0;
+    for (const QJsonValue& session : json.value("sessions").toArray()) {
+        paths.append(QFileInfo(session.toObject().value("path").toString()).fileName());
+        storedLaps += session.toObject().value("laps").toInt();
+        if (paths.last() == QLatin1String("broken.ibt"))
+            QVERIFY(!session.toObject().value("error").toString().isEmpty());
+    }
+    paths.sort();
+    QCOMPARE(paths, (QStringList{"b.ibt", "broken.ibt", "c.ibt"}));
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-", "--track", "quarry"}, &json), 0);
+    QCOMPARE(json.value("bests").toArray().size(), 1); // the replaced session's laps are gone
+    QCOMPARE(json.value("bests").toArray().first().toObject().value("car").toString(), QStringLiteral("Rook F3"));
+    QVERIFY(storedLaps > 0 && laps > 0);
+}
+
+// Writers at the same time lose nothing and store no file twice.
+void tst_Library::concurrentAdds()
+{
+    QVector<QProcess*> writers;
+    for (int i = 0; i < 4; ++i) {
+        auto* process = new QProcess(this);
+        process->start(QStringLiteral(ZEL_CLI_PATH), {"--library", m_library, "--add", folder("sessions"), "--json", "-"});
+        writers.append(process);
+    }
+    int added = 0;
+    for (QProcess* process : writers) {
+        QVERIFY(process->waitForFinished(300000));
+        QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+        const QJsonObject json = QJsonDocument::fromJson(process->readAllStandardOutput()).object();
+        QCOMPARE(json.value("added").toInt() + json.value("unchanged").toInt(), int(std::size(sessions)));
+        added += json.value("added").toInt();
+        delete process;
+    }
+    QCOMPARE(added, int(std::size(sessions)));
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), int(std::size(sessions)));
+}
+
+// A writer killed at any point leaves a library that the next --add completes.
+void tst_Library::killedAdd()
+{
+    QProcess process;
+    process.start(QStringLiteral(ZEL_CLI_PATH), {"--library", m_library, "--add", folder("sessions")});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(150);
+    if (process.processId() > 0)
+        kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished());
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions"), "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("added").toInt() + json.value("unchanged").toInt(), int(std::size(sessions)));
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("bests").toArray().size(), m_best.size());
+}
+
+void tst_Library::refusesNonLibrary_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QByteArray random(4096, '\0');
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    QTest::newRow("random bytes") << random << "is not a lap library";
+    QTest::newRow("text") << QByteArray("laps: many\n") << "is not a lap library";
+    QTest::newRow("newer schema") << QByteArray() << "a lap library of a newer version";
+}
+
+// Something that is not a library of this version is refused and left byte for byte.
+void tst_Library::refusesNonLibrary()
+{
+    QFETCH_GLOBAL(QString, backend);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    const bool newer = content.isEmpty();
+    if (!newer && backend != QLatin1String("sqlite"))
+        QSKIP("a PostgreSQL database holds no foreign bytes");
+    if (newer) {
+        QCOMPARE(runCli({"--library", m_library, "--bests"}), 0);
+        LibraryLocation location;
+        QString error;
+        QVERIFY(LibraryLocation::parse(m_library, location, error));
+        QSqlDatabase db = QSqlDatabase::addDatabase(location.backend == LibraryLocation::SQLite ? "QSQLITE" : "QPSQL",
+                                                    "newer");
+        db.setDatabaseName(location.backend == LibraryLocation::SQLite ? location.path : location.database);
+        db.setHostName(location.host);
+        db.setUserName(location.user);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("UPDATE schema_version SET version = 999"));
+        db.close();
+    } else {
+        QFile file(m_library);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QSqlDatabase::removeDatabase("newer");
+    const QByteArray before = backend == QLatin1String("sqlite") ? fileBytes(m_library) : QByteArray();
+    QString err;
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}, nullptr, &err), 2);
+    QVERIFY2(err.contains(message), qPrintable(err));
+    if (backend == QLatin1String("sqlite"))
+        QCOMPARE(fileBytes(m_library), before);
+    QCOMPARE(runCli({"--library", m_library, "--bests"}, nullptr, &err), 2);
+}
+
+// The simulator's own recordings: every lap stored, bests as the import finds them.
+void tst_Library::realRecordings()
+{
+    const QStringList files = RealRecordings::files();
+    if (files.isEmpty())
+        QSKIP("no real recordings beside the source tree");
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", RealRecordings::directory(), "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("added").toInt(), files.size());
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-", "--track", "langley"}, &json), 0);
+    const QJsonObject langley = json.value("bests").toArray().first().toObject();
+    QCOMPARE(langley.value("bestLapMs").toInt(), 15195);
+    QCOMPARE(langley.value("bestLap").toObject().value("lapNumber").toInt(), 184);
+    QCOMPARE(langley.value("validLaps").toInt(), 2);
+}
+
+// A full disk: the error says so and what was stored before stays.
+void tst_Library::diskFull()
+{
+    QFETCH_GLOBAL(QString, backend);
+    if (backend != QLatin1String("sqlite"))
+        QSKIP("the throwaway PostgreSQL cluster has no disk of its own to fill");
+    const QString disk = folder(QStringLiteral("disk"));
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}), 0);
+    const qint64 size = QFileInfo(m_library).size();
+    Tmpfs tmpfs(disk, size + 128 * 1024); // room for the write-ahead log's index, not for the sessions
+    if (!tmpfs.errorString().isEmpty())
+        QSKIP(qPrintable("no tmpfs of our own (needs root): " + tmpfs.errorString()));
+    QVERIFY(QFile::copy(m_library, disk + "/library.db"));
+    QString err;
+    QCOMPARE(runCli({"--library", disk + "/library.db", "--add", folder("sessions")}, nullptr, &err), 3);
+    QVERIFY2(err.contains("No space left on device"), qPrintable(err));
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", disk + "/library.db", "--sessions", "--json", "-"}, &json), 0);
+    QVERIFY(json.value("sessions").toArray().size() >= 1);
+}
+
+// A stored trace gives back the lap: its time at the line, its speeds and positions, in under 100 KB.
+void tst_Library::traceKeepsTheLap()
+{
+    ScenarioOptions options;
+    options.timedLaps = 1;
+    options.lapSeconds = 250.0; // a long track: the grid coarsens to keep within its points
+    const QString path = folder(QStringLiteral("long-%1.ibt").arg(m_libraryCount));
+    QVERIFY(Scenario(options).write(path));
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    const SessionAnalysis imported({{path, fixture.import(path).laps}});
+    const LapAnalysis* timed = nullptr;
+    for (const LapAnalysis& lap : imported.files().first().laps)
+        timed = lap.validTime && lap.aligned.isComplete() ? &lap : timed;
+    QVERIFY(timed);
+
+    const QByteArray bytes = LapTrace::of(*timed->lap, timed->aligned).encode();
+    QVERIFY2(bytes.size() < 100 * 1000, qPrintable(QString::number(bytes.size())));
+    LapTrace trace;
+    QVERIFY(LapTrace::decode(bytes, trace));
+    QCOMPARE(trace.pointCount(), LapTrace::maxPoints);
+    QVERIFY(!LapTrace::decode(bytes.left(bytes.size() / 2), trace));
+    QVERIFY(LapTrace::decode(bytes, trace));
+    const auto back = QSharedPointer<ZEL::Lap>::create(trace.toLap());
+    const SessionAnalysis stored({{QStringLiteral("stored trace"), {back}}});
+    const LapAnalysis& lap = stored.files().first().laps.first();
+    QVERIFY(lap.aligned.isComplete());
+    QVERIFY(qAbs(lap.aligned.lineToLineTime() - timed->lapTime) < 0.002);
+    QVERIFY(qAbs(lap.figures.topSpeed - timed->figures.topSpeed) < 0.05);
+    QVERIFY(!lap.map.isEmpty());
+    for (const double d : {100.0, 2000.0, 7000.0})
+        QVERIFY(qAbs(lap.aligned.timeAt(d) - timed->aligned.timeAt(d)) < 0.002);
+}
+
+QTEST_GUILESS_MAIN(tst_Library)
+#include "tst_library.moc"
