@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -36,6 +37,15 @@ QTextStream& out()
 QString fixed(double value, int decimals)
 {
     return QString::number(value, 'f', decimals);
+}
+
+/// The machine's load averages over 1, 5 and 15 minutes, as the kernel gives them.
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 2);
 }
 
 QString verdict(bool met)
@@ -144,9 +154,9 @@ bool check(const QString& label, double figure, double goal, const QString& note
     return met;
 }
 
-QString processor(double ratio)
+QString wall(double ratio)
 {
-    return QStringLiteral("in processor time %1").arg(fixed(ratio, 2));
+    return QStringLiteral("wall clock %1").arg(fixed(ratio, 2));
 }
 
 /// Prints the best times of the subject and checks its goals; long is the generated 60-minute session.
@@ -165,29 +175,33 @@ bool report(const Subject& subject, bool longSession)
     printTime(QStringLiteral("(d) lap analysis"), subject.d, QStringLiteral("of the laps imported"));
     printTime(QStringLiteral("(e) report page"), subject.e, QStringLiteral("of the analysed laps"));
     const double limit = maxPeakOverData * import.channelBytes + peakAllowance;
-    bool met = check(QStringLiteral("c/a: import over fread"), subject.c.wall / subject.a.wall, maxImportOverRead,
-                     processor(subject.c.cpu / subject.a.cpu));
-    met = check(QStringLiteral("c/b: import over bare decode"), subject.c.wall / subject.b.wall, maxImportOverDecode,
-                processor(subject.c.cpu / subject.b.cpu))
+    // Judged in processor time: on a machine shared with other jobs the wall clock mostly measures
+    // the waiting for a processor; on a quiet one the two agree, as this work does not wait for a disk.
+    bool met = check(QStringLiteral("c/a: import over fread"), subject.c.cpu / subject.a.cpu, maxImportOverRead,
+                     wall(subject.c.wall / subject.a.wall));
+    met = check(QStringLiteral("c/b: import over bare decode"), subject.c.cpu / subject.b.cpu, maxImportOverDecode,
+                wall(subject.c.wall / subject.b.wall))
           && met;
     met = check(QStringLiteral("peak memory, MB"), import.peakBytes / mega, limit / mega,
                 QStringLiteral("%1 MB before the import, %2 MB of channel data, goal %3 x data + 50 MB")
                     .arg(fixed(import.startBytes / mega, 1), fixed(import.channelBytes / mega, 1))
                     .arg(maxPeakOverData))
           && met;
-    met = check(QStringLiteral("d/c: analysis over import"), subject.d.wall / subject.c.wall, maxAnalysisOverImport,
-                processor(subject.d.cpu / subject.c.cpu))
+    met = check(QStringLiteral("d/c: analysis over import"), subject.d.cpu / subject.c.cpu, maxAnalysisOverImport,
+                wall(subject.d.wall / subject.c.wall))
           && met;
-    met = check(QStringLiteral("e/c: report over import"), subject.e.wall / subject.c.wall, maxReportOverImport,
-                processor(subject.e.cpu / subject.c.cpu))
+    met = check(QStringLiteral("e/c: report over import"), subject.e.cpu / subject.c.cpu, maxReportOverImport,
+                wall(subject.e.wall / subject.c.wall))
           && met;
     if (longSession)
-        met = check(QStringLiteral("e: report of the long session, s"), subject.e.wall, maxLongReportSeconds) && met;
+        met = check(QStringLiteral("e: report of the long session, s"), subject.e.cpu, maxLongReportSeconds,
+                    QStringLiteral("wall clock %1 s").arg(fixed(subject.e.wall, 3)))
+              && met;
     // The default heap is glibc's own; the huge-page heap is an opt-in, shown against it.
-    out() << "  huge-page heap against the default: import " << fixed(subject.huge.wall / subject.c.wall, 2)
-          << " x, two at once " << fixed(subject.hugeBatch.wall / subject.batch.wall, 2)
-          << " x; two at once against one " << fixed(subject.batch.wall / subject.c.wall, 2) << " x (huge pages "
-          << fixed(subject.hugeBatch.wall / subject.huge.wall, 2) << " x)\n";
+    out() << "  huge-page heap against the default, wall clock (processor): import "
+          << fixed(subject.huge.wall / subject.c.wall, 2) << " x (" << fixed(subject.huge.cpu / subject.c.cpu, 2)
+          << "), two at once " << fixed(subject.hugeBatch.wall / subject.batch.wall, 2) << " x ("
+          << fixed(subject.hugeBatch.cpu / subject.batch.cpu, 2) << ")\n";
     return met;
 }
 
@@ -257,7 +271,8 @@ int main(int argc, char* argv[])
     const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
     out() << "heap: " << (tunables.isEmpty() ? QStringLiteral("glibc's defaults (GLIBC_TUNABLES unset)")
                                              : QStringLiteral("GLIBC_TUNABLES=") + QString::fromLocal8Bit(tunables))
-          << "; huge-page heap: " << Probe::hugePageTunables() << " added; best of " << runs << " runs\n";
+          << "; huge-page heap: " << Probe::hugePageTunables() << " added; best of " << runs
+          << " runs; goals judged in processor time (user and system); load average " << loadAverage() << '\n';
 
     std::vector<Subject> subjects;
     const QStringList files = parser.positionalArguments();
@@ -297,10 +312,11 @@ int main(int argc, char* argv[])
         // The machine's own scaling shows in the bare decode, whose work is proportional to the records.
         out() << "linearity (records " << fixed(double(longer.records) / shorter.records, 2) << ", channel data "
               << fixed(double(longer.import.channelBytes) / shorter.import.channelBytes, 2) << ", b "
-              << fixed(longer.b.wall / shorter.b.wall, 2) << ")\n";
+              << fixed(longer.b.cpu / shorter.b.cpu, 2) << ")\n";
         met = check(QStringLiteral("c(%1 min) / c(%2 min)").arg(longMinutes).arg(shortMinutes),
-                    longer.c.wall / shorter.c.wall, maxLinearity, processor(longer.c.cpu / shorter.c.cpu))
+                    longer.c.cpu / shorter.c.cpu, maxLinearity, wall(longer.c.wall / shorter.c.wall))
               && met;
     }
+    out() << "load average at the end " << loadAverage() << '\n';
     return met ? 0 : 1;
 }
