@@ -25,6 +25,9 @@ constexpr double maxPeakOverData = 1.2;
 constexpr double peakAllowance = 50 * mega;
 constexpr double maxLinearity = 6.5;
 constexpr double maxAnalysisOverImport = 0.2;
+// Writing the summary with every channel value takes at most twice the import and 100 MB beside its laps.
+constexpr double maxJsonOverImport = 2.0;
+constexpr double maxJsonExtraBytes = 100e6;
 constexpr int shortMinutes = 10;
 constexpr int longMinutes = 60;
 
@@ -78,6 +81,8 @@ struct Subject {
     Best huge;      // (c) with the huge-page heap
     Best batch;     // two imports at once on two threads
     Best hugeBatch; // the same with the huge-page heap
+    Best json;      // (f) --json with channel values
+    qint64 jsonPeakBytes = 0; // of the process that imported and wrote the JSON
     Probe::Figures import;
 };
 
@@ -104,7 +109,8 @@ bool runOnce(Subject& subject)
     const Probe::Figures huge = Probe::run(Probe::HugePageImport, subject.path);
     const Probe::Figures batch = Probe::run(Probe::Batch, subject.path);
     const Probe::Figures hugeBatch = Probe::run(Probe::HugePageBatch, subject.path);
-    if (!a.ok || !b.ok || !c.ok || !huge.ok || !batch.ok || !hugeBatch.ok) {
+    const Probe::Figures json = Probe::run(Probe::Json, subject.path);
+    if (!a.ok || !b.ok || !c.ok || !huge.ok || !batch.ok || !hugeBatch.ok || !json.ok) {
         out() << "ibtbench: " << subject.path << ": a measurement failed\n";
         return false;
     }
@@ -114,6 +120,8 @@ bool runOnce(Subject& subject)
     subject.huge.add(huge);
     subject.batch.add(batch);
     subject.hugeBatch.add(hugeBatch);
+    subject.json.add(json);
+    subject.jsonPeakBytes = std::max(subject.jsonPeakBytes, json.peakBytes);
     Probe::Figures d;
     d.nanoseconds = c.analysisNanoseconds;
     d.cpuNanoseconds = c.analysisCpuNanoseconds;
@@ -174,11 +182,18 @@ bool report(const Subject& subject, bool longSession)
     // Rates per record say nothing about work done per lap.
     printTime(QStringLiteral("(d) lap analysis"), subject.d, QStringLiteral("of the laps imported"));
     printTime(QStringLiteral("(e) report page"), subject.e, QStringLiteral("of the analysed laps"));
+    printTime(QStringLiteral("(f) --json, channels"), subject.json, QStringLiteral("of the analysed laps"));
     const double limit = maxPeakOverData * import.channelBytes + peakAllowance;
     // Judged in processor time: on a machine shared with other jobs the wall clock mostly measures
     // the waiting for a processor; on a quiet one the two agree, as this work does not wait for a disk.
-    bool met = check(QStringLiteral("c/a: import over fread"), subject.c.cpu / subject.a.cpu, maxImportOverRead,
-                     wall(subject.c.wall / subject.a.wall));
+    // The fread of a short file takes milliseconds: its ratio is shown, the goal is the long session's.
+    bool met = true;
+    if (longSession)
+        met = check(QStringLiteral("c/a: import over fread"), subject.c.cpu / subject.a.cpu, maxImportOverRead,
+                    wall(subject.c.wall / subject.a.wall));
+    else
+        out() << "  c/a: import over fread " << fixed(subject.c.cpu / subject.a.cpu, 2) << " ("
+              << wall(subject.c.wall / subject.a.wall) << ")\n";
     met = check(QStringLiteral("c/b: import over bare decode"), subject.c.cpu / subject.b.cpu, maxImportOverDecode,
                 wall(subject.c.wall / subject.b.wall))
           && met;
@@ -197,6 +212,13 @@ bool report(const Subject& subject, bool longSession)
         met = check(QStringLiteral("e: report of the long session, s"), subject.e.cpu, maxLongReportSeconds,
                     QStringLiteral("wall clock %1 s").arg(fixed(subject.e.wall, 3)))
               && met;
+    // (f) streams: time and memory against the import's, not against the size of the text.
+    met = check(QStringLiteral("f/c: JSON with channels over import"), subject.json.cpu / subject.c.cpu,
+                maxJsonOverImport, wall(subject.json.wall / subject.c.wall))
+          && met;
+    met = check(QStringLiteral("JSON's peak beyond the import's, MB"), (subject.jsonPeakBytes - import.peakBytes) / mega,
+                maxJsonExtraBytes / mega)
+          && met;
     // The default heap is glibc's own; the huge-page heap is an opt-in, shown against it.
     out() << "  huge-page heap against the default, wall clock (processor): import "
           << fixed(subject.huge.wall / subject.c.wall, 2) << " x (" << fixed(subject.huge.cpu / subject.c.cpu, 2)

@@ -16,6 +16,7 @@ public:
         HugePageImport, // the same with the huge-page heap
         Batch,          // two imports of the file at once on two threads, as ibtimport runs a batch
         HugePageBatch,  // the same with the huge-page heap
+        Json,           // (f) the import, then --json --with-channels of its laps into a file beside it
     };
 
     /// What the huge-page kinds add to GLIBC_TUNABLES: glibc gives huge pages to its main heap only,
@@ -27,7 +28,7 @@ public:
         qint64 cpuNanoseconds = 0; // the same in processor time, user and system
         qint64 count = 0;        // records read, values decoded or laps imported
         qint64 peakBytes = 0;    // the process's peak resident memory (getrusage)
-        qint64 startBytes = 0;   // the same just before the measured work
+        qint64 startBytes = 0;   // the same just before the measured work (for (f): after the import)
         qint64 samples = 0;      // of all laps imported
         qint64 channelBytes = 0; // samples x channels x 8, summed over the laps imported
         qint64 analysisNanoseconds = 0;    // (d) of an import: the lap analysis of its laps, wall clock

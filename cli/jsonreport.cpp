@@ -2,7 +2,6 @@
 
 #include "cli/laptime.h"
 #include "cli/sessionsummary.h"
-#include "analysis/samplevalue.h"
 #include "cli/valuetext.h"
 #include "output/jsonwriter.h"
 #include "output/outputfile.h"
@@ -151,7 +150,7 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
     json.key("files");
     json.beginArray();
     for (int f = 0; f < files.size() && !json.failed(); ++f)
-        writeFile(json, files.at(f), analysis, f);
+        writeFile(json, files, analysis, f);
     json.endArray();
     json.key("bestLaps");
     json.beginArray();
@@ -178,8 +177,10 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
     json.endObject();
 }
 
-void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const SessionAnalysis& analysis, int index) const
+void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                           int index) const
 {
+    const FileImport& file = files.at(index);
     const SessionSummary session = SessionSummary::of(file.laps);
     const FileAnalysis& analysed = analysis.files().at(index);
     const Properties shared = sharedProperties(analysed.laps);
@@ -190,6 +191,10 @@ void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const Sessi
     json.value(file.path);
     json.key("error");
     json.value(file.failed());
+    if (file.fromLibrary) {
+        json.key("library");
+        json.value(true);
+    }
     json.key("messages");
     json.beginArray();
     for (const PluginMessage& message : file.messages) {
@@ -243,6 +248,18 @@ void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const Sessi
         json.value(analysis.files().at(analysed.referenceFile).path);
         json.key("lapNumber");
         json.value(reference->lap->lapNumber());
+        // A library's best: who drove it and when, and its time, since no file of the run holds it.
+        const FileImport& owner = files.at(analysed.referenceFile);
+        if (owner.fromLibrary) {
+            json.key("library");
+            json.value(true);
+            json.key("driver");
+            json.value(owner.libraryDriver);
+            json.key("recordedAt");
+            json.value(owner.libraryRecordedAt);
+            json.key("lapTimeMs");
+            milliseconds(json, reference->lapTime);
+        }
         json.endObject();
     } else {
         json.null();
@@ -325,10 +342,7 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
             json.key("unit");
             json.value(it.value()->unit());
             json.key("values");
-            json.beginArray();
-            for (const double value : it.value()->values)
-                isSampleValue(value) ? json.sample(value) : json.null();
-            json.endArray();
+            json.samples(it.value()->values);
             json.endObject();
         }
         json.endObject();

@@ -4,8 +4,11 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "analysis/samplevalue.h"
+
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -120,15 +123,34 @@ void JsonWriter::value(double v)
     raw(text, int(end - text));
 }
 
-void JsonWriter::sample(double v)
+void JsonWriter::samples(const QVector<double>& values)
 {
-    const float single = float(v);
-    if (!std::isfinite(v) || double(single) != v)
-        return value(v);
-    separate();
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, single).ptr;
-    raw(text, int(end - text));
+    beginArray();
+    // Tens of millions of numbers: written into a block here, which goes out when nearly full.
+    char block[64 * 1024];
+    char* out = block;
+    char* const full = block + sizeof block - 64;
+    for (int i = 0; i < values.size(); ++i) {
+        if (out > full) {
+            raw(block, int(out - block));
+            out = block;
+        }
+        if (i > 0)
+            *out++ = ',';
+        const double v = values.at(i);
+        const float single = float(v);
+        if (!isSampleValue(v)) {
+            std::memcpy(out, "null", 4);
+            out += 4;
+        } else if (double(single) == v) {
+            out = std::to_chars(out, block + sizeof block, single).ptr;
+        } else {
+            out = std::to_chars(out, block + sizeof block, v).ptr;
+        }
+    }
+    raw(block, int(out - block));
+    m_first.last() = false;
+    endArray();
 }
 
 void JsonWriter::value(const QString& v)

@@ -30,9 +30,10 @@ public:
     void value(qint64 v);
     /// null when not finite.
     void value(double v);
-    /// A channel sample: the shortest text that reads back as the same float when the value is
-    /// one (so that a float reads 0.1, not 0.10000000149), else as the same double.
-    void sample(double v);
+    /// A channel's samples as an array: each the shortest text that reads back as the same float
+    /// when the value is one (so that a float reads 0.1, not 0.10000000149), else as the same
+    /// double; null for a missing value (the marker, infinite, not a number).
+    void samples(const QVector<double>& values);
     void value(const QString& v);
     void value(const char* v);
     /// Any JSON value, objects and arrays included.

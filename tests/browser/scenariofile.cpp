@@ -1,5 +1,6 @@
 // Writes a generated session for the browser tests and the report benchmark:
-// scenariofile race|practice|long PATH; long is the benchmark's wide 60-minute session with a pit stop.
+// scenariofile race|practice|long|short PATH; long is the benchmark's wide 60-minute session with a pit stop,
+// short the same on a track of 15 s laps (240 laps).
 #include "scenario/scenario.h"
 
 #include <QTextStream>
@@ -7,7 +8,7 @@
 int main(int argc, char* argv[])
 {
     if (argc != 3) {
-        QTextStream(stderr) << "usage: scenariofile race|practice|long PATH\n";
+        QTextStream(stderr) << "usage: scenariofile race|practice|long|short PATH\n";
         return 2;
     }
     ScenarioOptions options;
@@ -19,11 +20,13 @@ int main(int argc, char* argv[])
     options.driverCount = race ? 8 : 1;
     options.pitStop = !race;
     options.seed = 11;
-    if (kind == "long") {
+    if (kind == "long" || kind == "short") {
         options = ScenarioOptions();
         options.wide = true;
         options.minutes = 60;
         options.pitStop = true;
+        if (kind == "short")
+            options.lapSeconds = 15.0;
     }
     Scenario scenario(options);
     if (!scenario.write(QString::fromLocal8Bit(argv[2]))) {

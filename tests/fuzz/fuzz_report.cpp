@@ -1,0 +1,82 @@
+// A recording's bytes through the import, the analysis, the JSON summary, the report page and
+// the plot: whatever a file says, each finishes within the memory rule and without a fault.
+
+#include "analysis/sessionanalysis.h"
+#include "analysis/timedelta.h"
+#include "cli/jsonreport.h"
+#include "ibt/importdriver.h"
+#include "plot/lapplot.h"
+#include "plugin/zelplugininterfaceimport.h"
+#include "report/reportpage.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+/// The host's side of an import: fixed names; messages go to nobody.
+class FuzzHost : public ZelPluginInterfaceImport
+{
+public:
+    QString pluginName() override { return QStringLiteral("fuzz"); }
+    QString simulatorName() override { return QStringLiteral("iRacing"); }
+    QString version() override { return QStringLiteral("0"); }
+    QStringList formats() override { return {ImportDriver::formatFilter()}; }
+    QVector<ZEL::Lap*> importFile(const QString& path, const QString& format) override
+    {
+        return ImportDriver(*this).importFile(path, format);
+    }
+};
+
+/// The input as a file of its own, opened by path like any other; the analysis reads it again.
+QString writeInput(const uint8_t* data, size_t size)
+{
+    static const int fd = memfd_create("fuzz.ibt", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        std::abort();
+    return QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
+/// Text on a plot needs a GUI application; the minimal platform needs no display.
+void startGui()
+{
+    static int argc = 1;
+    static char name[] = "fuzz_report";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+    static QGuiApplication app(argc, argv);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static FuzzHost host;
+    startGui();
+    FileImport file;
+    file.path = writeInput(data, size);
+    for (ZEL::Lap* lap : host.importFile(file.path, ImportDriver::formatFilter()))
+        file.laps.append(QSharedPointer<ZEL::Lap>(lap));
+    const SessionAnalysis analysis({{file.path, file.laps}});
+    const QByteArray page = ReportPage::html(JsonReport(true).text({file}, analysis), analysis);
+    if (!page.startsWith("<!DOCTYPE html>"))
+        std::abort();
+
+    QImage image(240, 180, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    LapPlot(analysis, 0).render(painter, QRectF(0, 0, 240, 180));
+    // The comparison of the first two laps, as --compare draws and tells it.
+    const QVector<LapAnalysis>& laps = analysis.files().first().laps;
+    if (laps.size() >= 2) {
+        LapPlot(analysis, laps.at(0), laps.at(1)).render(painter, QRectF(0, 0, 240, 180));
+        TimeDelta(laps.at(1).aligned, laps.at(0).aligned).largestSwings(5);
+    }
+    return 0;
+}
