@@ -69,6 +69,8 @@ void RecordingInfo::readSessionInfo(const QByteArray& text)
     const QString unit = words.size() > 1 ? words.at(1) : QString();
     m_trackLengthM = number > 0.0 ? number * (unit == QLatin1String("m") ? 1.0 : 1000.0) : 0.0;
 
+    m_trackType = root.valueAt(QStringLiteral("WeekendInfo/TrackType")).trimmed();
+    m_trackTurns = std::max(0, root.valueAt(QStringLiteral("WeekendInfo/TrackNumTurns")).toInt());
     const auto identity = [&root](const char* path) {
         const QString value = root.valueAt(QLatin1String(path)).trimmed();
         return value == QLatin1String("0") ? QString() : value;

@@ -23,6 +23,10 @@ public:
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
+    /// What kind of track it is ("road course", "oval", "short oval" ...); empty when unknown.
+    QString trackType() const { return m_trackType; }
+    /// How many turns the session info counts on the track; 0 when it does not say.
+    int trackTurns() const { return m_trackTurns; }
     /// The league, session and sub-session the recording belongs to, and the name of the car's
     /// setup; empty where the file has none ("0" for an offline session).
     QString leagueId() const { return m_leagueId; }
@@ -34,6 +38,8 @@ private:
     QDateTime m_recordedAt;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
+    QString m_trackType;
+    int m_trackTurns = 0;
     QString m_leagueId;
     QString m_sessionId;
     QString m_subSessionId;

@@ -1,5 +1,6 @@
 #include "analysis/sessionanalysis.h"
 
+#include "analysis/cornerdetector.h"
 #include "analysis/lapextent.h"
 #include "analysis/timedelta.h"
 
@@ -69,7 +70,27 @@ SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs)
     }
 
     chooseReferences();
+    takeChosenReferences(inputs);
     compareWithReferences();
+    findCorners();
+}
+
+void SessionAnalysis::takeChosenReferences(const QVector<Input>& inputs)
+{
+    for (int f = 0; f < inputs.size(); ++f) {
+        const int chosen = inputs.at(f).referenceInput;
+        if (chosen < 0 || chosen >= m_files.size() || chosen == f)
+            continue;
+        const QVector<LapAnalysis>& laps = m_files.at(chosen).laps;
+        for (int i = 0; i < laps.size(); ++i) {
+            if (!laps.at(i).validTime || !laps.at(i).aligned.isComplete())
+                continue;
+            if (m_files.at(f).referenceFile != chosen || laps.at(i).lapTime < laps.at(m_files.at(f).referenceLap).lapTime) {
+                m_files[f].referenceFile = chosen;
+                m_files[f].referenceLap = i;
+            }
+        }
+    }
 }
 
 void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
@@ -172,6 +193,46 @@ void SessionAnalysis::compareWithReferences()
                 lap.sectorGains[k] = lap.sectorTimes.at(k) - reference->sectorTimes.at(k);
         }
     }
+}
+
+void SessionAnalysis::findCorners()
+{
+    // One numbering per track, so that a corner's number is the same place in every file.
+    QMap<QString, QVector<Corner>> byTrack;
+    for (int f = 0; f < m_files.size(); ++f) {
+        FileAnalysis& file = m_files[f];
+        if (!byTrack.contains(file.trackKey))
+            byTrack.insert(file.trackKey, detectCorners(f));
+        file.corners = byTrack.value(file.trackKey);
+        const LapAnalysis* reference = referenceOf(f);
+        for (LapAnalysis& lap : file.laps) {
+            lap.cornerFigures = CornerFigures::of(*lap.lap, lap.aligned, file.corners,
+                                                  reference ? &reference->aligned : nullptr, lap.deltaToReference);
+        }
+    }
+}
+
+QVector<Corner> SessionAnalysis::detectCorners(int file) const
+{
+    // From the reference lap, else from the lap of the track that covers most of it.
+    const LapAnalysis* source = referenceOf(file);
+    double covered = 0.0;
+    for (int f = 0; f < m_files.size() && !source; ++f) {
+        if (m_files.at(f).trackKey != m_files.at(file).trackKey)
+            continue;
+        for (const LapAnalysis& lap : m_files.at(f).laps) {
+            const double span = lap.aligned.isEmpty() ? 0.0 : lap.aligned.distance().last() - lap.aligned.distance().first();
+            if (span > covered) {
+                covered = span;
+                source = &lap;
+            }
+        }
+    }
+    if (!source)
+        return {};
+    const CornerSettings settings = CornerSettings::forTrackType(m_files.at(file).info.trackType());
+    return CornerDetector::detect(TrackCurvature::of(*source->lap, source->aligned, source->map, settings.smoothingM),
+                                  settings);
 }
 
 const LapAnalysis* SessionAnalysis::referenceOf(int file) const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "analysis/alignedlap.h"
+#include "analysis/corner.h"
+#include "analysis/cornerfigures.h"
 #include "analysis/lapfigures.h"
 #include "analysis/laptimestats.h"
 #include "analysis/recordinginfo.h"
@@ -23,6 +25,7 @@ struct LapAnalysis
     QVector<double> sectorTimes; // one per sector of the file
     QVector<double> sectorGains; // sector time minus the reference's: positive where slower
     double deltaToReference;     // at the line
+    QVector<CornerFigures> cornerFigures; // one per corner of the file's track
 
     /// The recorded time when valid, else the line to line time the samples give; NaN when neither.
     double bestKnownTime() const { return validTime ? lapTime : aligned.lineToLineTime(); }
@@ -44,6 +47,7 @@ struct FileAnalysis
     bool hasMap = false;
     int referenceFile = -1;        // where the lap the deltas are against is; -1 when none
     int referenceLap = -1;
+    QVector<Corner> corners;       // of the track, the same for every file of it
 };
 
 /// The analysis of every lap of a set of files: distance alignment, sectors, the reference lap
@@ -56,6 +60,9 @@ public:
     {
         QString path; // read for its session info, sector starts and recording date
         QVector<QSharedPointer<ZEL::Lap>> laps;
+        /// An input whose fastest valid lap the caller chose as this file's reference (a lap
+        /// library's best); -1 to take the fastest of all inputs.
+        int referenceInput = -1;
     };
 
     explicit SessionAnalysis(const QVector<Input>& inputs);
@@ -72,7 +79,10 @@ public:
 private:
     void analyseFile(FileAnalysis& file, const Input& input);
     void chooseReferences();
+    void takeChosenReferences(const QVector<Input>& inputs);
     void compareWithReferences();
+    void findCorners();
+    QVector<Corner> detectCorners(int file) const;
 
     QVector<FileAnalysis> m_files;
 };

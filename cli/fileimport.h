@@ -21,6 +21,11 @@ struct FileImport
     QString path;
     LapList laps;
     QVector<PluginMessage> messages;
+    /// A lap library's best, drawn from its stored trace: who drove it and when (ISO 8601).
+    /// Such an entry is compared with, never printed, exported or stored as a file of the run.
+    bool fromLibrary = false;
+    QString libraryDriver{};
+    QString libraryRecordedAt{};
 
     /// Whether the plugin reported an error for this file.
     bool failed() const;

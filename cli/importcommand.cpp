@@ -33,6 +33,15 @@ QString plotPathFor(const QString& plotPath, const QString& stem, bool several)
     return plot.dir().filePath(QStringLiteral("%1-%2.%3").arg(plot.completeBaseName(), stem, plot.suffix()));
 }
 
+/// The files of the run without the library's bests, which come after them.
+QVector<FileImport> givenFiles(const QVector<FileImport>& files)
+{
+    int given = 0;
+    while (given < files.size() && !files.at(given).fromLibrary)
+        ++given;
+    return files.mid(0, given);
+}
+
 } // namespace
 
 ImportCommand::ImportCommand(const Options& options)
@@ -66,13 +75,19 @@ int ImportCommand::run()
     }
     if (const ExitCode refused = checkOutputs(paths))
         return refused;
-    if (m_options.add)
-        return LibraryCommand(m_options, m_out, m_err).add(*host.plugin(), paths);
+    // Adding alone stores as the imports come; with outputs that compare, the run compares first.
+    LibraryCommand library(m_options, m_out, m_err);
+    const bool compares = !m_options.reportPath.isEmpty() || !m_options.plotPath.isEmpty()
+                          || !m_options.compare.isEmpty() || !m_options.csvFolder.isEmpty();
+    if (m_options.add && !compares)
+        return library.add(*host.plugin(), paths);
 
-    const QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
+    QVector<FileImport> files = ParallelImporter(*host.plugin()).importAll(paths);
     QVector<SessionAnalysis::Input> inputs;
-    for (const FileImport& file : files)
+    for (const FileImport& file : qAsConst(files))
         inputs.append({file.path, file.laps});
+    if (!m_options.library.isEmpty() && !library.attachReferences(files, inputs))
+        return BadInput;
     const SessionAnalysis analysis(inputs);
     printReport(files, analysis);
     if (!m_options.compare.isEmpty()) {
@@ -86,6 +101,11 @@ int ImportCommand::run()
     }
     if (!writeExports(files, analysis))
         return ExportFailed;
+    if (m_options.add) {
+        const int stored = library.store(files, analysis);
+        if (stored != Success)
+            return stored;
+    }
     const bool failed = std::any_of(files.cbegin(), files.cend(), [](const FileImport& file) { return file.failed(); });
     return failed ? ImportFailed : Success;
 }
@@ -184,15 +204,16 @@ void ImportCommand::printReport(const QVector<FileImport>& files, const SessionA
     printer.setShowProperties(m_options.properties);
     printer.setShowChannels(m_options.channels);
     // One file's progress is short; a batch's would bury the tables.
-    printer.setShowProgress(m_options.verbose || files.size() == 1);
-    for (int i = 0; i < files.size(); ++i) {
+    const QVector<FileImport> given = givenFiles(files);
+    printer.setShowProgress(m_options.verbose || given.size() == 1);
+    for (int i = 0; i < given.size(); ++i) {
         if (i > 0)
             m_out << '\n';
-        printer.printFile(files.at(i), analysis, i);
+        printer.printFile(given.at(i), analysis, i);
     }
-    if (files.size() > 1) {
+    if (given.size() > 1) {
         m_out << '\n';
-        printer.printBestLaps(files);
+        printer.printBestLaps(given);
     }
     m_out.flush();
 }
@@ -202,7 +223,7 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files, const Session
     bool written = true;
     if (!m_options.csvFolder.isEmpty()) {
         CsvExport csv;
-        if (!csv.prepare(m_options.csvFolder) || !csv.write(files)) {
+        if (!csv.prepare(m_options.csvFolder) || !csv.write(givenFiles(files))) {
             error(csv.errorString());
             written = false;
         }
@@ -244,9 +265,10 @@ bool ImportCommand::writePlots(const QVector<FileImport>& files, const SessionAn
     LapComparison comparison;
     if (!m_options.compare.isEmpty() && comparison.find(analysis, m_options.compare))
         return write(LapPlot(analysis, *comparison.lapA(), *comparison.lapB()), m_options.plotPath);
-    const QStringList stems = FileImport::uniqueStems(files);
-    for (int i = 0; i < files.size(); ++i) {
-        if (!write(LapPlot(analysis, i), plotPathFor(m_options.plotPath, stems.at(i), files.size() > 1)))
+    const QVector<FileImport> given = givenFiles(files);
+    const QStringList stems = FileImport::uniqueStems(given);
+    for (int i = 0; i < given.size(); ++i) {
+        if (!write(LapPlot(analysis, i), plotPathFor(m_options.plotPath, stems.at(i), given.size() > 1)))
             return false;
     }
     return true;

@@ -150,7 +150,7 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
     json.key("files");
     json.beginArray();
     for (int f = 0; f < files.size() && !json.failed(); ++f)
-        writeFile(json, files.at(f), analysis, f);
+        writeFile(json, files, analysis, f);
     json.endArray();
     json.key("bestLaps");
     json.beginArray();
@@ -177,8 +177,10 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
     json.endObject();
 }
 
-void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const SessionAnalysis& analysis, int index) const
+void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                           int index) const
 {
+    const FileImport& file = files.at(index);
     const SessionSummary session = SessionSummary::of(file.laps);
     const FileAnalysis& analysed = analysis.files().at(index);
     const Properties shared = sharedProperties(analysed.laps);
@@ -189,6 +191,10 @@ void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const Sessi
     json.value(file.path);
     json.key("error");
     json.value(file.failed());
+    if (file.fromLibrary) {
+        json.key("library");
+        json.value(true);
+    }
     json.key("messages");
     json.beginArray();
     for (const PluginMessage& message : file.messages) {
@@ -242,6 +248,18 @@ void JsonReport::writeFile(JsonWriter& json, const FileImport& file, const Sessi
         json.value(analysis.files().at(analysed.referenceFile).path);
         json.key("lapNumber");
         json.value(reference->lap->lapNumber());
+        // A library's best: who drove it and when, and its time, since no file of the run holds it.
+        const FileImport& owner = files.at(analysed.referenceFile);
+        if (owner.fromLibrary) {
+            json.key("library");
+            json.value(true);
+            json.key("driver");
+            json.value(owner.libraryDriver);
+            json.key("recordedAt");
+            json.value(owner.libraryRecordedAt);
+            json.key("lapTimeMs");
+            milliseconds(json, reference->lapTime);
+        }
         json.endObject();
     } else {
         json.null();

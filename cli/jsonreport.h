@@ -31,7 +31,8 @@ public:
 
 private:
     void writeDocument(JsonWriter& json, const QVector<FileImport>& files, const SessionAnalysis& analysis) const;
-    void writeFile(JsonWriter& json, const FileImport& file, const SessionAnalysis& analysis, int index) const;
+    /// The files are those of the analysis: the reference's entry may be another of them.
+    void writeFile(JsonWriter& json, const QVector<FileImport>& files, const SessionAnalysis& analysis, int index) const;
     void writeLap(JsonWriter& json, const LapAnalysis& lap, bool fastest, const SessionSummary& session,
                   const Properties& shared, const QStringList& channels) const;
 

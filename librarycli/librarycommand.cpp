@@ -9,6 +9,7 @@
 #include "library/laplibrary.h"
 #include "library/libraryqueries.h"
 #include "librarycli/libraryadder.h"
+#include "librarycli/libraryreferences.h"
 #include "output/outputfile.h"
 
 #include <QJsonArray>
@@ -43,6 +44,58 @@ LibraryFilter filterOf(const Options& options)
 }
 
 } // namespace
+
+LibraryCommand::LibraryCommand(const Options& options, QTextStream& out, QTextStream& err)
+    : m_options(options), m_out(out), m_err(err)
+{
+}
+
+LibraryCommand::~LibraryCommand() = default;
+
+void LibraryCommand::printCounts(const LapLibrary& library, int added, int unchanged, int failed, int laps)
+{
+    m_out << "Library " << TerminalText::printable(library.location().displayName()) << ": " << added << " added, "
+          << unchanged << " unchanged, " << failed << " failed, " << laps << " laps\n";
+    m_out.flush();
+}
+
+bool LibraryCommand::attachReferences(QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs)
+{
+    m_library = std::make_unique<LapLibrary>();
+    if (!open(*m_library))
+        return false;
+    LibraryReferences references(*m_library, m_options.referenceDriver);
+    if (!references.attach(files, inputs)) {
+        error(references.errorString());
+        return false;
+    }
+    return true;
+}
+
+int LibraryCommand::store(const QVector<FileImport>& files, const SessionAnalysis& analysis)
+{
+    if (!m_library)
+        return ImportCommand::BadInput;
+    LibraryAdder adder(*m_library);
+    int unreadable = 0;
+    for (int i = 0; i < files.size() && !files.at(i).fromLibrary; ++i) {
+        FileFingerprint file;
+        file.path = files.at(i).path;
+        const LibraryWriter::Need need = adder.check(file);
+        if (need == LibraryWriter::Need::Error)
+            ++unreadable;
+        if ((need == LibraryWriter::Need::Error && adder.errorString().startsWith(m_library->location().displayName()))
+            || (need == LibraryWriter::Need::Import && !adder.add(file, files.at(i), analysis.files().at(i)))) {
+            error(adder.errorString());
+            return ImportCommand::ExportFailed;
+        }
+        if (need == LibraryWriter::Need::Error)
+            error(adder.errorString());
+    }
+    m_out << '\n';
+    printCounts(*m_library, adder.added(), adder.unchanged(), adder.failed() + unreadable, adder.laps());
+    return ImportCommand::Success;
+}
 
 void LibraryCommand::error(const QString& text)
 {
@@ -119,10 +172,7 @@ int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& pat
         return ImportCommand::ExportFailed;
     }
 
-    m_out << "Library " << TerminalText::printable(library.location().displayName()) << ": " << adder.added()
-          << " added, " << adder.unchanged() << " unchanged, " << adder.failed() + unreadable << " failed, "
-          << adder.laps() << " laps\n";
-    m_out.flush();
+    printCounts(library, adder.added(), adder.unchanged(), adder.failed() + unreadable, adder.laps());
     QJsonObject counts = adder.counts();
     counts.insert(QStringLiteral("failed"), adder.failed() + unreadable);
     if (!m_options.jsonPath.isEmpty() && !writeJson(QJsonDocument(counts)))

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
+#include "cli/fileimport.h"
+
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+
+#include <memory>
 
 class LapLibrary;
 class Options;
@@ -15,10 +20,8 @@ class LibraryCommand
 {
 public:
     /// Text goes to out, errors to err.
-    LibraryCommand(const Options& options, QTextStream& out, QTextStream& err)
-        : m_options(options), m_out(out), m_err(err)
-    {
-    }
+    LibraryCommand(const Options& options, QTextStream& out, QTextStream& err);
+    ~LibraryCommand();
 
     /// Checks every file, imports the new and changed ones in parallel and stores each as it
     /// comes, on this thread.
@@ -26,12 +29,21 @@ public:
     int bests();
     int sessions();
 
+    /// Opens the library and gives each file its best as reference (LibraryReferences);
+    /// false after an error message.
+    bool attachReferences(QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs);
+    /// Stores the given files of a run (not the library's bests) that the library lacks, with
+    /// their analysis; an exit status.
+    int store(const QVector<FileImport>& files, const SessionAnalysis& analysis);
+
 private:
     bool open(LapLibrary& library);
+    void printCounts(const LapLibrary& library, int added, int unchanged, int failed, int laps);
     bool writeJson(const QJsonDocument& json);
     void error(const QString& text);
 
     const Options& m_options;
     QTextStream& m_out;
     QTextStream& m_err;
+    std::unique_ptr<LapLibrary> m_library; // of the run that compares with it
 };

@@ -277,6 +277,8 @@ private:
     void enterPhase(Phase phase, double wait = 0.0);
     bool finished() const;
     double targetSpeed() const;
+    bool shaped() const { return !m_options.track.isEmpty(); }
+    double shapedThrottle(double speed, double accel) const;
     ScenarioLap::Kind kind() const { return m_laps.last().kind; }
     bool inPitLane() const { return m_phase == Phase::Box || m_phase == Phase::PitOut || m_phase == Phase::PitIn; }
 
@@ -318,6 +320,7 @@ private:
     double m_pct = kPitBoxPct;
     int m_lapNumber = 0;
     double m_lapTarget = 0.0;
+    SpeedProfile m_profile; // the lap's speed on a shaped track
     double m_speedNow = 0.0;
     double m_speedBefore = 0.0;
     double m_fuel = kFuelStartLitres;
@@ -519,6 +522,16 @@ void Scenario::Drive::beginLap(ScenarioLap::Kind kind)
     m_laps.append(lap);
     // Laps vary by a few tenths; out laps and in-laps lose their time in the pit lane.
     std::uniform_real_distribution<double> spread(-1.0, 1.0);
+    if (shaped()) {
+        // On a shaped track each corner of each lap a little better or worse.
+        QVector<double>& grip = m_laps.last().gripFactors;
+        for (const TrackShape::Piece& piece : m_options.track.pieces())
+            grip.append(piece.radius == 0.0 ? 1.0 : 1.0 + 0.03 * spread(m_random));
+        if (m_phase == Phase::Track && m_speedNow > 0.0) // at speed over the line, not back in the box
+            m_laps.last().lineSpeed = m_speedNow;
+        m_profile = SpeedProfile(m_options.track, m_options.car, grip, m_laps.last().lineSpeed);
+        return;
+    }
     m_lapTarget = m_options.lapSeconds * (1.0 + 0.004 * spread(m_random));
 }
 
@@ -567,7 +580,25 @@ void Scenario::Drive::update()
 
 double Scenario::Drive::targetSpeed() const
 {
+    if (shaped())
+        return m_profile.speedAt(m_pct * m_trackLength);
     return m_trackLength / (m_lapTarget * speedShape(m_pct));
+}
+
+// Full throttle while accelerating or at top speed; in an arc held at the grip limit a little to
+// its middle, where the driver picks up the throttle.
+double Scenario::Drive::shapedThrottle(double speed, double accel) const
+{
+    if (accel < -0.5)
+        return 0.0;
+    if (accel > 0.5 || speed >= m_options.car.topSpeed - 0.01)
+        return 1.0;
+    const TrackShape& track = m_options.track;
+    const double distance = m_pct * m_trackLength;
+    const int piece = track.pieceAt(distance);
+    if (track.pieces().at(piece).radius == 0.0)
+        return 0.35;
+    return distance - track.pieceStart(piece) < track.pieces().at(piece).length / 2.0 ? 0.1 : 0.5;
 }
 
 // Moves the car to the next record's time.
@@ -666,14 +697,20 @@ void Scenario::Drive::writeValues()
     const bool racing = m_options.session != ScenarioOptions::Session::Race || m_phase != Phase::Grid;
     const double speed = m_blank ? 0.0 : m_speedNow;
     const double accel = (m_speedNow - m_speedBefore) / m_dt;
-    const double throttle = moving && accel >= -0.5 ? qBound(0.0, 0.35 + accel / kTrackAcceleration, 1.0) : 0.0;
+    const bool onShape = shaped() && m_phase == Phase::Track;
+    const double throttle = onShape ? shapedThrottle(speed, accel)
+                            : moving && accel >= -0.5 ? qBound(0.0, 0.35 + accel / kTrackAcceleration, 1.0)
+                                                      : 0.0;
     const double brake = moving && accel < -0.5 ? qBound(0.0, -accel / 15.0, 1.0) : 0.0;
-    const double steer = moving ? 0.6 * std::sin(2.0 * M_PI * 5.0 * m_pct) : 0.0;
-    const double latAccel = qBound(-25.0, speed * speed * steer * 0.02, 25.0);
+    // A shaped track's curvature, positive to the left as the car's axes have it.
+    const double curvature = shaped() ? -m_options.track.curvature(m_pct * m_trackLength) : 0.0;
+    const double steer = !moving ? 0.0 : shaped() ? 15.0 * curvature : 0.6 * std::sin(2.0 * M_PI * 5.0 * m_pct);
+    const double latAccel = shaped() ? speed * speed * curvature : qBound(-25.0, speed * speed * steer * 0.02, 25.0);
     const int gear = moving ? std::min(1 + int(speed / 13.0), 6) : 0;
     const double rpm = !inWorld ? 0.0 : moving ? std::min(1800.0 + (speed - (gear - 1) * 13.0) / 13.0 * 5200.0, 7300.0) : 900.0;
     const double pct = m_blank ? 0.0 : m_pct;
-    const double heading = 2.0 * M_PI * m_pct + 0.2 * std::sin(2.0 * M_PI * 5.0 * m_pct);
+    const double heading = shaped() ? m_options.track.heading(m_pct * m_trackLength)
+                                    : 2.0 * M_PI * m_pct + 0.2 * std::sin(2.0 * M_PI * 5.0 * m_pct);
     const double yaw = std::remainder(heading, 2.0 * M_PI);
     const int sessionState = racing ? kSessionStateRacing : 1 + std::min(int((m_time - m_phaseStart) / kGridStateSeconds), 2);
     const double sinceTimer = m_timerRunning ? m_time - m_timerBase : 0.0;
@@ -736,7 +773,8 @@ void Scenario::Drive::writeValues()
     w.setValue(m_yawNorth, std::remainder(heading + 2.1043, 2.0 * M_PI));
     w.setValue(m_pitch, -0.002 * accel);
     w.setValue(m_roll, 0.004 * latAccel);
-    const QPointF position = Scenario::circuitPosition(m_pct, m_trackLength);
+    const QPointF position = shaped() ? m_options.track.position(m_pct * m_trackLength)
+                                      : Scenario::circuitPosition(m_pct, m_trackLength);
     double latitude, longitude;
     geodetic(position.x(), position.y(), latitude, longitude);
     w.setValue(m_lat, latitude);
@@ -745,7 +783,7 @@ void Scenario::Drive::writeValues()
     w.setValue(m_velocityX, speed);
     w.setValue(m_velocityY, 0.05 * latAccel);
     w.setValue(m_velocityZ, 0.0);
-    w.setValue(m_yawRate, moving ? speed * steer * 0.02 : 0.0);
+    w.setValue(m_yawRate, !moving ? 0.0 : shaped() ? speed * curvature : speed * steer * 0.02);
     w.setValue(m_vertAccel, 9.81);
     w.setValue(m_latAccel, latAccel);
     w.setValue(m_longAccel, accel);
@@ -827,6 +865,8 @@ void Scenario::Drive::writeCars()
 
 Scenario::Scenario(const ScenarioOptions& options) : m_options(options)
 {
+    if (!m_options.track.isEmpty())
+        m_options.lapSeconds = SpeedProfile(m_options.track, m_options.car).lapTime();
     m_options.lapSeconds = std::max(m_options.lapSeconds, kMinLapSeconds);
     m_options.tickRate = std::max(m_options.tickRate, 1);
     m_options.playerCarIdx = qBound(0, m_options.playerCarIdx, kCarSlots - 1);
@@ -844,6 +884,12 @@ QPointF Scenario::circuitPosition(double pct, double trackLengthM)
 {
     const double radius = trackLengthM / (2.0 * M_PI);
     return {radius * std::sin(2.0 * M_PI * pct), radius * std::cos(2.0 * M_PI * pct)};
+}
+
+SpeedProfile Scenario::profileOf(const ScenarioLap& lap) const
+{
+    return m_options.track.isEmpty() ? SpeedProfile()
+                                     : SpeedProfile(m_options.track, m_options.car, lap.gripFactors, lap.lineSpeed);
 }
 
 double Scenario::trackLengthM() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "scenario/speedprofile.h"
+#include "scenario/trackshape.h"
+
 #include <QByteArray>
 #include <QPointF>
 #include <QString>
@@ -36,6 +39,12 @@ struct ScenarioOptions
     QByteArray sessionInfo;    // replaces the generated session-info text when not empty
     QByteArray trackName = "Lakeside Motor Park"; // TrackDisplayName
     QByteArray carName = "Apex GT4 Hybrid";       // CarScreenName of every car
+    // Empty: a circle as long as lapSeconds at 45 m/s, driven at the speed lapTimeShare() gives.
+    // Otherwise this track, driven at the car's limits (then the track sets lapSeconds); the line
+    // should lie where the car runs at top speed, as each lap takes its corners a little
+    // differently.
+    TrackShape track;
+    SpeedProfile::Limits car;
 };
 
 /// One lap as the scenario drove it: a stretch with one value of Lap, or the part of it
@@ -54,6 +63,8 @@ struct ScenarioLap
     double lapTime = -1.0;  // LapLastLapTime set when it ended (a float value), -1 when none
     qint64 lineRecord = -1; // first record with the next Lap; -1 when the line was not reached
     qint64 timerRecord = -1; // record where the lap timer restarted and LapLastLapTime was set
+    QVector<double> gripFactors; // on a shaped track: the grip of each piece, as a share of the car's
+    double lineSpeed = -1.0;     // on a shaped track: m/s when it began at the line at speed
 };
 
 /// Drives one car through a session and writes it as an .ibt file with the session info,
@@ -76,6 +87,8 @@ public:
     /// the circuit is a circle as long as the track, driven clockwise from its northern point.
     /// Lat and Lon hold this position on the WGS84 ellipsoid.
     static QPointF circuitPosition(double pct, double trackLengthM);
+    /// The speed a lap of a shaped track was driven at; empty on the circle.
+    SpeedProfile profileOf(const ScenarioLap& lap) const;
 
     bool write(const QString& path);
     /// Writes into an open, seekable device.

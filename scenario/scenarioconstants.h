@@ -64,7 +64,7 @@ constexpr double kSemiMajorAxis = 6378137.0;                         // WGS84, m
 
 inline double trackLength(const ScenarioOptions& options)
 {
-    return options.lapSeconds * kMeanSpeed;
+    return options.track.isEmpty() ? options.lapSeconds * kMeanSpeed : options.track.length();
 }
 
 } // namespace scenario_constants

@@ -200,9 +200,9 @@ QByteArray Scenario::sessionInfo() const
     line(text, 1, "TrackLatitude", number(kCentreLatitude, 6) + " m");
     line(text, 1, "TrackLongitude", number(kCentreLongitude, 6) + " m");
     line(text, 1, "TrackNorthOffset", "2.1043 rad");
-    line(text, 1, "TrackNumTurns", "11");
+    line(text, 1, "TrackNumTurns", QByteArray::number(o.track.isEmpty() ? 11 : o.track.turns()));
     line(text, 1, "TrackPitSpeedLimit", number(kPitSpeedLimit * 3.6, 2) + " kph");
-    line(text, 1, "TrackType", "road course");
+    line(text, 1, "TrackType", o.track.isEmpty() ? QByteArray("road course") : o.track.kind());
     line(text, 1, "TrackDirection", "neutral");
     line(text, 1, "TrackWeatherType", "Static");
     line(text, 1, "TrackSkies", "Partly Cloudy");

@@ -78,6 +78,7 @@ private slots:
     void killedAdd();
     void refusesNonLibrary_data();
     void refusesNonLibrary();
+    void libraryReference();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -319,6 +320,41 @@ void tst_Library::refusesNonLibrary()
     if (backend == QLatin1String("sqlite"))
         QCOMPARE(fileBytes(m_library), before);
     QCOMPARE(runCli({"--library", m_library, "--bests"}, nullptr, &err), 2);
+}
+
+// A file is compared with the library's best of its track, layout and car: the driver's own, a teammate's, anyone's.
+void tst_Library::libraryReference()
+{
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt"), folder("sessions/s3.ibt")}), 0);
+    const QString s2 = folder("sessions/s2.ibt");
+    const QString key = "Lakeside Motor Park/Apex GT4 Hybrid/";
+    const QString ana = QStringLiteral("Ana Lindqvist");
+    const QString tomas = QStringLiteral("Tomas Okafor");
+    for (const QString& driver : {QString(), tomas, QStringLiteral("any")}) {
+        QStringList arguments{"--library", m_library, s2, "--json", "-"};
+        if (!driver.isEmpty())
+            arguments << "--reference-driver" << driver;
+        QJsonObject json;
+        QCOMPARE(runCli(arguments, &json), 0);
+        const QJsonObject reference = json.value("files").toArray().first().toObject().value("reference").toObject();
+        QVERIFY2(reference.value("library").toBool(), qPrintable(QJsonDocument(reference).toJson()));
+        const QString expected = driver == QLatin1String("any")
+                                     ? (m_best.value(key + ana) <= m_best.value(key + tomas) ? ana : tomas)
+                                     : driver.isEmpty() ? ana : tomas;
+        QCOMPARE(reference.value("driver").toString(), expected);
+        QVERIFY(reference.value("recordedAt").toString().startsWith("20"));
+        QCOMPARE(qint64(reference.value("lapTimeMs").toDouble()), m_best.value(key + expected));
+    }
+    // Comparing stores nothing.
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), 2);
+    // With --add it compares, then stores; the page carries the library's lap to draw.
+    const QString page = folder(QStringLiteral("page-%1.html").arg(m_libraryCount));
+    QCOMPARE(runCli({"--library", m_library, s2, "--add", "--report", page}), 0);
+    QVERIFY(fileBytes(page).contains("library: Ana Lindqvist"));
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), 3);
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.

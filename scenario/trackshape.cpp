@@ -1,0 +1,109 @@
+#include "scenario/trackshape.h"
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+TrackShape::TrackShape(const QVector<Piece>& pieces, const QByteArray& kind, int turns)
+    : m_kind(kind), m_turns(turns)
+{
+    for (const Piece& piece : pieces) {
+        if (piece.length > 0.0)
+            m_pieces.append(piece);
+    }
+    Pose pose;
+    pose.heading = M_PI / 2.0;
+    for (const Piece& piece : qAsConst(m_pieces)) {
+        m_starts.append(pose);
+        const double h0 = pose.heading;
+        if (piece.radius == 0.0) {
+            pose.east += piece.length * std::sin(h0);
+            pose.north += piece.length * std::cos(h0);
+        } else {
+            const double h1 = h0 + piece.length / piece.radius;
+            pose.east += piece.radius * (std::cos(h0) - std::cos(h1));
+            pose.north += piece.radius * (std::sin(h1) - std::sin(h0));
+            pose.heading = h1;
+        }
+        pose.distance += piece.length;
+    }
+    m_starts.append(pose);
+    m_length = pose.distance;
+
+    if (m_pieces.isEmpty())
+        return;
+    double minEast = 0.0, maxEast = 0.0, minNorth = 0.0, maxNorth = 0.0;
+    for (double d = 0.0; d < m_length; d += 1.0) {
+        const Pose p = poseAt(d);
+        minEast = std::min(minEast, p.east);
+        maxEast = std::max(maxEast, p.east);
+        minNorth = std::min(minNorth, p.north);
+        maxNorth = std::max(maxNorth, p.north);
+    }
+    m_centre = QPointF((minEast + maxEast) / 2.0, (minNorth + maxNorth) / 2.0);
+}
+
+double TrackShape::wrapped(double distance) const
+{
+    if (m_length <= 0.0)
+        return 0.0;
+    const double d = std::fmod(distance, m_length);
+    return d < 0.0 ? d + m_length : d;
+}
+
+int TrackShape::pieceAt(double distance) const
+{
+    if (m_pieces.isEmpty())
+        return -1;
+    const double d = wrapped(distance);
+    const auto after = std::upper_bound(m_starts.cbegin(), m_starts.cend() - 1, d,
+                                        [](double x, const Pose& pose) { return x < pose.distance; });
+    return std::max(0, int(after - m_starts.cbegin()) - 1);
+}
+
+TrackShape::Pose TrackShape::poseAt(double distance) const
+{
+    const int i = pieceAt(distance);
+    if (i < 0)
+        return Pose();
+    Pose pose = m_starts.at(i);
+    const Piece& piece = m_pieces.at(i);
+    const double s = wrapped(distance) - pose.distance;
+    const double h0 = pose.heading;
+    if (piece.radius == 0.0) {
+        pose.east += s * std::sin(h0);
+        pose.north += s * std::cos(h0);
+    } else {
+        const double h1 = h0 + s / piece.radius;
+        pose.east += piece.radius * (std::cos(h0) - std::cos(h1));
+        pose.north += piece.radius * (std::sin(h1) - std::sin(h0));
+        pose.heading = h1;
+    }
+    pose.distance += s;
+    return pose;
+}
+
+QPointF TrackShape::position(double distance) const
+{
+    const Pose pose = poseAt(distance);
+    return QPointF(pose.east, pose.north) - m_centre;
+}
+
+double TrackShape::heading(double distance) const
+{
+    return poseAt(distance).heading;
+}
+
+double TrackShape::curvature(double distance) const
+{
+    const int i = pieceAt(distance);
+    return i < 0 || m_pieces.at(i).radius == 0.0 ? 0.0 : 1.0 / m_pieces.at(i).radius;
+}
+
+double TrackShape::closureGap() const
+{
+    if (m_pieces.isEmpty())
+        return 0.0;
+    return std::hypot(m_starts.last().east, m_starts.last().north);
+}

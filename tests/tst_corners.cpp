@@ -1,0 +1,206 @@
+#include "analysis/sessionanalysis.h"
+#include "scenario/scenario.h"
+#include "support/pluginfixture.h"
+#include "support/realrecordings.h"
+
+#include <QTemporaryDir>
+#include <QtMath>
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(ScenarioOptions)
+
+namespace {
+
+using Piece = TrackShape::Piece;
+
+double arc(double degrees, double radius)
+{
+    return std::fabs(qDegreesToRadians(degrees) * radius);
+}
+
+/// A road course of five corners, clockwise: a hairpin, a medium right, a right-left-right
+/// chicane taken in one braking zone, a slow right and a fast one.
+ScenarioOptions roadCourse()
+{
+    ScenarioOptions options;
+    options.track = TrackShape({{400, 0}, {arc(90, 20), 20}, {250, 0}, {arc(90, 60), 60}, {150, 0},
+                                {arc(30, 40), 40}, {arc(60, 40), -40}, {arc(30, 40), 40}, {545, 0},
+                                {arc(90, 35), 35}, {195, 0}, {arc(90, 100), 100}, {350, 0}},
+                               "road course", 5);
+    options.timedLaps = 3;
+    return options;
+}
+
+/// An oval with two half-circle ends; each end is a corner.
+ScenarioOptions oval()
+{
+    ScenarioOptions options;
+    options.track = TrackShape({{250, 0}, {arc(180, 80), 80}, {500, 0}, {arc(180, 80), 80}, {250, 0}}, "short oval", 4);
+    options.timedLaps = 3;
+    return options;
+}
+
+/// The corners a shape implies: runs of arcs, start to end, in metres from the line.
+QVector<QPair<double, double>> arcsOf(const TrackShape& shape)
+{
+    QVector<QPair<double, double>> corners;
+    bool inCorner = false;
+    for (int i = 0; i < shape.pieces().size(); ++i) {
+        const bool curved = shape.pieces().at(i).radius != 0.0;
+        const double end = shape.pieceStart(i) + shape.pieces().at(i).length;
+        if (curved && inCorner)
+            corners.last().second = end;
+        else if (curved)
+            corners.append({shape.pieceStart(i), end});
+        inCorner = curved;
+    }
+    return corners;
+}
+
+qint64 ms(double seconds)
+{
+    return std::llround(seconds * 1000.0);
+}
+
+} // namespace
+
+class tst_Corners : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void generatedTracks_data();
+    void generatedTracks();
+    void realRecordings_data();
+    void realRecordings();
+};
+
+void tst_Corners::generatedTracks_data()
+{
+    QTest::addColumn<ScenarioOptions>("options");
+    QTest::newRow("road course with a chicane") << roadCourse();
+    QTest::newRow("oval") << oval();
+}
+
+void tst_Corners::generatedTracks()
+{
+    QFETCH(ScenarioOptions, options);
+    QVERIFY(options.track.closureGap() < 1e-6);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shaped.ibt"));
+    Scenario scenario(options);
+    QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const FileAnalysis& file = analysis.files().first();
+    const LapAnalysis* reference = analysis.referenceOf(0);
+    QVERIFY(reference);
+
+    const QVector<QPair<double, double>> expected = arcsOf(options.track);
+    QCOMPARE(file.corners.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const Corner& corner = file.corners.at(i);
+        QCOMPARE(corner.number, i + 1);
+        QVERIFY2(std::fabs(corner.start - expected.at(i).first) < 3.0 && std::fabs(corner.end - expected.at(i).second) < 3.0,
+                 qPrintable(QStringLiteral("corner %1: %2 to %3 m").arg(i + 1).arg(corner.start).arg(corner.end)));
+        QVERIFY(corner.apex > corner.start && corner.apex < corner.end);
+        const TrackShape::Piece& piece = options.track.pieces().at(options.track.pieceAt(corner.apex));
+        if (piece.length >= expected.at(i).second - expected.at(i).first - 1e-6) // a corner of one arc: apex in its middle
+            QVERIFY(std::fabs(corner.apex - (expected.at(i).first + expected.at(i).second) / 2.0) < 2.0);
+    }
+
+    const QVector<ScenarioLap>& driven = scenario.laps();
+    for (const LapAnalysis& lap : file.laps) {
+        if (!lap.validTime)
+            continue;
+        const auto found = std::find_if(driven.cbegin(), driven.cend(),
+                                        [&](const ScenarioLap& l) { return l.lapNumber == lap.lap->lapNumber(); });
+        QVERIFY(found != driven.cend());
+        const SpeedProfile profile = scenario.profileOf(*found);
+        const auto referenceLap = std::find_if(driven.cbegin(), driven.cend(),
+                                               [&](const ScenarioLap& l) { return l.lapNumber == reference->lap->lapNumber(); });
+        const SpeedProfile referenceProfile = scenario.profileOf(*referenceLap);
+        qint64 total = 0;
+        for (int i = 0; i < file.corners.size(); ++i) {
+            const Corner& corner = file.corners.at(i);
+            const CornerFigures& f = lap.cornerFigures.at(i);
+            // Braking begins where the speed peaks before the corner.
+            const double previousEnd = i == 0 ? file.corners.last().end - scenario.trackLengthM() : file.corners.at(i - 1).end;
+            double peak = previousEnd, peakSpeed = 0.0;
+            for (double d = previousEnd; d < expected.at(i).first; d += 0.25) {
+                if (profile.speedAt(d) >= peakSpeed - 1e-9) {
+                    peakSpeed = profile.speedAt(d);
+                    peak = d;
+                }
+            }
+            double slowest = 1e9;
+            for (double d = expected.at(i).first; d <= expected.at(i).second; d += 0.25)
+                slowest = std::min(slowest, profile.speedAt(d));
+            QVERIFY2(std::fabs(f.brakePoint - (peak < 0 ? peak + scenario.trackLengthM() : peak)) < 2.0,
+                     qPrintable(QStringLiteral("lap %1 corner %2 brakes at %3 m, expected %4 m")
+                                    .arg(lap.lap->lapNumber()).arg(i + 1).arg(f.brakePoint).arg(peak)));
+            QVERIFY(std::fabs(f.minSpeed - slowest) < 0.05);
+            QVERIFY(f.minAt >= corner.start && f.minAt <= corner.end);
+            QVERIFY(std::fabs(f.entrySpeed - profile.speedAt(f.brakePoint)) < 0.5);
+            QVERIFY(std::fabs(f.exitSpeed - profile.speedAt(corner.end)) < 0.5);
+            // The driver picks up the throttle in the middle of the arc the corner is tightest in.
+            const int apexPiece = options.track.pieceAt(corner.apex);
+            const double middle = options.track.pieceStart(apexPiece) + options.track.pieces().at(apexPiece).length / 2.0;
+            QVERIFY2(std::fabs(f.throttleOn - middle) < 2.0, qPrintable(QString::number(f.throttleOn)));
+            const double segmentFrom = i == 0 ? file.corners.last().end - scenario.trackLengthM() : file.corners.at(i - 1).end;
+            const auto segment = [&](const SpeedProfile& p) {
+                return segmentFrom < 0.0 ? p.lapTime() - p.timeAt(segmentFrom + scenario.trackLengthM()) + p.timeAt(corner.end)
+                                         : p.timeAt(corner.end) - p.timeAt(segmentFrom);
+            };
+            const double expectedDelta = segment(profile) - segment(referenceProfile);
+            QVERIFY2(std::fabs(f.delta - expectedDelta) < 0.004,
+                     qPrintable(QStringLiteral("lap %1 corner %2: %3 s, expected %4 s")
+                                    .arg(lap.lap->lapNumber()).arg(i + 1).arg(f.delta).arg(expectedDelta)));
+            total += ms(f.delta);
+        }
+        QCOMPARE(total, ms(lap.deltaToReference));
+    }
+}
+
+void tst_Corners::realRecordings_data()
+{
+    RealRecordings::addRows();
+}
+
+void tst_Corners::realRecordings()
+{
+    QFETCH(QString, path);
+    PluginFixture fixture;
+    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const FileAnalysis& file = analysis.files().first();
+    // A whole lap finds about as many corners as the track counts turns; an oval one per end.
+    if (analysis.referenceOf(0)) {
+        const int turns = file.info.trackTurns();
+        if (file.info.trackType().contains(QLatin1String("oval")))
+            QCOMPARE(file.corners.size(), 2);
+        else
+            QVERIFY2(std::abs(file.corners.size() - turns) <= std::max(2, turns / 3),
+                     qPrintable(QStringLiteral("%1 corners, %2 turns").arg(file.corners.size()).arg(turns)));
+    }
+    for (int i = 1; i < file.corners.size(); ++i)
+        QVERIFY(file.corners.at(i).start >= file.corners.at(i - 1).end);
+    for (const LapAnalysis& lap : file.laps) {
+        qint64 total = 0;
+        bool known = !lap.cornerFigures.isEmpty();
+        for (const CornerFigures& f : lap.cornerFigures) {
+            known = known && !std::isnan(f.delta);
+            if (known)
+                total += ms(f.delta);
+        }
+        // The corners' times add up to the lap's delta at the line, to the millisecond.
+        if (known)
+            QCOMPARE(total, ms(lap.deltaToReference));
+        QCOMPARE(known, lap.aligned.isComplete() && analysis.referenceOf(0) != nullptr);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Corners)
+#include "tst_corners.moc"
