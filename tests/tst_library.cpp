@@ -79,6 +79,7 @@ private slots:
     void refusesNonLibrary_data();
     void refusesNonLibrary();
     void libraryReference();
+    void migratesOlder();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -357,6 +358,39 @@ void tst_Library::libraryReference()
     QVERIFY(fileBytes(page).contains("library: Ana Lindqvist"));
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json.value("sessions").toArray().size(), 3);
+}
+
+// A library of the first schema, with sessions in it, is brought up to date and answers as before.
+void tst_Library::migratesOlder()
+{
+    QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions")}), 0);
+    QJsonObject bests;
+    QJsonObject sessions;
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
+    {
+        LibraryLocation location;
+        QString error;
+        QVERIFY(LibraryLocation::parse(m_library, location, error));
+        const bool sqlite = location.backend == LibraryLocation::SQLite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "older");
+        db.setDatabaseName(sqlite ? location.path : location.database);
+        db.setHostName(location.host);
+        db.setUserName(location.user);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("DROP INDEX files_by_recording"));
+        for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
+            QVERIFY2(query.exec(QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column)),
+                     qPrintable(query.lastError().text()));
+        QVERIFY(query.exec("UPDATE schema_version SET version = 1"));
+    }
+    QSqlDatabase::removeDatabase("older");
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
+    QCOMPARE(json, bests);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json, sessions);
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.
