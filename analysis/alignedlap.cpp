@@ -20,6 +20,13 @@ constexpr double wrapShare = 0.25;
 // it, and a lap may lose the record at the line to the lap before it.
 constexpr double lineSteps = 2.5;
 constexpr double lineSlackM = 0.01;
+// No car covers ground faster than this: a distance that moves more in the time between two
+// records (plus a little rounding) is a glitch of the record, not the car.
+constexpr double plausibleSpeed = 140.0; // m/s
+constexpr double plausibleSlackM = 2.0;
+// A run of this many records that agree with each other but not with what came before is where the
+// car really is (a tow, a reset): the distance is taken up from there.
+constexpr int settleRecords = 3;
 
 double at(const QSharedPointer<ZEL::Channel>& channel, int i)
 {
@@ -49,25 +56,86 @@ bool isBlanked(const ZEL::Lap& lap, const QVector<double>& raw, int i)
     return placed(i - 1) || placed(i + 1);
 }
 
+/// The way from one distance to the next, across the line when that is shorter.
+double advance(double from, double to, double length)
+{
+    double step = to - from;
+    if (length > 0.0 && step < -0.5 * length)
+        step += length;
+    else if (length > 0.0 && step > 0.5 * length)
+        step -= length;
+    return step;
+}
+
+/// The usable samples without the ones whose distance moved faster than a car could between
+/// records: one bad record jumping ahead and back, or a few jumping ahead, must not hide the rest
+/// of the lap.
+QVector<int> withoutGlitches(const QVector<int>& usable, const QVector<double>& raw, const ZEL::Channel& time,
+                             double length)
+{
+    const auto plausible = [&](int from, int to) {
+        const double seconds = std::max(0.0, time.value(to) - time.value(from));
+        return std::fabs(advance(raw.at(from), raw.at(to), length)) <= plausibleSpeed * seconds + plausibleSlackM;
+    };
+    // A lone record off the way both neighbours agree on, the first and last included.
+    QVector<int> steady;
+    steady.reserve(usable.size());
+    const int n = usable.size();
+    for (int k = 0; k < n; ++k) {
+        const int i = usable.at(k);
+        const bool spike = (k == 0 || k + 1 == n)
+            ? n >= 3 && (k == 0 ? !plausible(i, usable.at(1)) && plausible(usable.at(1), usable.at(2))
+                                : !plausible(usable.at(k - 1), i) && plausible(usable.at(k - 2), usable.at(k - 1)))
+            : !plausible(usable.at(k - 1), i) && !plausible(i, usable.at(k + 1))
+                  && plausible(usable.at(k - 1), usable.at(k + 1));
+        if (!spike)
+            steady.append(i);
+    }
+    // A jump is a glitch until the records after it agree with it: then the car is there (a tow,
+    // a reset back down the lap).
+    QVector<int> kept;
+    QVector<int> run; // jumped in a row, each plausible after the one before
+    for (const int i : qAsConst(steady)) {
+        if (kept.isEmpty() || plausible(kept.last(), i)) {
+            kept.append(i);
+            run.clear();
+            continue;
+        }
+        if (!run.isEmpty() && !plausible(run.last(), i))
+            run.clear();
+        run.append(i);
+        if (run.size() >= settleRecords) {
+            kept += run;
+            run.clear();
+        }
+    }
+    return kept;
+}
+
 } // namespace
 
-double AlignedLap::measuredTrackLength(const ZEL::Lap& lap)
+double AlignedLap::measuredTrackLength(const ZEL::Lap& lap, double* reach)
 {
+    if (reach)
+        *reach = 0.0;
     const QSharedPointer<ZEL::Channel> dist = lap.channel(QStringLiteral("lapdist"));
     const QSharedPointer<ZEL::Channel> pct = lap.channel(QStringLiteral("lapdistpct"));
-    if (dist && pct) {
-        // The sample furthest round the lap gives the ratio with the least rounding in it.
-        int best = -1;
-        for (int i = 0; i < pct->size(); ++i) {
-            const double p = pct->value(i);
-            if (isSampleValue(p) && p > 0.5 && p < 1.0 && isSampleValue(dist->value(i)) && (best < 0 || p > pct->value(best)))
-                best = i;
-        }
-        // A length no track has is a forged or broken distance channel, not a measure.
-        if (best >= 0 && LapExtent::isPlausibleTrackLength(dist->value(best) / pct->value(best)))
-            return dist->value(best) / pct->value(best);
+    if (!dist || !pct)
+        return 0.0;
+    // The sample furthest round the lap gives the ratio with the least rounding in it.
+    int best = -1;
+    for (int i = 0; i < pct->size(); ++i) {
+        const double p = pct->value(i);
+        if (isSampleValue(p) && p > 0.0 && p < 1.0 && isSampleValue(dist->value(i)) && dist->value(i) > 0.0
+            && (best < 0 || p > pct->value(best)))
+            best = i;
     }
-    return 0.0;
+    // A length no track has is a forged or broken distance channel, not a measure.
+    if (best < 0 || !LapExtent::isPlausibleTrackLength(dist->value(best) / pct->value(best)))
+        return 0.0;
+    if (reach)
+        *reach = pct->value(best);
+    return dist->value(best) / pct->value(best);
 }
 
 double AlignedLap::statedTrackLength(const ZEL::Lap& lap)
@@ -103,12 +171,13 @@ AlignedLap AlignedLap::of(const ZEL::Lap& lap, double trackLengthM)
             raw[i] = ZEL::missingValue;
     }
 
-    QVector<int> usable;
-    usable.reserve(n);
+    QVector<int> candidates;
+    candidates.reserve(n);
     for (int i = 0; i < n; ++i) {
         if (isSampleValue(raw.at(i)) && !isBlanked(lap, raw, i))
-            usable.append(i);
+            candidates.append(i);
     }
+    const QVector<int> usable = withoutGlitches(candidates, raw, *time, length);
 
     // The first wrap from the end of the lap to its start: samples before it lie before the line
     // when they are few, otherwise the ones after it lie beyond the line.
@@ -176,6 +245,23 @@ QVector<double> AlignedLap::values(const ZEL::Lap& lap, const QString& channel) 
 {
     const QSharedPointer<ZEL::Channel> found = lap.channel(channel);
     return found ? values(*found) : QVector<double>(m_index.size(), ZEL::missingValue);
+}
+
+void AlignedLap::stretchTo(double seconds)
+{
+    if (!isComplete() || !(m_endTime > 0.0) || !(seconds > 0.0))
+        return;
+    const double factor = seconds / m_endTime;
+    for (double& t : m_time)
+        t *= factor;
+    m_endTime = seconds;
+}
+
+double AlignedLap::end() const
+{
+    if (m_distance.isEmpty())
+        return 0.0;
+    return m_endsAtLine ? std::max(m_trackLength, m_distance.last()) : m_distance.last();
 }
 
 double AlignedLap::lineToLineTime() const

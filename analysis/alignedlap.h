@@ -7,7 +7,8 @@
 
 /// A lap's samples placed on lap distance: the samples that carry a usable distance and time,
 /// in order of strictly increasing distance, with the time elapsed since the lap began.
-/// Nothing is invented: samples are only left out, never moved or added.
+/// Nothing is invented: samples are only left out, never moved or added. A record whose distance
+/// moved faster than any car travels (one bad record jumping ahead and back) is left out too.
 class AlignedLap
 {
 public:
@@ -17,9 +18,10 @@ public:
     /// (measuredTrackLength(), else its "Track length" property).
     static AlignedLap of(const ZEL::Lap& lap, double trackLengthM = 0.0);
 
-    /// The track length this lap's own distance and fraction channels imply, in metres; 0 when
-    /// it never passed half distance with both, or when no track is that long.
-    static double measuredTrackLength(const ZEL::Lap& lap);
+    /// The track length this lap's own distance and fraction channels imply, in metres, from the
+    /// sample furthest round the lap (its fraction in `reach`); 0 when it has no sample with both,
+    /// or when no track is that long.
+    static double measuredTrackLength(const ZEL::Lap& lap, double* reach = nullptr);
     /// The lap's "Track length" property in metres (the session info's, often rounded); 0 when
     /// absent or when no track is that long.
     static double statedTrackLength(const ZEL::Lap& lap);
@@ -48,6 +50,11 @@ public:
     double trackLength() const { return m_trackLength; }
     /// Time from line to line as the samples place the crossings; NaN unless complete.
     double lineToLineTime() const;
+    /// Scales the clock of a complete lap so that line to line takes exactly `seconds` (its
+    /// recorded time: the sample clock and the simulator's timing differ by up to a record).
+    void stretchTo(double seconds);
+    /// How far the lap reaches in metres: the line when it ends there, else its last sample.
+    double end() const;
 
     /// Elapsed time at a distance, linear between neighbouring samples (and the line crossings
     /// at the ends); NaN outside what the lap covered.

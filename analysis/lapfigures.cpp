@@ -36,14 +36,19 @@ double timeShare(const AlignedLap& aligned, const QVector<double>& values, Test 
 LapFigures LapFigures::of(const ZEL::Lap& lap, const AlignedLap& aligned)
 {
     LapFigures figures{notANumber, notANumber, notANumber, notANumber, notANumber};
-    for (const double speed : aligned.values(lap, QStringLiteral("speed"))) {
+    // Speed and fuel over every sample of the lap, standing and rolling back included.
+    const auto whole = [&lap](const QString& name) {
+        const QSharedPointer<ZEL::Channel> channel = lap.channel(name);
+        return channel ? channel->values : QVector<double>();
+    };
+    for (const double speed : whole(QStringLiteral("speed"))) {
         if (!isSampleValue(speed))
             continue;
         figures.topSpeed = std::isnan(figures.topSpeed) ? speed : std::max(figures.topSpeed, speed);
         figures.minSpeed = std::isnan(figures.minSpeed) ? speed : std::min(figures.minSpeed, speed);
     }
 
-    const QVector<double> fuel = aligned.values(lap, QStringLiteral("fuellevel"));
+    const QVector<double> fuel = whole(QStringLiteral("fuellevel"));
     const auto firstFuel = std::find_if(fuel.cbegin(), fuel.cend(), isSampleValue);
     const auto lastFuel = std::find_if(fuel.crbegin(), fuel.crend(), isSampleValue);
     if (firstFuel != fuel.cend())

@@ -2,8 +2,8 @@
 
 #include "analysis/alignedlap.h"
 
-/// What a driver reads off one lap at a glance, over its aligned samples in the recording's
-/// units; NaN where the lap lacks the channel.
+/// What a driver reads off one lap at a glance, in the recording's units: speed and fuel over all
+/// its samples, the shares of its time over its aligned samples; NaN where the lap lacks the channel.
 struct LapFigures
 {
     double topSpeed;          // m/s

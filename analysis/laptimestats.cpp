@@ -17,5 +17,5 @@ LapTimeStats LapTimeStats::of(QVector<double> times)
     for (const double t : times)
         squares += (t - mean) * (t - mean);
     const double median = n % 2 ? times.at(n / 2) : (times.at(n / 2 - 1) + times.at(n / 2)) / 2.0;
-    return {times.first(), mean, median, n > 1 ? std::sqrt(squares / (n - 1)) : 0.0};
+    return {times.first(), mean, median, n > 1 ? std::sqrt(squares / (n - 1)) : notANumber};
 }

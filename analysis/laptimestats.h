@@ -8,7 +8,7 @@ struct LapTimeStats
     double best;
     double mean;
     double median;
-    double stdDev; // sample standard deviation; 0 for a single lap
+    double stdDev; // sample standard deviation; NaN for fewer than two laps, where it is unknown
 
     static LapTimeStats of(QVector<double> times);
 };

@@ -2,6 +2,7 @@
 
 #include "ibt/ibtlayout.h"
 #include "sessioninfo/sessioninfonode.h"
+#include "sessioninfo/sessiontype.h"
 
 #include <QFile>
 
@@ -17,6 +18,12 @@ template<typename T>
 bool readStruct(QFile& file, T& into)
 {
     return file.read(reinterpret_cast<char*>(&into), sizeof into) == qint64(sizeof into);
+}
+
+/// A text field of the file: up to its first NUL, never past its width.
+QString fieldText(const char* field, int width)
+{
+    return QString::fromLatin1(field, int(qstrnlen(field, uint(width))));
 }
 
 } // namespace
@@ -50,11 +57,38 @@ bool RecordingInfo::read(const QString& path)
         m_error = QStringLiteral("%1: no readable session info").arg(path);
         return false;
     }
-    readSessionInfo(text);
+    int session = 0;
+    readVariables(file, header, &session);
+    readSessionInfo(text, session);
     return true;
 }
 
-void RecordingInfo::readSessionInfo(const QByteArray& text)
+void RecordingInfo::readVariables(QFile& file, const irsdk_header& header, int* session)
+{
+    // The table must lie inside the file, so a corrupt count allocates nothing.
+    const qint64 tableBytes = qint64(header.numVars) * qint64(sizeof(irsdk_varHeader));
+    if (header.numVars <= 0 || header.varHeaderOffset < 0 || tableBytes > file.size() - header.varHeaderOffset
+        || !file.seek(header.varHeaderOffset))
+        return;
+    for (int v = 0; v < header.numVars; ++v) {
+        irsdk_varHeader variable;
+        if (!readStruct(file, variable))
+            return;
+        const QString name = fieldText(variable.name, IRSDK_MAX_STRING).toLower();
+        m_descriptions.insert(name, fieldText(variable.desc, IRSDK_MAX_DESC));
+        // The session the player drove at the first record, as the laps take it.
+        const qint64 at = qint64(header.varBuf[0].bufOffset) + variable.offset;
+        const qint64 pos = file.pos();
+        qint32 number = 0;
+        if (name == QLatin1String("sessionnum") && variable.type == irsdk_int && variable.offset >= 0
+            && variable.offset + qint64(sizeof number) <= header.bufLen && header.varBuf[0].bufOffset >= 0
+            && at + qint64(sizeof number) <= file.size() && file.seek(at) && readStruct(file, number) && number >= 0)
+            *session = number;
+        file.seek(pos);
+    }
+}
+
+void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
 {
     // The parser reads up to the first NUL; the block's last byte is one, as the import makes it.
     QByteArray terminated = text;
@@ -67,6 +101,20 @@ void RecordingInfo::readSessionInfo(const QByteArray& text)
     const double number = words.first().toDouble();
     const QString unit = words.size() > 1 ? words.at(1) : QString();
     m_trackLengthM = number > 0.0 ? number * (unit == QLatin1String("m") ? 1.0 : 1000.0) : 0.0;
+
+    m_trackName = root.valueAt(QStringLiteral("WeekendInfo/TrackDisplayName"));
+    m_trackConfig = root.valueAt(QStringLiteral("WeekendInfo/TrackConfigName"));
+    const QString player = root.valueAt(QStringLiteral("DriverInfo/DriverCarIdx"));
+    bool known = false;
+    const int car = player.toInt(&known);
+    if (known && car >= 0) {
+        if (const SessionInfoNode* driver = root.childAt(QStringLiteral("DriverInfo/Drivers/") + QString::number(car))) {
+            m_carName = driver->value(QStringLiteral("CarScreenName"));
+            m_driverName = driver->value(QStringLiteral("UserName"));
+        }
+    }
+    m_sessionName = root.valueAt(QStringLiteral("SessionInfo/Sessions/%1/SessionType").arg(session));
+    m_sessionType = sessionTypeCode(m_sessionName);
 
     m_trackType = root.valueAt(QStringLiteral("WeekendInfo/TrackType")).trimmed();
     m_trackTurns = std::max(0, root.valueAt(QStringLiteral("WeekendInfo/TrackNumTurns")).toInt());

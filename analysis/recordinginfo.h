@@ -1,18 +1,25 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
-/// What a recording says about itself beside its records: when it was recorded, the track's
-/// length and where its sectors start. Reads only the headers and the session-info block.
+class QFile;
+struct irsdk_header;
+
+/// What a recording says about itself beside its laps: when it was recorded, where, in what and
+/// in which session, the track's length, where its sectors start and what its channels mean.
+/// Reads the headers, the session-info block, the variable table and the first record only, so
+/// a file says what it is even when it holds no lap.
 class RecordingInfo
 {
 public:
     /// False with errorString() when the file or its headers cannot be read.
     bool read(const QString& path);
-    /// Takes the facts from a session-info text, as read() does with the file's block.
-    void readSessionInfo(const QByteArray& text);
+    /// Takes the facts from a session-info text, as read() does with the file's block; the
+    /// session is the one numbered `session` (the player's at the first record).
+    void readSessionInfo(const QByteArray& text, int session = 0);
 
     QString errorString() const { return m_error; }
 
@@ -33,8 +40,28 @@ public:
     QString subSessionId() const { return m_subSessionId; }
     QString setupName() const { return m_setupName; }
 
+    QString trackName() const { return m_trackName; }
+    QString trackConfig() const { return m_trackConfig; }
+    /// The player's car and name; empty when the session info names no player car.
+    QString carName() const { return m_carName; }
+    QString driverName() const { return m_driverName; }
+    /// The session's type text ("Practice", "Offline Testing") and its code, -1 when unknown.
+    QString sessionName() const { return m_sessionName; }
+    int sessionType() const { return m_sessionType; }
+    /// A channel's description from the variable table, by its lower-case name; empty when none.
+    QString channelDescription(const QString& channel) const { return m_descriptions.value(channel); }
+
 private:
+    void readVariables(QFile& file, const irsdk_header& header, int* session);
+
     QDateTime m_recordedAt;
+    QString m_trackName;
+    QString m_trackConfig;
+    QString m_carName;
+    QString m_driverName;
+    QString m_sessionName;
+    int m_sessionType = -1;
+    QHash<QString, QString> m_descriptions;
     QVector<double> m_sectorStartPct;
     double m_trackLengthM = 0.0;
     QString m_trackType;

@@ -1,5 +1,7 @@
 #include "analysis/sectors.h"
 
+#include <cmath>
+
 Sectors::Sectors(const QVector<double>& startPct, double trackLengthM) : m_trackLength(trackLengthM)
 {
     if (trackLengthM <= 0.0)
@@ -14,10 +16,13 @@ QVector<double> Sectors::times(const AlignedLap& lap) const
     if (count() == 0)
         return result;
     result.reserve(count());
-    double entry = lap.timeAt(start(0));
+    // The times at the boundaries are rounded, not the sectors: then the sectors of a lap add up
+    // to the millisecond to the time at its line, which is its recorded time once stretched.
+    const auto millisecondAt = [&lap](double distance) { return std::round(lap.timeAt(distance) * 1000.0); };
+    double entry = millisecondAt(start(0));
     for (int k = 0; k < count(); ++k) {
-        const double exit = lap.timeAt(end(k));
-        result.append(exit - entry); // NaN when either end was not driven
+        const double exit = millisecondAt(end(k));
+        result.append((exit - entry) / 1000.0); // NaN when either end was not driven
         entry = exit;
     }
     return result;

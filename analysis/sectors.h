@@ -15,7 +15,9 @@ public:
     double start(int k) const { return m_starts.at(k); }
     double end(int k) const { return k + 1 < m_starts.size() ? m_starts.at(k + 1) : m_trackLength; }
 
-    /// The time the lap took through each sector, in seconds; NaN where it did not drive it whole.
+    /// The time the lap took through each sector, in whole milliseconds (as seconds): the differences
+    /// of the rounded times at the boundaries, so that they add up to the time at the line. NaN
+    /// where it did not drive it whole.
     QVector<double> times(const AlignedLap& lap) const;
 
 private:

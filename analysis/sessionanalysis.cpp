@@ -24,13 +24,37 @@ double median(QVector<double> values)
     return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2.0;
 }
 
-QString trackKeyOf(const QVector<QSharedPointer<ZEL::Lap>>& laps)
+/// The file's identity from its session info; what the info lacks comes from the first lap that
+/// knows its track (a file that could not be read again).
+void identify(FileAnalysis& file, const QVector<QSharedPointer<ZEL::Lap>>& laps)
 {
-    for (const QSharedPointer<ZEL::Lap>& lap : laps) {
-        if (!lap->trackName().isEmpty())
-            return lap->trackName() + QLatin1Char('\n') + lap->trackConfig();
+    const RecordingInfo& info = file.info;
+    file.trackName = info.trackName();
+    file.trackConfig = info.trackConfig();
+    file.carName = info.carName();
+    file.driverName = info.driverName();
+    file.sessionName = info.sessionName();
+    file.sessionType = info.sessionType();
+    const auto known = std::find_if(laps.cbegin(), laps.cend(),
+                                    [](const QSharedPointer<ZEL::Lap>& lap) { return !lap->trackName().isEmpty(); });
+    if (known != laps.cend()) {
+        const ZEL::Lap& lap = **known;
+        const auto orLap = [](QString& field, const QString& fromLap) {
+            if (field.isEmpty())
+                field = fromLap;
+        };
+        orLap(file.trackName, lap.trackName());
+        orLap(file.trackConfig, lap.trackConfig());
+        orLap(file.carName, lap.carName());
+        orLap(file.driverName, lap.driverName());
+        orLap(file.sessionName, lap.value(QStringLiteral("Session name")).value.toString());
+        if (file.sessionType < 0)
+            file.sessionType = lap.sessionType();
     }
-    return QString();
+    // A file that names no track is a track of its own: laps of two unnamed tracks never compare.
+    const QString track = file.trackName.isEmpty() ? QStringLiteral("\n") + file.path
+                                                   : file.trackName + QLatin1Char('\n') + file.trackConfig;
+    file.trackKey = track + QLatin1Char('\n') + file.carName;
 }
 
 } // namespace
@@ -97,15 +121,25 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
 {
     file.path = input.path;
     file.info.read(input.path); // a file that cannot be read again just has no sectors or date
-    file.trackKey = trackKeyOf(input.laps);
+    identify(file, input.laps);
 
-    // The laps' own measure first: the session info rounds the length, often to 10 m.
+    // The laps' own measure whenever one has it: the session info rounds the length, often to
+    // 10 m. Laps past half distance measure best; else the one that got furthest.
     QVector<double> lengths;
+    double furthest = 0.0;
+    double furthestLength = 0.0;
     for (const QSharedPointer<ZEL::Lap>& lap : input.laps) {
-        const double length = AlignedLap::measuredTrackLength(*lap);
-        if (length > 0.0)
+        double reach = 0.0;
+        const double length = AlignedLap::measuredTrackLength(*lap, &reach);
+        if (length > 0.0 && reach > 0.5)
             lengths.append(length);
+        if (length > 0.0 && reach > furthest) {
+            furthest = reach;
+            furthestLength = length;
+        }
     }
+    if (lengths.isEmpty() && furthestLength > 0.0)
+        lengths.append(furthestLength);
     const double stated = LapExtent::isPlausibleTrackLength(file.info.trackLengthM()) ? file.info.trackLengthM() : 0.0;
     file.trackLength = !lengths.isEmpty() ? median(lengths)
                        : stated > 0.0 || input.laps.isEmpty() ? stated
@@ -119,8 +153,11 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
         analysis.lap = lap;
         analysis.aligned = AlignedLap::of(*lap, file.trackLength);
         analysis.figures = LapFigures::of(*lap, analysis.aligned);
+        analysis.kind = LapKind::of(*lap, analysis.aligned, file.laps.isEmpty());
         analysis.validTime = hasValidTime(*lap);
         analysis.lapTime = analysis.validTime ? lap->lapTime().msecsSinceStartOfDay() / 1000.0 : notANumber;
+        if (analysis.validTime)
+            analysis.aligned.stretchTo(analysis.lapTime);
         analysis.sectorTimes = file.sectors.times(analysis.aligned);
         analysis.sectorGains.fill(notANumber, file.sectors.count());
         analysis.deltaToReference = notANumber;
@@ -148,11 +185,19 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
     file.theoreticalBest = file.bestSectors.isEmpty() ? notANumber : 0.0;
     for (const double best : qAsConst(file.bestSectors))
         file.theoreticalBest += best; // NaN stays NaN
+    // The best lap is one way to drive every sector; when its own samples could not split it
+    // (a lost record at the line), the others' sectors must still not promise worse.
+    file.theoreticalBest = std::min(file.theoreticalBest, file.stats.best);
+}
+
+bool SessionAnalysis::sameTrack(const FileAnalysis& a, const FileAnalysis& b)
+{
+    return a.trackKey.section(QLatin1Char('\n'), 0, 1) == b.trackKey.section(QLatin1Char('\n'), 0, 1);
 }
 
 void SessionAnalysis::chooseReferences()
 {
-    // The fastest lap with a recorded time that ran line to line, per track and configuration.
+    // The fastest lap with a recorded time that ran line to line, per track, configuration and car.
     QMap<QString, QPair<int, int>> fastest;
     for (int f = 0; f < m_files.size(); ++f) {
         const FileAnalysis& file = m_files.at(f);

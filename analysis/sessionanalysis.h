@@ -4,6 +4,7 @@
 #include "analysis/corner.h"
 #include "analysis/cornerfigures.h"
 #include "analysis/lapfigures.h"
+#include "analysis/lapkind.h"
 #include "analysis/laptimestats.h"
 #include "analysis/recordinginfo.h"
 #include "analysis/sectors.h"
@@ -20,6 +21,7 @@ struct LapAnalysis
     AlignedLap aligned;
     TrackMap map;                // empty when the lap has no positions
     LapFigures figures;
+    LapKind::Kind kind = LapKind::None;
     bool validTime = false;      // a recorded time, not the plugin's 59:59.000 of an untimed lap
     double lapTime;              // the recorded time when valid
     QVector<double> sectorTimes; // one per sector of the file
@@ -36,13 +38,20 @@ struct FileAnalysis
 {
     QString path;
     RecordingInfo info;
-    QString trackKey;              // track and configuration; laps compare only within one
+    // What the file is: from its session info, else from the first lap that knows its track.
+    QString trackName;
+    QString trackConfig;
+    QString carName;
+    QString driverName;
+    QString sessionName;
+    int sessionType = -1;
+    QString trackKey;              // track, configuration and car; laps compare only within one
     double trackLength = 0.0;      // metres, as the laps' distances imply; 0 when unknown
     Sectors sectors;
     QVector<LapAnalysis> laps;     // in the order of the input
     QVector<double> bestSectors;   // per sector, over laps with a valid time that drove every sector
     QVector<int> bestSectorLaps;   // index of the lap that set each, -1 when none
-    double theoreticalBest;        // sum of bestSectors; NaN when a sector has no best
+    double theoreticalBest;        // sum of bestSectors, never above the best lap; NaN when a sector has no best
     LapTimeStats stats;            // of the valid lap times
     bool hasMap = false;
     int referenceFile = -1;        // where the lap the deltas are against is; -1 when none
@@ -51,8 +60,9 @@ struct FileAnalysis
 };
 
 /// The analysis of every lap of a set of files: distance alignment, sectors, the reference lap
-/// (the fastest valid lap on the same track and configuration, from any of the files) and the
-/// delta of each lap against it.
+/// (the fastest valid lap on the same track and configuration in the same car, from any of the
+/// files) and the delta of each lap against it. A lap with a recorded time has its sample clock
+/// stretched to that time, so that its sectors, its delta and its time tell one story.
 class SessionAnalysis
 {
 public:
@@ -75,6 +85,10 @@ public:
 
     /// Whether the lap carries a recorded time: neither a null time nor the plugin's 59:59.000.
     static bool hasValidTime(const ZEL::LapHeader& lap);
+
+    /// Whether two files are of one track and layout (the car aside); a file that names no track
+    /// is like none but itself.
+    static bool sameTrack(const FileAnalysis& a, const FileAnalysis& b);
 
 private:
     void analyseFile(FileAnalysis& file, const Input& input);

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace {
 
 QString headerCell(const QString& name, const QString& unit)
@@ -73,7 +75,7 @@ bool CsvExport::prepare(const QString& folder)
     return true;
 }
 
-bool CsvExport::write(const QVector<FileImport>& files)
+bool CsvExport::write(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     // Declared first, so that a signal caught meanwhile ends the process after the staged files are gone.
     const InterruptGuard interrupt;
@@ -97,7 +99,8 @@ bool CsvExport::write(const QVector<FileImport>& files)
     }
     // The index goes in last: the moment it is replaced the new laps are all there.
     if (interrupt.interrupted()
-        || !staged.add(QStringLiteral("laps.csv"), [&](QIODevice& out) { return writeLapIndex(out, files, lapFiles); })
+        || !staged.add(QStringLiteral("laps.csv"),
+                       [&](QIODevice& out) { return writeLapIndex(out, files, analysis, lapFiles); })
         || !staged.commit())
         return stop();
     return true;
@@ -121,15 +124,23 @@ QByteArray CsvExport::lapCsv(const ZEL::Lap& lap)
     return content;
 }
 
-bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const QVector<QStringList>& lapFiles)
+bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                              const QVector<QStringList>& lapFiles)
 {
     const QMap<QString, QString> properties = propertyColumns(files);
+    // As many sector columns as the file with the most sectors has.
+    int sectors = 0;
+    for (const FileAnalysis& file : analysis.files())
+        sectors = std::max(sectors, file.sectors.count());
     QStringList header{QStringLiteral("file"),        QStringLiteral("csv"),        QStringLiteral("index"),
                        QStringLiteral("lapNumber"),   QStringLiteral("lapInRun"),   QStringLiteral("runNumber"),
-                       QStringLiteral("lapStatus"),   QStringLiteral("completed"),  QStringLiteral("lapTime"),
-                       QStringLiteral("lapTimeMs"),   QStringLiteral("fastest"),    QStringLiteral("sampleCount"),
-                       QStringLiteral("sessionType"), QStringLiteral("trackName"),  QStringLiteral("trackConfig"),
-                       QStringLiteral("carName"),     QStringLiteral("driverName")};
+                       QStringLiteral("lapStatus"),   QStringLiteral("kind"),       QStringLiteral("completed"),
+                       QStringLiteral("lapTime"),     QStringLiteral("lapTimeMs"),  QStringLiteral("fastest"),
+                       QStringLiteral("sampleCount"), QStringLiteral("sessionType"), QStringLiteral("trackName"),
+                       QStringLiteral("trackConfig"), QStringLiteral("carName"),    QStringLiteral("driverName")};
+    for (int k = 0; k < sectors; ++k)
+        header.append(QStringLiteral("s%1Ms").arg(k + 1));
+    header << QStringLiteral("gapMs") << QStringLiteral("topSpeedKmh") << QStringLiteral("fuelUsedL");
     for (auto it = properties.cbegin(); it != properties.cend(); ++it)
         header.append(headerCell(it.key(), it.value()));
     const auto put = [&out](const QStringList& fields) {
@@ -138,12 +149,22 @@ bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, 
     };
     if (!put(header))
         return false;
+
+    const auto milliseconds = [](double seconds) {
+        return std::isnan(seconds) ? QString() : QString::number(std::llround(seconds * 1000.0));
+    };
+    const auto decimals = [](double value, int places) {
+        return std::isfinite(value) ? QString::number(value, 'f', places) : QString();
+    };
     for (int f = 0; f < files.size(); ++f) {
         const FileImport& file = files.at(f);
+        const FileAnalysis& analysed = analysis.files().at(f);
         const int fastest = LapTime::fastest(file.laps);
         for (int i = 0; i < file.laps.size(); ++i) {
             const ZEL::Lap& lap = *file.laps.at(i);
-            const int ms = LapTime::milliseconds(lap.lapTime());
+            const LapAnalysis& figures = analysed.laps.at(i);
+            // A lap without a valid time has none here: the plugin's 59:59.000 would spoil an average.
+            const int ms = figures.validTime ? LapTime::milliseconds(lap.lapTime()) : -1;
             QStringList row{field(file.path),
                             field(lapFiles.at(f).at(i)),
                             QString::number(i),
@@ -151,6 +172,7 @@ bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, 
                             QString::number(lap.lapInRun()),
                             QString::number(lap.runNumber()),
                             QString::number(lap.lapStatus()),
+                            LapKind::label(figures.kind),
                             QString::number(int(lap.completed())),
                             ms < 0 ? QString() : LapTime::text(lap.lapTime()),
                             ms < 0 ? QString() : QString::number(ms),
@@ -161,6 +183,10 @@ bool CsvExport::writeLapIndex(QIODevice& out, const QVector<FileImport>& files, 
                             field(lap.trackConfig()),
                             field(lap.carName()),
                             field(lap.driverName())};
+            for (int k = 0; k < sectors; ++k)
+                row.append(milliseconds(figures.sectorTimes.value(k, std::nan(""))));
+            row << milliseconds(figures.deltaToReference) << decimals(figures.figures.topSpeed * 3.6, 1)
+                << decimals(figures.figures.fuelUsed, 3);
             for (auto it = properties.cbegin(); it != properties.cend(); ++it)
                 row.append(field(ValueText::property(lap.value(it.key()).value)));
             if (!put(row))

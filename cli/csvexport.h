@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "cli/fileimport.h"
 
 #include <QString>
@@ -8,7 +9,7 @@
 class QIODevice;
 
 /// Writes one CSV per lap (a column per channel, a row per sample) and laps.csv (a row per
-/// lap with its header fields and properties) into a folder. The new files are written beside
+/// lap with its header fields, the analysis's figures and its properties) into a folder. The new files are written beside
 /// the folder's own and moved in only when all are written (StagedFiles), so that a failure, a
 /// full disk or an interrupt leaves an earlier export whole.
 class CsvExport
@@ -17,7 +18,8 @@ public:
     /// Creates the folder if needed; false when it cannot be created or written to.
     bool prepare(const QString& folder);
 
-    bool write(const QVector<FileImport>& files);
+    /// The analysis holds the files in the same order.
+    bool write(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     QString errorString() const { return m_error; }
 
     /// One text field, quoted when it holds a separator, a quote, a line break or edge blanks;
@@ -29,7 +31,8 @@ private:
     static QByteArray lapCsv(const ZEL::Lap& lap);
     /// laps.csv, a row at a time: with a lap every other record its names alone would take
     /// hundreds of megabytes at once.
-    static bool writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const QVector<QStringList>& lapFiles);
+    static bool writeLapIndex(QIODevice& out, const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                              const QVector<QStringList>& lapFiles);
 
     QString m_folder;
     QString m_error;

@@ -96,6 +96,8 @@ int ImportCommand::run()
             error(comparison.errorString());
             return BadInput;
         }
+        if (!comparison.warning().isEmpty())
+            error(QStringLiteral("warning: ") + comparison.warning());
         m_out << '\n' << comparison.render();
         m_out.flush();
     }
@@ -119,10 +121,16 @@ bool ImportCommand::collectInputs(QStringList& paths)
         return false;
     }
     paths = inputs.paths();
-    // A lap to compare may come from a file not named otherwise.
+    // A lap to compare may come from a file not named otherwise; a mistake in one costs no import.
     for (const QString& file : LapComparison::filesOf(m_options.compare)) {
         if (!paths.contains(file) && !paths.contains(QFileInfo(file).filePath()))
             paths.append(file);
+    }
+    const QStringList all = m_options.demo ? paths + QStringList{SampleFile::defaultPath()} : paths;
+    const QString badCompare = LapComparison::checkBeforeImport(m_options.compare, all);
+    if (!badCompare.isEmpty()) {
+        error(badCompare);
+        return false;
     }
     if (m_options.demo) {
         SampleFile sample;
@@ -213,7 +221,7 @@ void ImportCommand::printReport(const QVector<FileImport>& files, const SessionA
     }
     if (given.size() > 1) {
         m_out << '\n';
-        printer.printBestLaps(given);
+        printer.printBestLaps(given, analysis);
     }
     m_out.flush();
 }
@@ -223,7 +231,7 @@ bool ImportCommand::writeExports(const QVector<FileImport>& files, const Session
     bool written = true;
     if (!m_options.csvFolder.isEmpty()) {
         CsvExport csv;
-        if (!csv.prepare(m_options.csvFolder) || !csv.write(givenFiles(files))) {
+        if (!csv.prepare(m_options.csvFolder) || !csv.write(givenFiles(files), analysis)) {
             error(csv.errorString());
             written = false;
         }

@@ -154,8 +154,9 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
     json.endArray();
     json.key("bestLaps");
     json.beginArray();
-    for (const FileImport& file : files) {
-        const SessionSummary session = SessionSummary::of(file.laps);
+    for (int f = 0; f < files.size(); ++f) {
+        const FileImport& file = files.at(f);
+        const SessionSummary session = SessionSummary::of(analysis.files().at(f));
         if (session.fastestLap < 0)
             continue;
         const ZEL::Lap& best = *file.laps.at(session.fastestLap);
@@ -181,8 +182,8 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
                            int index) const
 {
     const FileImport& file = files.at(index);
-    const SessionSummary session = SessionSummary::of(file.laps);
     const FileAnalysis& analysed = analysis.files().at(index);
+    const SessionSummary session = SessionSummary::of(analysed);
     const Properties shared = sharedProperties(analysed.laps);
     const QStringList channels = channelNames(analysed.laps);
     json.beginObject();
@@ -282,6 +283,8 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
     json.value(lap.runNumber());
     json.key("lapStatus");
     json.value(lap.lapStatus());
+    json.key("kind");
+    json.value(LapKind::label(analysed.kind));
     json.key("completed");
     json.value(lap.completed());
     json.key("lapTime");

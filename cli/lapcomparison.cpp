@@ -26,6 +26,20 @@ bool sameFile(const QString& a, const QString& b)
     return a == b || (!canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath());
 }
 
+QString orUnknown(const QString& name)
+{
+    return name.isEmpty() ? QStringLiteral("an unnamed car") : TerminalText::printable(name);
+}
+
+/// The track and layout, as a driver names them.
+QString placeOf(const FileAnalysis& file)
+{
+    if (file.trackName.isEmpty())
+        return QStringLiteral("an unnamed track");
+    return TerminalText::printable(file.trackConfig.isEmpty() ? file.trackName
+                                                              : file.trackName + QStringLiteral(" (") + file.trackConfig + QLatin1Char(')'));
+}
+
 } // namespace
 
 QStringList LapComparison::filesOf(const QStringList& laps)
@@ -39,9 +53,22 @@ QStringList LapComparison::filesOf(const QStringList& laps)
     return files;
 }
 
+QString LapComparison::checkBeforeImport(const QStringList& laps, const QStringList& inputs)
+{
+    for (const QString& lap : laps) {
+        const QString file = parse(lap).captured(1);
+        if (!file.isEmpty() && !QFileInfo(file).isFile())
+            return QStringLiteral("--compare: %1 is not a file").arg(file);
+        if (file.isEmpty() && inputs.size() > 1)
+            return QStringLiteral("--compare: with several files, give lap %1 as FILE:%1").arg(lap);
+    }
+    return QString();
+}
+
 bool LapComparison::find(const SessionAnalysis& analysis, const QStringList& laps)
 {
     m_analysis = &analysis;
+    m_warning.clear();
     const QVector<FileAnalysis>& files = analysis.files();
     for (int which = 0; which < 2; ++which) {
         const QRegularExpressionMatch match = parse(laps.value(which));
@@ -68,6 +95,22 @@ bool LapComparison::find(const SessionAnalysis& analysis, const QStringList& lap
             m_error = QStringLiteral("--compare: no lap %1 in %2").arg(given, files.at(m_files[which]).path);
             return false;
         }
+    }
+    if (!m_laps[0]->validTime) {
+        m_error = QStringLiteral("--compare: %1 has no valid time, so it cannot be the reference A; give it as B")
+                      .arg(label(0));
+        return false;
+    }
+    const FileAnalysis& a = files.at(m_files[0]);
+    const FileAnalysis& b = files.at(m_files[1]);
+    if (!SessionAnalysis::sameTrack(a, b)) {
+        m_error = QStringLiteral("--compare: %1 was driven at %2 and %3 at %4; laps of two tracks do not compare")
+                      .arg(label(0), placeOf(a), label(1), placeOf(b));
+        return false;
+    }
+    if (a.carName != b.carName) {
+        m_warning = QStringLiteral("--compare: %1 was driven in %2 and %3 in %4; the difference is partly the car's")
+                        .arg(label(0), orUnknown(a.carName), label(1), orUnknown(b.carName));
     }
     return true;
 }

@@ -11,10 +11,16 @@ class LapComparison
 public:
     /// The files that laps given as "FILE:LAP" name; they must be imported.
     static QStringList filesOf(const QStringList& laps);
+    /// What is wrong with the laps asked for before anything is imported: a file that does not
+    /// exist, a lap without its file among several inputs. Empty when nothing is.
+    static QString checkBeforeImport(const QStringList& laps, const QStringList& inputs);
 
-    /// Finds the two laps ("LAP" or "FILE:LAP") among the analysed files; false with errorString().
+    /// Finds the two laps ("LAP" or "FILE:LAP") among the analysed files; false with errorString()
+    /// when one is missing, A has no valid time to be the reference, or they are of two tracks.
     bool find(const SessionAnalysis& analysis, const QStringList& laps);
     QString errorString() const { return m_error; }
+    /// Said when the laps compare but not quite: driven in two cars. Empty otherwise.
+    QString warning() const { return m_warning; }
 
     const LapAnalysis* lapA() const { return m_laps[0]; }
     const LapAnalysis* lapB() const { return m_laps[1]; }
@@ -29,4 +35,5 @@ private:
     const LapAnalysis* m_laps[2] = {nullptr, nullptr};
     int m_files[2] = {-1, -1};
     QString m_error;
+    QString m_warning;
 };

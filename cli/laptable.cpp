@@ -4,22 +4,9 @@
 #include "cli/terminaltext.h"
 #include "cli/texttable.h"
 
-
 #include <cmath>
 
 namespace {
-
-QString lapKind(const ZEL::LapHeader& lap)
-{
-    switch (lap.lapStatus()) {
-    case ZEL::LapHeader::LapStatusOutLap:
-        return QStringLiteral("out");
-    case ZEL::LapHeader::LapStatusTimedLap:
-        return QStringLiteral("timed");
-    default:
-        return QStringLiteral("-");
-    }
-}
 
 QString number(double value, int decimals)
 {
@@ -53,7 +40,7 @@ QString LapTable::render() const
         const LapAnalysis& lap = file.laps.at(i);
         const ZEL::Lap& header = *lap.lap;
         QStringList row{QString::number(header.lapNumber()), QString::number(header.runNumber()),
-                        QString::number(header.lapInRun()), lapKind(header), LapTime::text(lap.lapTime)};
+                        QString::number(header.lapInRun()), LapKind::label(lap.kind), LapTime::text(lap.lapTime)};
         for (int k = 0; k < lap.sectorTimes.size(); ++k) {
             // The mark keeps the digits aligned: every cell of a column ends in a mark or a blank.
             const bool best = file.bestSectorLaps.at(k) == i;
@@ -65,8 +52,6 @@ QString LapTable::render() const
             notes.append(QStringLiteral("fastest"));
         if (&lap == reference)
             notes.append(QStringLiteral("reference"));
-        if (!header.completed())
-            notes.append(QStringLiteral("not finished"));
         row << LapTime::gapText(lap.deltaToReference) << number(lap.figures.topSpeed * 3.6, 1)
             << number(lap.figures.fuelUsed, 2) << QString::number(header.sampleCount())
             << notes.join(QStringLiteral(", "));
@@ -92,20 +77,18 @@ QString LapTable::renderSummary() const
     if (timed > 0) {
         text += QStringLiteral("Lap times (%1 with a valid time): best %2, mean %3, median %4, standard deviation %5 s\n")
                     .arg(timed)
-                    .arg(LapTime::text(file.stats.best), LapTime::text(file.stats.mean),
-                         LapTime::text(file.stats.median), QString::number(file.stats.stdDev, 'f', 3));
+                    .arg(LapTime::text(file.stats.best), LapTime::text(file.stats.mean), LapTime::text(file.stats.median),
+                         std::isnan(file.stats.stdDev) ? QStringLiteral("-") : QString::number(file.stats.stdDev, 'f', 3));
     }
     if (const LapAnalysis* reference = m_analysis.referenceOf(m_file)) {
         const QString where = file.referenceFile == m_file
                                   ? QStringLiteral("this file")
                                   : TerminalText::printable(m_analysis.files().at(file.referenceFile).path);
-        text += QStringLiteral("Gap: to lap %1 of %2 (%3), the fastest valid lap on this track\n")
+        text += QStringLiteral("Gap: to lap %1 of %2 (%3), the fastest valid lap on this track in this car\n")
                     .arg(reference->lap->lapNumber())
                     .arg(where, LapTime::text(reference->lapTime));
     }
-    text += QStringLiteral("Kind: out = out lap (from the pits or the grid to the line), timed = timed lap (line to "
-                           "line),\n      - = no kind (an in-lap, a lap cut short by a reset, a lap on pit road)\n"
-                           "* best time of the sector among the laps with a valid time; laps without one show no "
+    text += QStringLiteral("Kind: ") + LapKind::legend() + QStringLiteral("\n* best time of the sector among the laps with a valid time; laps without one show no "
                            "time\n");
     return text;
 }

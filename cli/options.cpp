@@ -117,8 +117,9 @@ bool Options::parse(const QStringList& arguments)
     verbose = m_parser.isSet(verboseName);
 
     if (m_parser.isSet(compareName)) {
-        // The split is at the last comma before the second lap, so a file name may hold commas.
-        static const QRegularExpression pair(QStringLiteral("^((?:.+:)?\\d+),((?:.+:)?\\d+)$"));
+        // The split is at the last comma before the second lap, so a file name may hold commas;
+        // blanks after the comma are what people type.
+        static const QRegularExpression pair(QStringLiteral("^((?:.+:)?\\d+),\\s*((?:.+:)?\\d+)$"));
         const QRegularExpressionMatch match = pair.match(m_parser.value(compareName));
         if (!match.hasMatch()) {
             m_error = QStringLiteral("--compare wants two laps A,B, each a lap number or FILE:NUMBER");

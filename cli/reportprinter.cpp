@@ -61,7 +61,7 @@ void ReportPrinter::printFile(const FileImport& file, const SessionAnalysis& ana
     if (file.failed())
         return;
     m_out << '\n';
-    printSession(file, analysis.files().at(index));
+    printSession(analysis.files().at(index));
     m_out << LapTable(analysis, index).render();
     if (m_showProperties)
         printProperties(file);
@@ -83,9 +83,9 @@ void ReportPrinter::printMessages(const FileImport& file)
     }
 }
 
-void ReportPrinter::printSession(const FileImport& file, const FileAnalysis& analysis)
+void ReportPrinter::printSession(const FileAnalysis& analysis)
 {
-    const SessionSummary session = SessionSummary::of(file.laps);
+    const SessionSummary session = SessionSummary::of(analysis);
     const QDateTime recorded = analysis.info.recordedAt();
     m_out << "Track:        " << orDash(session.trackName) << '\n'
           << "Config:       " << orDash(session.trackConfig) << '\n'
@@ -125,7 +125,7 @@ void ReportPrinter::printChannels(const FileImport& file)
     m_out << table.render();
 }
 
-void ReportPrinter::printBestLaps(const QVector<FileImport>& files)
+void ReportPrinter::printBestLaps(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     struct Row
     {
@@ -134,8 +134,9 @@ void ReportPrinter::printBestLaps(const QVector<FileImport>& files)
         int ms; // of the best lap, -1 when there is none
     };
     QVector<Row> rows;
-    for (const FileImport& file : files) {
-        const SessionSummary session = SessionSummary::of(file.laps);
+    for (int f = 0; f < files.size(); ++f) {
+        const FileImport& file = files.at(f);
+        const SessionSummary session = SessionSummary::of(analysis.files().at(f));
         const int ms =
             session.fastestLap < 0 ? -1 : LapTime::milliseconds(file.laps.at(session.fastestLap)->lapTime());
         rows.append({session, &file, ms});

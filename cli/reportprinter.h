@@ -20,11 +20,11 @@ public:
 
     /// The file's messages, session, lap table with its analysis (file `index` of it), and what else is asked for.
     void printFile(const FileImport& file, const SessionAnalysis& analysis, int index);
-    void printBestLaps(const QVector<FileImport>& files);
+    void printBestLaps(const QVector<FileImport>& files, const SessionAnalysis& analysis);
 
 private:
     void printMessages(const FileImport& file);
-    void printSession(const FileImport& file, const FileAnalysis& analysis);
+    void printSession(const FileAnalysis& analysis);
     void printProperties(const FileImport& file);
     void printChannels(const FileImport& file);
 

@@ -2,21 +2,19 @@
 
 #include "cli/laptime.h"
 
-SessionSummary SessionSummary::of(const LapList& laps)
+SessionSummary SessionSummary::of(const FileAnalysis& file)
 {
     SessionSummary summary;
+    QVector<QSharedPointer<ZEL::Lap>> laps;
+    for (const LapAnalysis& lap : file.laps)
+        laps.append(lap.lap);
     summary.fastestLap = LapTime::fastest(laps);
-    for (const QSharedPointer<ZEL::Lap>& lap : laps) {
-        if (lap->trackName().isEmpty())
-            continue;
-        summary.trackName = lap->trackName();
-        summary.trackConfig = lap->trackConfig();
-        summary.carName = lap->carName();
-        summary.driverName = lap->driverName();
-        summary.sessionName = lap->value(QStringLiteral("Session name")).value.toString();
-        summary.sessionType = lap->sessionType();
-        break;
-    }
+    summary.trackName = file.trackName;
+    summary.trackConfig = file.trackConfig;
+    summary.carName = file.carName;
+    summary.driverName = file.driverName;
+    summary.sessionName = file.sessionName;
+    summary.sessionType = file.sessionType;
     return summary;
 }
 

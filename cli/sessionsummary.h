@@ -1,11 +1,12 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "cli/fileimport.h"
 
 #include <QString>
 
-/// Where, in what and in which session a file's laps were driven, read from the laps'
-/// header fields and properties.
+/// Where, in what and in which session a file was recorded, as the analysis found it (its session
+/// info first, so that a file without laps still says what it is), and its fastest lap.
 struct SessionSummary
 {
     QString trackName;
@@ -16,8 +17,7 @@ struct SessionSummary
     int sessionType = ZEL::LapHeader::SessionTypeUnknown;
     int fastestLap = -1; // index into the laps, -1 when no lap has a time
 
-    /// Taken from the first lap that knows its track; a lap cut from an empty file knows nothing.
-    static SessionSummary of(const LapList& laps);
+    static SessionSummary of(const FileAnalysis& file);
 
     /// "Practice", "Race", ... for a session-type code; "unknown" for -1 and codes the plugin never gives.
     static QString sessionTypeName(int sessionType);

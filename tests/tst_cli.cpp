@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <sys/file.h>
@@ -23,7 +24,7 @@ constexpr int untimedMs = 3599000;
 int runCli(const QString& arguments, QString* out = nullptr, QString* err = nullptr)
 {
     QProcess process;
-    process.start(QStringLiteral(ZEL_CLI_PATH), arguments.split(QLatin1Char(' ')));
+    process.start(QStringLiteral(ZEL_CLI_PATH), QProcess::splitCommand(arguments));
     const bool exited = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
     if (out)
         *out = QString::fromUtf8(process.readAllStandardOutput());
@@ -97,6 +98,14 @@ void tst_Cli::initTestCase()
     // For the error cases: a file where a folder should be, a folder without .ibt files, a file cut in its header.
     QVERIFY(QFile::copy("practice.ibt", "blocker") && QDir().mkdir("empty"));
     QVERIFY(QFile::copy("practice.ibt", "cut.ibt") && QFile::resize("cut.ibt", 60));
+    // The same session elsewhere and in another car, for comparisons that do not hold.
+    for (const auto& [name, from, to] : {std::make_tuple("elsewhere.ibt", "Lakeside Motor Park", "Hillside Ring"),
+                                         std::make_tuple("othercar.ibt", "Apex GT4 Hybrid", "Apex GT3")}) {
+        ScenarioOptions options;
+        options.tickRate = 20;
+        options.sessionInfo = Scenario(options).sessionInfo().replace(from, to);
+        QVERIFY(Scenario(options).write(name));
+    }
     // An input under other names: a link that looks like a plot, a hard link that looks like a report.
     QVERIFY(QFile::link("practice.ibt", "link.svg") && ::link("practice.ibt", "hard.html") == 0);
 }
@@ -221,7 +230,7 @@ void tst_Cli::exports()
     QVERIFY(std::fabs(report["trackLengthM"].toDouble() - 2700.0) < 0.5);
     QCOMPARE(report["lapTimeStats"]["bestMs"].toInt(), best);
     QVERIFY(report["lapTimeStats"]["stdDevMs"].isDouble() && report["hasMap"] == true);
-    QVERIFY(report["theoreticalBestMs"].isDouble());
+    QVERIFY(report["theoreticalBestMs"].toInt() <= best);
     QCOMPARE(report["reference"]["path"].toString(), QStringLiteral("practice.ibt"));
     for (const QJsonValue& lap : laps) {
         const bool valid = lap["validTime"].toBool();
@@ -241,9 +250,22 @@ void tst_Cli::exports()
     QFile index("csv/laps.csv");
     const QList<QByteArray> lines = index.open(QIODevice::ReadOnly) ? index.readAll().split('\n') : QList<QByteArray>();
     QCOMPARE(lines.size(), laps.size() + 2); // a header, a line per lap, nothing after the last newline
-    QVERIFY(lines.at(0).startsWith("file,csv,index,lapNumber,lapInRun,runNumber,lapStatus,completed,lapTime,lapTimeMs,")
+    QVERIFY(lines.at(0).startsWith("file,csv,index,lapNumber,lapInRun,runNumber,lapStatus,kind,completed,lapTime,lapTimeMs,")
+            && lines.at(0).contains(",s1Ms,s2Ms,s3Ms,s4Ms,gapMs,topSpeedKmh,fuelUsedL,")
             && lines.at(0).contains(",Track length [km],"));
     QVERIFY(lines.at(1).contains(",\"Lindqvist, A\",")); // a text with a comma stays one field
+    // The table's figures, and no time where the lap has no valid one.
+    const QList<QByteArray> columns = lines.at(0).split(',');
+    for (int i = 0; i < laps.size(); ++i) {
+        const QList<QByteArray> cells = lines.at(i + 1).split(',');
+        const auto cell = [&](const char* name) { return QString::fromUtf8(cells.value(columns.indexOf(name))); };
+        const QJsonValue lap = laps.at(i);
+        QCOMPARE(cell("lapTimeMs"), lap["validTime"].toBool() ? QString::number(lap["lapTimeMs"].toInt()) : QString());
+        QCOMPARE(cell("kind"), lap["kind"].toString());
+        QCOMPARE(cell("s2Ms"), lap["sectorTimesMs"][1].isNull() ? QString() : QString::number(lap["sectorTimesMs"][1].toInt()));
+        QCOMPARE(cell("gapMs"), lap["deltaToReferenceMs"].isNull() ? QString() : QString::number(lap["deltaToReferenceMs"].toInt()));
+        QCOMPARE(cell("topSpeedKmh").toDouble(), std::round(lap["topSpeedKmh"].toDouble() * 10.0) / 10.0);
+    }
     for (int i = 0; i < laps.size(); ++i) {
         QFile lap(QStringLiteral("csv/practice-%1.csv").arg(i, 2, 10, QLatin1Char('0')));
         QVERIFY(lap.open(QIODevice::ReadOnly) && lap.readLine().contains("speed [m/s]"));
@@ -280,6 +302,19 @@ void tst_Cli::errors_data()
                                            << "ibtimport: cannot write /dev/full: No space left on device";
     QTest::newRow("compare by number across files")
         << "--compare 1,2 practice.ibt race.ibt" << 2 << "ibtimport: --compare: with several files, give lap 1 as FILE:1";
+    QTest::newRow("compare a file that is not there, before any import")
+        << "--compare absent.ibt:1,2 practice.ibt" << 2 << "ibtimport: --compare: absent.ibt is not a file";
+    QTest::newRow("compare against a lap without a valid time")
+        << "--compare \"0, 2\" practice.ibt" << 2
+        << "ibtimport: --compare: lap 0 has no valid time, so it cannot be the reference A; give it as B";
+    QTest::newRow("compare across tracks")
+        << "--compare practice.ibt:2,elsewhere.ibt:2" << 2
+        << "was driven at Lakeside Motor Park (Grand Prix) and lap 2 of elsewhere.ibt at Hillside Ring (Grand Prix); "
+           "laps of two tracks do not compare";
+    QTest::newRow("compare across cars: a warning")
+        << "--compare practice.ibt:2,othercar.ibt:2" << 0
+        << "ibtimport: warning: --compare: lap 2 of practice.ibt was driven in Apex GT4 Hybrid and lap 2 of "
+           "othercar.ibt in Apex GT3";
 }
 
 // One line of error, the documented exit status, and nothing written.
@@ -290,9 +325,12 @@ void tst_Cli::errors()
     QFETCH(QString, message);
 
     const QStringList before = QDir().entryList();
+    QString out;
     QString err;
-    QCOMPARE(runCli(arguments, nullptr, &err), exitCode);
+    QCOMPARE(runCli(arguments, &out, &err), exitCode);
     QVERIFY2(err.contains(message) && err.count("ibtimport: ") <= 1, qPrintable(err));
+    if (QByteArray(QTest::currentDataTag()).contains("before any import"))
+        QVERIFY2(out.isEmpty(), qPrintable(out));
     QCOMPARE(QDir().entryList(), before);
 }
 

@@ -164,33 +164,6 @@ private slots:
                      qPrintable(actual));
     }
 
-    void sessionInfoInImport_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("reference");
-
-        // The reference text gives the laps that the text must give.
-        const QByteArray plain = QByteArray(m_file.mid(fieldOf(m_file, sessionInfoOffsetAt),
-                                                        fieldOf(m_file, sessionInfoLenAt)).constData()).mid(4);
-        QVERIFY(plain.startsWith("WeekendInfo:\n"));
-        QTest::newRow("document lines and NUL padding") << "---\n" + plain + "...\n" + QByteArray(8192, '\0')
-                                                        << plain;
-        QTest::newRow("very long line and deep indentation")
-            << plain + "Notes: " + QByteArray(1 << 20, 'n') + "\nA:\n" + QByteArray(1000000, ' ') + "B: 1\n" << plain;
-        // No path finds a section whose name kept its colon, so there is no player car.
-        QTest::newRow("CR LF line ends") << QByteArray(plain).replace("\n", "\r\n") << QByteArray("WeekendInfo:\n");
-    }
-
-    void sessionInfoInImport()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, reference);
-
-        const QString actual = importOutcome(TestFiles::twoLapScenario(text));
-        QVERIFY2(actual.startsWith(QStringLiteral("laps | ")), qPrintable(actual));
-        QCOMPARE(actual, importOutcome(TestFiles::twoLapScenario(reference)));
-    }
-
     void importCycleFreesEverything()
     {
         // The sanitizer build's leak check covers what this cannot see; the channels, which laps

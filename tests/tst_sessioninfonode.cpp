@@ -58,6 +58,7 @@ private slots:
         QTest::newRow("text ends at the first NUL") << B("A: 1\n\0B: 2\n", 12) << "A=\"1\"";
         QTest::newRow("bytes are Latin-1") << B("K: \xe9t\xe9\n") << QStringLiteral(u"K=\"\u00e9t\u00e9\"");
         // Neither a line's length nor the depth of the indentation has a limit of its own.
+        QTest::newRow("indentation of a million spaces") << "A:\n" + B(1000000, ' ') + "B: 1\n" << "A{B=\"1\"}";
         QTest::newRow("line of 1 MiB") << "A:\n B: " + B(1 << 20, 'v') + "\n" << "A{B=\"" + QString(1 << 20, 'v') + "\"}";
         B nested; // 2000 sections, each one space deeper
         for (int level = 0; level < 2000; ++level)

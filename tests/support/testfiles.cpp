@@ -24,13 +24,12 @@ QByteArray playerSessionInfo()
            "   SessionType: Practice\n";
 }
 
-QByteArray twoLapScenario(const QByteArray& sessionInfo)
+QByteArray twoLapScenario()
 {
     ScenarioOptions options;
     options.tickRate = 2;
     options.lapSeconds = 10.0;
     options.timedLaps = 2;
-    options.sessionInfo = sessionInfo;
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
     Scenario scenario(options);

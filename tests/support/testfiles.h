@@ -10,8 +10,8 @@ namespace TestFiles {
 QByteArray playerSessionInfo();
 
 /// Two timed laps at two records a second, from the scenario generator: every part of a real file,
-/// small enough to cut at many places. A sessionInfo given replaces the generated text.
-QByteArray twoLapScenario(const QByteArray& sessionInfo = {});
+/// small enough to cut at many places.
+QByteArray twoLapScenario();
 
 /// Writes the bytes to the path and returns it; ends the test program when it cannot.
 QString write(const QString& path, const QByteArray& bytes);
