@@ -102,6 +102,7 @@ void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
     const QString unit = words.size() > 1 ? words.at(1) : QString();
     m_trackLengthM = number > 0.0 ? number * (unit == QLatin1String("m") ? 1.0 : 1000.0) : 0.0;
 
+    m_setup = CarSetup::fromSessionInfo(text);
     m_trackName = root.valueAt(QStringLiteral("WeekendInfo/TrackDisplayName"));
     m_trackConfig = root.valueAt(QStringLiteral("WeekendInfo/TrackConfigName"));
     const QString player = root.valueAt(QStringLiteral("DriverInfo/DriverCarIdx"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sessioninfo/carsetup.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -33,6 +35,8 @@ public:
     QString trackType() const { return m_trackType; }
     /// How many turns the session info counts on the track; 0 when it does not say.
     int trackTurns() const { return m_trackTurns; }
+    /// The car's setup; empty when the recording has none.
+    const CarSetup& setup() const { return m_setup; }
     /// The league, session and sub-session the recording belongs to, and the name of the car's
     /// setup; empty where the file has none ("0" for an offline session).
     QString leagueId() const { return m_leagueId; }
@@ -66,6 +70,7 @@ private:
     double m_trackLengthM = 0.0;
     QString m_trackType;
     int m_trackTurns = 0;
+    CarSetup m_setup;
     QString m_leagueId;
     QString m_sessionId;
     QString m_subSessionId;

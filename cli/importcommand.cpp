@@ -13,6 +13,8 @@
 #include "cli/samplefile.h"
 #include "output/outputfile.h"
 #include "cli/terminaltext.h"
+#include "debrief/cornertable.h"
+#include "debrief/setupsheet.h"
 #include "librarycli/librarycommand.h"
 #include "report/reportpage.h"
 
@@ -90,8 +92,8 @@ int ImportCommand::run()
         return BadInput;
     const SessionAnalysis analysis(inputs);
     printReport(files, analysis);
+    LapComparison comparison;
     if (!m_options.compare.isEmpty()) {
-        LapComparison comparison;
         if (!comparison.find(analysis, m_options.compare)) {
             error(comparison.errorString());
             return BadInput;
@@ -101,6 +103,7 @@ int ImportCommand::run()
         m_out << '\n' << comparison.render();
         m_out.flush();
     }
+    printDebrief(files, analysis, m_options.compare.isEmpty() ? nullptr : &comparison);
     if (!writeExports(files, analysis))
         return ExportFailed;
     if (m_options.add) {
@@ -110,6 +113,32 @@ int ImportCommand::run()
     }
     const bool failed = std::any_of(files.cbegin(), files.cend(), [](const FileImport& file) { return file.failed(); });
     return failed ? ImportFailed : Success;
+}
+
+void ImportCommand::printDebrief(const QVector<FileImport>& files, const SessionAnalysis& analysis,
+                                 const LapComparison* comparison)
+{
+    if (m_options.corners && comparison) {
+        m_out << '\n'
+              << CornerTable::renderComparison(*comparison->lapA(), comparison->label(0), *comparison->lapB(),
+                                               comparison->label(1), analysis.files().at(comparison->fileOf(1)).corners);
+    } else if (m_options.corners) {
+        for (int f = 0; f < files.size(); ++f) {
+            m_out << '\n';
+            if (files.size() > 1)
+                m_out << TerminalText::printable(QDir::toNativeSeparators(files.at(f).path)) << ":\n";
+            m_out << CornerTable::renderFile(analysis, f);
+        }
+    }
+    if (m_options.setup) {
+        QStringList cars, names;
+        for (int f = 0; f < files.size(); ++f) {
+            cars << analysis.files().at(f).info.carName();
+            names << QFileInfo(files.at(f).path).fileName();
+        }
+        m_out << '\n' << SetupSheet::render(analysis, cars, names);
+    }
+    m_out.flush();
 }
 
 bool ImportCommand::collectInputs(QStringList& paths)

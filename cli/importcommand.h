@@ -5,6 +5,7 @@
 
 #include <QTextStream>
 
+class LapComparison;
 class Options;
 class ZelPluginInterfaceImport;
 
@@ -30,6 +31,7 @@ private:
     QString reportPath() const;
     void printPluginInfo(ZelPluginInterfaceImport& plugin);
     void printReport(const QVector<FileImport>& files, const SessionAnalysis& analysis);
+    void printDebrief(const QVector<FileImport>& files, const SessionAnalysis& analysis, const LapComparison* comparison);
     bool writeExports(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     bool writePlots(const QVector<FileImport>& files, const SessionAnalysis& analysis);
     void error(const QString& text);

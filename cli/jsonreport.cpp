@@ -1,6 +1,7 @@
 #include "cli/jsonreport.h"
 
 #include "cli/laptime.h"
+#include "output/cornerjson.h"
 #include "cli/sessionsummary.h"
 #include "cli/valuetext.h"
 #include "output/jsonwriter.h"
@@ -267,6 +268,10 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
     }
     json.key("hasMap");
     json.value(analysed.hasMap);
+    json.key("corners");
+    json.value(CornerJson::corners(analysed.corners));
+    json.key("setup");
+    analysed.info.setup().isEmpty() ? json.null() : json.value(QJsonValue(analysed.info.setup().toJson()));
     json.endObject();
 }
 
@@ -309,6 +314,8 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
     number(json, analysed.figures.fullThrottleShare, 100.0, 2);
     json.key("brakingPct");
     number(json, analysed.figures.brakingShare, 100.0, 2);
+    json.key("cornerFigures");
+    json.value(CornerJson::figures(analysed.cornerFigures));
     json.key("fastest");
     json.value(fastest);
     json.key("sessionType");

@@ -24,12 +24,15 @@ public:
 
     const LapAnalysis* lapA() const { return m_laps[0]; }
     const LapAnalysis* lapB() const { return m_laps[1]; }
+    /// Which file of the analysis holds lap A (0) or B (1).
+    int fileOf(int which) const { return m_files[which]; }
+    /// How the comparison names lap A (0) or B (1).
+    QString label(int which) const;
 
     /// The comparison for the terminal.
     QString render() const;
 
 private:
-    QString label(int which) const;
 
     const SessionAnalysis* m_analysis = nullptr;
     const LapAnalysis* m_laps[2] = {nullptr, nullptr};

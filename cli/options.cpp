@@ -18,6 +18,8 @@ const QString plotName = QStringLiteral("plot");
 const QString plotSizeName = QStringLiteral("plot-size");
 const QString verboseName = QStringLiteral("verbose");
 const QString compareName = QStringLiteral("compare");
+const QString cornersName = QStringLiteral("corners");
+const QString setupName = QStringLiteral("setup");
 const QString reportName = QStringLiteral("report");
 const QString libraryName = QStringLiteral("library");
 const QString addName = QStringLiteral("add");
@@ -62,6 +64,11 @@ Options::Options()
         {plotSizeName, QStringLiteral("Size of the plot in pixels (default 1200x900)."), QStringLiteral("WxH")},
         {verboseName, QStringLiteral("Show the plugin's progress messages for every file of a batch (errors always "
                                      "show).")},
+        {cornersName,
+         QStringLiteral("Corner by corner: braking point, entry, minimum and exit speed, throttle pick-up and time "
+                        "against the reference, for the compared lap or each lap with a valid time.")},
+        {setupName, QStringLiteral("Show the car setup of each recording; files of one car side by side, differences "
+                                   "first.")},
         {compareName,
          QStringLiteral("Compare lap B with lap A sector by sector and show where time changed hands. A lap is its "
                         "number, or FILE:NUMBER for a lap of another file (imported too). With --plot, plot these two "
@@ -115,6 +122,8 @@ bool Options::parse(const QStringList& arguments)
     plotPath = m_parser.value(plotName);
     reportPath = m_parser.value(reportName);
     verbose = m_parser.isSet(verboseName);
+    corners = m_parser.isSet(cornersName);
+    setup = m_parser.isSet(setupName);
 
     if (m_parser.isSet(compareName)) {
         // The split is at the last comma before the second lap, so a file name may hold commas;

@@ -33,6 +33,8 @@ public:
     QSize plotSize{1200, 900};
     bool verbose = false;     // the plugin's progress messages for every file of a batch
     QStringList compare;      // two laps, "LAP" or "FILE:LAP"; empty when not asked for
+    bool corners = false;     // the corner-by-corner debrief
+    bool setup = false;       // the car setups
     QString library;          // an SQLite file or a postgresql:// URL; empty when not asked for
     bool add = false;         // store the inputs in the library
     bool bests = false;       // list the library's bests

@@ -3,6 +3,11 @@
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtMath>
 #include <QtTest>
@@ -75,6 +80,7 @@ private slots:
     void generatedTracks();
     void realRecordings_data();
     void realRecordings();
+    void commandLine();
 };
 
 void tst_Corners::generatedTracks_data()
@@ -199,6 +205,71 @@ void tst_Corners::realRecordings()
         if (known)
             QCOMPARE(total, ms(lap.deltaToReference));
         QCOMPARE(known, lap.aligned.isComplete() && analysis.referenceOf(0) != nullptr);
+    }
+}
+
+void tst_Corners::commandLine()
+{
+    // Two sessions of one car on the road course, the second with more wing; a third file without a setup.
+    QTemporaryDir dir;
+    ScenarioOptions options = roadCourse();
+    const QString first = dir.filePath(QStringLiteral("first.ibt"));
+    const QString second = dir.filePath(QStringLiteral("second.ibt"));
+    const QString bare = dir.filePath(QStringLiteral("bare.ibt"));
+    QVERIFY(Scenario(options).write(first));
+    QByteArray info = Scenario(options).sessionInfo();
+    options.sessionInfo = QByteArray(info).replace("WingAngle: 7.5 deg", "WingAngle: 9.0 deg");
+    options.seed = 2;
+    QVERIFY(Scenario(options).write(second));
+    options.sessionInfo = info.left(info.indexOf("CarSetup:")) + "...\n";
+    QVERIFY(Scenario(options).write(bare));
+
+    QProcess process;
+    process.start(QStringLiteral(ZEL_CLI_PATH), {QStringLiteral("--corners"), QStringLiteral("--setup"), QStringLiteral("--json"),
+                                                 QStringLiteral("-"), first, second, bare});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString text = QString::fromUtf8(process.readAllStandardError());
+    const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+
+    // The summary: at most three corners, each in a driver's words.
+    static const QRegularExpression summary(QStringLiteral(
+        "^  Turn \\d: (brakes \\d+ m (earlier|later), )?(minimum \\d+\\.\\d km/h (lower|higher), )?"
+        "(throttle \\d+ m (earlier|later), )?-\\d\\.\\d\\d s$"));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    QVERIFY(std::count_if(lines.cbegin(), lines.cend(), [](const QString& l) { return l.startsWith(QLatin1String("  Turn ")); }) > 0);
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("  Turn ")))
+            QVERIFY2(summary.match(line).hasMatch(), qPrintable(line));
+    }
+    // The setups side by side, the wing first among what differs.
+    const int differ = text.indexOf(QLatin1String("Settings that differ:"));
+    QVERIFY(differ >= 0 && text.indexOf(QLatin1String("Chassis / Rear / WingAngle")) > differ);
+    QVERIFY(text.indexOf(QLatin1String("Chassis / Rear / WingAngle")) < text.indexOf(QLatin1String("The same in every file:")));
+    QVERIFY(text.contains(QLatin1String("bare.ibt: no setup in this recording")));
+
+    const QJsonArray files = json.value(QStringLiteral("files")).toArray();
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(files.at(0)[QStringLiteral("setup")][QStringLiteral("Chassis")][QStringLiteral("Rear")][QStringLiteral("WingAngle")].toString(),
+             QStringLiteral("7.5 deg"));
+    QVERIFY(files.at(2)[QStringLiteral("setup")].isNull());
+    const QStringList keys{QStringLiteral("brakePointM"), QStringLiteral("deltaMs"), QStringLiteral("entryKmh"), QStringLiteral("exitKmh"),
+                           QStringLiteral("minAtM"), QStringLiteral("minKmh"), QStringLiteral("number"), QStringLiteral("throttleOnM")};
+    for (const QJsonValue file : files) {
+        QCOMPARE(file[QStringLiteral("corners")].toArray().size(), 5);
+        QCOMPARE(file[QStringLiteral("corners")][0].toObject().keys(),
+                 (QStringList{QStringLiteral("apexM"), QStringLiteral("endM"), QStringLiteral("number"), QStringLiteral("startM")}));
+        for (const QJsonValue lap : file[QStringLiteral("laps")].toArray()) {
+            const QJsonArray figures = lap[QStringLiteral("cornerFigures")].toArray();
+            QCOMPARE(figures.size(), 5);
+            qint64 total = 0;
+            for (const QJsonValue f : figures) {
+                QCOMPARE(f.toObject().keys(), keys);
+                total += f[QStringLiteral("deltaMs")].toInt();
+            }
+            if (lap[QStringLiteral("validTime")].toBool())
+                QCOMPARE(total, qint64(lap[QStringLiteral("deltaToReferenceMs")].toInt()));
+        }
     }
 }
 
