@@ -52,6 +52,15 @@ double TrackShape::wrapped(double distance) const
     return d < 0.0 ? d + m_length : d;
 }
 
+TrackShape TrackShape::sampleRoadCourse()
+{
+    const auto arc = [](double degrees, double radius) { return std::fabs(qDegreesToRadians(degrees) * radius); };
+    return TrackShape({{400, 0}, {arc(90, 20), 20}, {250, 0}, {arc(90, 60), 60}, {150, 0}, {arc(30, 40), 40},
+                       {arc(60, 40), -40}, {arc(30, 40), 40}, {545, 0}, {arc(90, 35), 35}, {195, 0},
+                       {arc(90, 100), 100}, {350, 0}},
+                      "road course", 5);
+}
+
 int TrackShape::pieceAt(double distance) const
 {
     if (m_pieces.isEmpty())

@@ -19,6 +19,10 @@ public:
     /// kind and turns are what the session info says of the track (TrackType, TrackNumTurns).
     explicit TrackShape(const QVector<Piece>& pieces, const QByteArray& kind = "road course", int turns = 0);
 
+    /// A road course of five corners, clockwise: a hairpin, a medium right, a right-left-right
+    /// chicane taken in one braking zone, a slow right and a fast one; the line on its longest straight.
+    static TrackShape sampleRoadCourse();
+
     bool isEmpty() const { return m_pieces.isEmpty(); }
     const QVector<Piece>& pieces() const { return m_pieces; }
     QByteArray kind() const { return m_kind; }

@@ -25,15 +25,10 @@ double arc(double degrees, double radius)
     return std::fabs(qDegreesToRadians(degrees) * radius);
 }
 
-/// A road course of five corners, clockwise: a hairpin, a medium right, a right-left-right
-/// chicane taken in one braking zone, a slow right and a fast one.
 ScenarioOptions roadCourse()
 {
     ScenarioOptions options;
-    options.track = TrackShape({{400, 0}, {arc(90, 20), 20}, {250, 0}, {arc(90, 60), 60}, {150, 0},
-                                {arc(30, 40), 40}, {arc(60, 40), -40}, {arc(30, 40), 40}, {545, 0},
-                                {arc(90, 35), 35}, {195, 0}, {arc(90, 100), 100}, {350, 0}},
-                               "road course", 5);
+    options.track = TrackShape::sampleRoadCourse();
     options.timedLaps = 3;
     return options;
 }
