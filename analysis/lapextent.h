@@ -9,6 +9,8 @@ namespace LapExtent {
 constexpr double maxTrackLengthM = 100000.0;
 /// Farther than any car goes between two records.
 constexpr double maxMetresPerSample = 100.0;
+/// More timing sectors than any track has: each lap carries a time and a gain per sector.
+constexpr int maxSectors = 100;
 
 /// Whether a track of this length can exist.
 bool isPlausibleTrackLength(double metres);

@@ -1,5 +1,6 @@
 #include "analysis/recordinginfo.h"
 
+#include "analysis/lapextent.h"
 #include "ibt/ibtlayout.h"
 #include "sessioninfo/sessioninfonode.h"
 #include "sessioninfo/sessiontype.h"
@@ -142,4 +143,7 @@ void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
     m_sectorStartPct.erase(std::unique(m_sectorStartPct.begin(), m_sectorStartPct.end()), m_sectorStartPct.end());
     if (!m_sectorStartPct.isEmpty() && m_sectorStartPct.first() != 0.0)
         m_sectorStartPct.prepend(0.0);
+    // A list no track has is a forged one: no sectors rather than megabytes of them for every lap.
+    if (m_sectorStartPct.size() > LapExtent::maxSectors)
+        m_sectorStartPct.clear();
 }

@@ -27,7 +27,8 @@ public:
 
     /// Start of the session the file recorded (UTC); invalid when the file does not say.
     QDateTime recordedAt() const { return m_recordedAt; }
-    /// Where each sector starts, as fractions of the lap; the first is 0. Empty when unknown.
+    /// Where each sector starts, as fractions of the lap; the first is 0. Empty when unknown, and when
+    /// the list is longer than any track's (LapExtent::maxSectors).
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }

@@ -1,5 +1,4 @@
 #include "cli/filenamecodec.h"
-#include "cli/hugepageheap.h"
 #include "cli/importcommand.h"
 #include "cli/options.h"
 
@@ -13,7 +12,6 @@
 
 int main(int argc, char* argv[])
 {
-    HugePageHeap::restartWithHugePages(argv);
     FileNameCodec::install();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

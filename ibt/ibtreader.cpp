@@ -11,8 +11,19 @@ void IbtReader::setFullTelemetry(bool full)
 
 void IbtReader::endSample()
 {
-    for (CarLapState& car : cars)
-        car.endSample();
+    m_recordsLeft = qMax<qint64>(0, m_recordsLeft - 1);
+    const int first = playerOnly() ? playerCarIdx : 0;
+    const int end = playerOnly() ? playerCarIdx + 1 : cars.size();
+    for (int i = first; i < end; ++i) {
+        cars[i].endSample();
+        cars[i].recordsLeft = m_recordsLeft;
+    }
+}
+
+void IbtReader::flushRecords()
+{
+    if (isCarIndex(playerCarIdx))
+        cars[playerCarIdx].flush();
 }
 
 bool IbtReader::isPlayerLapFinished() const

@@ -18,7 +18,12 @@ public:
     IbtReader();
 
     void setFullTelemetry(bool fullTelemetry);
+    /// The number of records in the file, when known: a first lap's channels get room for them.
+    void setRecordCount(qint64 records) { m_recordsLeft = records; }
     void endSample();
+    /// Completes the player's laps with the records kept back for appending in a batch; needed
+    /// before the bytes of the records decoded so far are overwritten.
+    void flushRecords();
     /// Decodes one record into the cars' samples, under the variables' lower-case names.
     void decodeRecord(const irsdk_header& header, const irsdk_varHeader* varHeaders, const char* record);
     /// Finds the player car and the drivers' names in the session info.
@@ -59,11 +64,29 @@ private:
 
     void prepareVariables(const irsdk_header& header, const irsdk_varHeader* varHeaders);
     bool isCarIndex(int carIdx) const { return carIdx >= 0 && carIdx < cars.size(); }
+    /// Whether only the player's car takes part in a record: read in place with full telemetry,
+    /// nothing is decoded for the others, so their lap state stays as it began.
+    bool playerOnly() const { return fastPath && fullTelemetry && isCarIndex(playerCarIdx); }
     int sessionNumber() const;
     void spreadSessionTime();
     /// Appends the car's sample to the lap it belongs to, if any.
     void routeSample(CarLapState& car);
 
+    /// The columns of the keys lap detection reads at every record, looked up once per import.
+    struct KeyColumns {
+        int sessionNum = -1;
+        int lapDistPct = -1;
+        int sessionState = -1;
+        int lap = -1;
+        int isOnTrack = -1;
+        int onPitRoad = -1;
+        int lapLastLapTime = -1;
+        int lapCurrentLapTime = -1;
+        int speed = -1;
+    };
+
     QVector<VarSlot> m_layout;
     RecordColumns m_columns;
+    KeyColumns m_keyColumns;
+    qint64 m_recordsLeft = 0;
 };

@@ -6,11 +6,16 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
 
 namespace {
+
+// Records are read this many bytes at a time: more than the stream's own buffer, so that the C library
+// reads them straight into ours.
+constexpr size_t blockBytes = size_t(2) << 20;
 
 /// Reads `count` items at `offset` into `into`, sized only once the block is known to lie in the input.
 template<typename T>
@@ -23,14 +28,15 @@ bool readBlock(IbtSource& source, qint64 offset, qint64 count, std::vector<T>& i
     return source.seek(offset) && source.read(into.data(), size_t(length)) == size_t(length);
 }
 
-/// A copy of a finished lap for the result. Its channels are done growing: one left with more
-/// spare room than a lap starts with (it outgrew its room and doubled, or the lap was cut short)
-/// gives it back, which keeps the result at about the size of its values.
+/// A copy of a finished lap for the result. Its channels are done growing: one left with more than
+/// twice the spare room a lap starts with (it outgrew its room and doubled, or the lap was cut short)
+/// gives it back, which keeps the result within a sixteenth of the size of its values. A lap a little
+/// shorter than the one before keeps its room: trimming it would copy all of its values.
 std::unique_ptr<ZEL::Lap> handOut(const ZEL::Lap& lap, LapBudget& budget)
 {
     for (const QSharedPointer<ZEL::Channel>& channel : lap.channels()) {
         QVector<double>& values = channel->values;
-        if (values.capacity() - values.size() > values.size() / CarLapState::spareShare)
+        if (values.capacity() - values.size() > values.size() / (CarLapState::spareShare / 2))
             budget.squeeze(values);
     }
     budget.charge(LapBudget::lapCost + lap.values().size() * LapBudget::propertyCost);
@@ -111,21 +117,32 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
         return false;
     }
 
-    // Two record buffers take turns: the player's sample may read the last record in place up to
-    // the final lap, so the next read, which can end inside a partial record, goes to the other.
-    // A record that cannot lie inside the file reads as no records at all, like a short read.
-    std::vector<char> records[2];
+    // Records are read in large blocks straight into one of two buffers and decoded where they lie.
+    // The buffers take turns: the player's sample reads the last record in place up to the final lap,
+    // so the next read, which can end inside a partial record, goes to the other. A partial record at
+    // the end is left out; a record that cannot lie inside the file reads as no records at all.
     const qint32 recordOffset = header.varBuf[0].bufOffset;
+    std::vector<char> blocks[2];
     if (header.bufLen > 0 && source.contains(recordOffset, header.bufLen) && source.seek(recordOffset)) {
-        for (std::vector<char>& record : records)
-            record.resize(size_t(header.bufLen));
-        for (int turn = 0; source.read(records[turn].data(), records[turn].size()) == records[turn].size();
-             turn = 1 - turn) {
-            reader->endSample();
-            reader->decodeRecord(header, varHeaders.data(), records[turn].data());
-            reader->updateLaps();
-            if (reader->isPlayerLapFinished())
-                laps.push_back(handOut(reader->playerLap(), reader->budget));
+        const size_t length = size_t(header.bufLen);
+        const qint64 recordCount = (source.size() - recordOffset) / header.bufLen;
+        reader->setRecordCount(recordCount);
+        const size_t perBlock = size_t(std::clamp<qint64>(recordCount, 1, qint64(std::max<size_t>(1, blockBytes / length))));
+        for (std::vector<char>& block : blocks)
+            block.resize(perBlock * length);
+        for (int turn = 0;; turn = 1 - turn) {
+            const char* block = blocks[turn].data();
+            const size_t records = source.read(blocks[turn].data(), blocks[turn].size()) / length;
+            for (size_t r = 0; r < records; ++r) {
+                reader->endSample();
+                reader->decodeRecord(header, varHeaders.data(), block + r * length);
+                reader->updateLaps();
+                if (reader->isPlayerLapFinished())
+                    laps.push_back(handOut(reader->playerLap(), reader->budget));
+            }
+            reader->flushRecords();
+            if (records < perBlock)
+                break;
         }
     }
     reader->finishPlayerLap(false);

@@ -35,6 +35,10 @@ void IbtReader::prepareVariables(const irsdk_header& header, const irsdk_varHead
                                            qint32(var.offset + (count - 1) * size)});
     }
     m_columns = RecordColumns(byKey);
+    const auto column = [this](const char* key) { return m_columns.indexOf(QLatin1String(key)); };
+    m_keyColumns = {column("sessionnum"),     column("lapdistpct"),        column("sessionstate"),
+                    column("lap"),            column("isontrack"),         column("onpitroad"),
+                    column("laplastlaptime"), column("lapcurrentlaptime"), column("Speed")};
 }
 
 void IbtReader::decodeRecord(const irsdk_header& header, const irsdk_varHeader* varHeaders, const char* record)

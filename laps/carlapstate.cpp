@@ -4,6 +4,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -39,6 +40,8 @@ void CarLapState::endSample()
 
 void CarLapState::startNewLap()
 {
+    flush();
+    maxLapDistPct = std::numeric_limits<double>::quiet_NaN();
     lap.clear();
     lap = nextLap;
     nextLap.clear();
@@ -107,13 +110,19 @@ bool CarLapState::isLapCompleted() const
 
 QVariant CarLapState::sampleValue(const QString& key) const
 {
+    return sampleValue(key, record ? record->indexOf(key) : -1);
+}
+
+QVariant CarLapState::sampleValue(const QString& key, int column) const
+{
     // Entries are set after decoding, so they win over the record's columns.
     const auto& entries = sample.values();
-    const auto entry = entries.constFind(key);
-    if (entry != entries.cend())
-        return entry.value().value;
-    const int column = record ? record->indexOf(key) : -1;
-    return column >= 0 ? record->value(column) : QVariant();
+    if (!entries.isEmpty()) {
+        const auto entry = entries.constFind(key);
+        if (entry != entries.cend())
+            return entry.value().value;
+    }
+    return record && column >= 0 ? record->value(column) : QVariant();
 }
 
 ZEL::Sample CarLapState::fullSample() const
@@ -133,16 +142,20 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
         return;
     // New keys, a lap changed since or a channel out of room: merge, and work the order out again
     // for the next record.
+    order.flush();
     const ZEL::Sample merged = record ? fullSample() : sample;
     makeRoom(target, merged, budget);
     target.appendSample(merged);
     if (!record)
         return;
     // Laps of a run are about as long as each other: a lap just begun gets room for a little more
-    // than the last one held, so that its channels are filled without growing by copies.
-    if (target.sampleCount() == 1 && m_lastLapSamples > 0) {
+    // than the last one held, so that its channels are filled without growing by copies. A first lap
+    // gets room for what is left of the file, which on a short file is the whole of it.
+    if (target.sampleCount() == 1) {
+        const qint64 room = m_lastLapSamples > 0 ? m_lastLapSamples + m_lastLapSamples / spareShare
+                                                 : std::min<qint64>(recordsLeft + 1, firstLapRoom);
         for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
-            budget.reserve(channel->values, m_lastLapSamples + m_lastLapSamples / spareShare);
+            budget.reserve(channel->values, room);
     }
     order.workOut(target, *record, sample);
 }

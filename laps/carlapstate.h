@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <limits>
+
 /// State of a car's lap state machine.
 enum class LapState : qint32 {
     None = -1,    // nothing seen yet
@@ -40,6 +42,8 @@ class CarLapState : public LapTracking
 public:
     /// A lap's channels start with room for the samples of the car's last lap and 1/spareShare more.
     static constexpr int spareShare = 32;
+    /// A car's first lap starts with room for the records left in the file, up to this many.
+    static constexpr int firstLapRoom = 1 << 14;
 
     LapTracking previous;
 
@@ -51,6 +55,10 @@ public:
     ZEL::Lap nextLap; // samples after the line, before the completion of lap is seen
     QString driverName;
     QString teamName;
+    /// Records left in the file after this one, when known (0 otherwise).
+    qint64 recordsLeft = 0;
+    /// The highest lap-distance fraction of the lap so far; NaN before its first sample.
+    double maxLapDistPct = std::numeric_limits<double>::quiet_NaN();
     bool isPlayerCar = false;
     bool fullTelemetry = false;
     bool lapFinished = false;
@@ -63,9 +71,17 @@ public:
 
     /// The sample's value of that key; invalid when it has none.
     QVariant sampleValue(const QString& key) const;
+    /// The same, with the key's column in the record read in place looked up once (-1 for none).
+    QVariant sampleValue(const QString& key, int column) const;
     /// Appends the sample to a lap; what the lap's channels grow by is counted in the budget first.
     void appendToLap(LapBudget& budget) { appendTo(lap, m_lapOrder, budget); }
     void appendToNextLap(LapBudget& budget) { appendTo(nextLap, m_nextLapOrder, budget); }
+    /// Completes the laps' channels with the records kept back for appending in a batch.
+    void flush()
+    {
+        m_lapOrder.flush();
+        m_nextLapOrder.flush();
+    }
 
 private:
     void beginRun();

@@ -9,15 +9,22 @@
 class RecordColumns;
 
 /// A lap's channels in the key order of the samples appended to it, worked out after one merge so
-/// that further samples with the same keys are appended in a single pass, without another merge.
+/// that further samples with the same keys are appended without another merge.
 /// A sample here is a record read in place, overlaid by the entries set on top of it afterwards.
+/// Records are kept back and appended in batches, channel by channel: one pass per channel over
+/// the records of a batch writes its values one after the other instead of one value into each of
+/// hundreds of channels per record.
 class ChannelOrder
 {
 public:
-    /// Appends what a merge would append, if the order was worked out for this lap as it stands and
-    /// for samples of these keys, and every channel has room for the value; false, with nothing
-    /// appended, otherwise. Channels never grow here, so all growth passes the import's budget.
+    /// Takes a record for appending what a merge would append, if the order was worked out for this
+    /// lap as it stands and for samples of these keys, and every channel has room for its value; false,
+    /// with nothing taken, otherwise. Channels never grow here, so all growth passes the import's budget.
+    /// The record's bytes are read when the batch is flushed, so they must stay until then.
     bool append(ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries);
+    /// Appends the records taken so far to the lap's channels. Needed before anything reads the lap's
+    /// channels or their sizes, and before the records' bytes are overwritten.
+    void flush();
     /// Works the order out for a lap that the sample has just been merged into.
     void workOut(const ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries);
     void reset() { *this = ChannelOrder(); }
@@ -28,7 +35,7 @@ private:
         qint32 source;           // offset of the element in the record, or index of the entry
     };
     template<qint32 Type>
-    void appendElements(const char* record) const;
+    void appendElements() const;
 
     // A shallow copy of the lap's channel map: any change to the lap's map detaches it from this
     // one, and it keeps the channels the slots point to alive.
@@ -39,7 +46,9 @@ private:
     QVector<Slot> m_entries;
     QVector<QVector<double>*> m_markers;        // the sample has no value for these
     const RecordColumns* m_record = nullptr;
-    int m_room = 0; // values every channel takes before one of them is full
+    int m_room = 0; // values every channel takes before one of them is full, batch included
     QStringList m_entryKeys;
-    QVector<double> m_entryValues;
+    // The batch: the records taken and not yet appended, and their entries' values, record by record.
+    QVector<const char*> m_batch;
+    QVector<double> m_batchEntries;
 };

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -17,19 +18,17 @@ constexpr float msPerSecond = 1000.0f;
 constexpr float secondsPerDay = 86400.0f;
 constexpr int raceSession = 5;
 
-const QString maxLapDistPctKey = QStringLiteral("maxLapDistPct");
-
 enum class CarClass { Parked, PitRoad, Running };
 
-float floatOr(const CarLapState& car, const QString& key, float absent)
+float floatOr(const CarLapState& car, const QString& key, int column, float absent)
 {
-    const QVariant value = car.sampleValue(key);
+    const QVariant value = car.sampleValue(key, column);
     return value.isValid() ? value.toFloat() : absent;
 }
 
-int intOr(const CarLapState& car, const QString& key, int absent)
+int intOr(const CarLapState& car, const QString& key, int column, int absent)
 {
-    const QVariant value = car.sampleValue(key);
+    const QVariant value = car.sampleValue(key, column);
     return value.isValid() ? value.toInt() : absent;
 }
 
@@ -37,8 +36,9 @@ int intOr(const CarLapState& car, const QString& key, int absent)
 
 int IbtReader::sessionNumber() const
 {
-    return isCarIndex(playerCarIdx) ? cars.at(playerCarIdx).sampleValue(QStringLiteral("sessionnum")).toInt()
-                                    : -1;
+    return isCarIndex(playerCarIdx)
+               ? cars.at(playerCarIdx).sampleValue(QStringLiteral("sessionnum"), m_keyColumns.sessionNum).toInt()
+               : -1;
 }
 
 void IbtReader::updateLaps()
@@ -52,24 +52,27 @@ void IbtReader::updateLaps()
         return path;
     };
 
-    for (int i = 0; i < cars.size(); ++i) {
+    const KeyColumns& k = m_keyColumns;
+    const int first = playerOnly() ? playerCarIdx : 0;
+    const int end = playerOnly() ? playerCarIdx + 1 : cars.size();
+    for (int i = first; i < end; ++i) {
         CarLapState& car = cars[i];
         if (car.driverName.isEmpty())
             continue;
-        car.lapDistPct = floatOr(car, QStringLiteral("lapdistpct"), -1.0f);
-        car.sessionState = intOr(car, QStringLiteral("sessionstate"), 0);
+        car.lapDistPct = floatOr(car, QStringLiteral("lapdistpct"), k.lapDistPct, -1.0f);
+        car.sessionState = intOr(car, QStringLiteral("sessionstate"), k.sessionState, 0);
         if (!(car.lapDistPct > takesPart))
             continue;
 
         CarClass carClass = CarClass::Running;
         if (i == playerCarIdx) {
-            car.lapNumber = intOr(car, QStringLiteral("lap"), -1);
-            const bool onTrack = car.sampleValue(QStringLiteral("isontrack")).toBool();
+            car.lapNumber = intOr(car, QStringLiteral("lap"), k.lap, -1);
+            const bool onTrack = car.sampleValue(QStringLiteral("isontrack"), k.isOnTrack).toBool();
             bool onPitRoad = false;
             if (onTrack) {
-                onPitRoad = car.sampleValue(QStringLiteral("onpitroad")).toBool();
-                car.lapLastTime = floatOr(car, QStringLiteral("laplastlaptime"), -1.0f);
-                car.lapCurrentTime = floatOr(car, QStringLiteral("lapcurrentlaptime"), 1e25f);
+                onPitRoad = car.sampleValue(QStringLiteral("onpitroad"), k.onPitRoad).toBool();
+                car.lapLastTime = floatOr(car, QStringLiteral("laplastlaptime"), k.lapLastLapTime, -1.0f);
+                car.lapCurrentTime = floatOr(car, QStringLiteral("lapcurrentlaptime"), k.lapCurrentLapTime, 1e25f);
             }
             car.sample.setValue(QStringLiteral("fulltelemetry"), 1, QString(""));
             if (!onTrack)
@@ -91,7 +94,7 @@ void IbtReader::updateLaps()
                     }
                 }
             }
-            const QVariant onPitRoad = car.sampleValue(QStringLiteral("onpitroad"));
+            const QVariant onPitRoad = car.sampleValue(QStringLiteral("onpitroad"), k.onPitRoad);
             if (!onPitRoad.isValid() || onPitRoad.toBool()) {
                 const float moved = car.lapDistPct - car.previous.lapDistPct;
                 carClass = std::fabs(double(moved)) < stationary ? CarClass::Parked : CarClass::PitRoad;
@@ -123,17 +126,12 @@ void IbtReader::routeSample(CarLapState& car)
         return; // a lap does not begin in the pits
     // The slow-speed filter looks for the simulator's own capitalised key, which decoding never
     // produces; kept to the key as given, so every sample passes.
-    const QVariant speed = car.sampleValue(QStringLiteral("Speed"));
+    const QVariant speed = car.sampleValue(QStringLiteral("Speed"), m_keyColumns.speed);
     if (speed.isValid() && speed.toFloat() < 1.0f)
         return;
-    if (!car.lap.contains(maxLapDistPctKey)) {
-        car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
-        car.appendToLap(budget);
-        return;
-    }
-    const double max = car.lap.findValue(maxLapDistPctKey).value.toDouble();
-    if (double(car.lapDistPct) > max) {
-        car.lap.setValue(maxLapDistPctKey, car.lapDistPct, QString(""));
+    const double max = car.maxLapDistPct;
+    if (std::isnan(max) || double(car.lapDistPct) > max) {
+        car.maxLapDistPct = double(car.lapDistPct);
         car.appendToLap(budget);
     } else if (max - double(car.lapDistPct) > lineJump && max > lineTail) {
         car.appendToNextLap(budget);
@@ -145,6 +143,7 @@ void IbtReader::routeSample(CarLapState& car)
 void IbtReader::finishLap(int carIdx, bool completed)
 {
     CarLapState& car = cars[carIdx];
+    car.flush();
     ZEL::Lap& lap = car.lap;
     if (lap.isEmpty())
         return;
@@ -175,7 +174,7 @@ void IbtReader::finishLap(int carIdx, bool completed)
     lap.setRunNumber(car.previous.runCount);
     lap.setCompleted(completed);
     lap.setValue(QStringLiteral("DateTime"), QDateTime::currentDateTime(), QString(""));
-    lap.removeValue(maxLapDistPctKey);
+    car.maxLapDistPct = std::numeric_limits<double>::quiet_NaN();
 
     fillLapHeader(carIdx, lap);
     dropConstantChannels(carIdx);

@@ -3,6 +3,7 @@
 #include "analysis/lapextent.h"
 #include "model/channel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -12,9 +13,10 @@ namespace {
 // blended across the gap would be made up.
 constexpr double maxGapM = 100.0;
 
-bool isValid(const QVector<double>& values, int index)
+/// The value at an index; the missing-value marker outside the values.
+double at(const QVector<double>& values, int index)
 {
-    return index >= 0 && index < values.size() && values.at(index) < ZEL::validLimit;
+    return index >= 0 && index < values.size() ? values.at(index) : ZEL::missingValue;
 }
 
 } // namespace
@@ -59,25 +61,42 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
     }
 }
 
-QVector<double> LapResampler::linear(const QVector<double>& values) const
+template<typename ValueAt>
+QVector<double> LapResampler::take(ValueAt valueAt, bool stepped, int stride) const
 {
-    QVector<double> grid(m_points.size(), std::numeric_limits<double>::quiet_NaN());
-    for (int k = 0; k < m_points.size(); ++k) {
-        const Point& p = m_points.at(k);
-        if (isValid(values, p.before) && isValid(values, p.after))
-            grid[k] = values.at(p.before) + p.weight * (values.at(p.after) - values.at(p.before));
+    stride = std::max(1, stride);
+    const int count = m_points.isEmpty() ? 0 : (m_points.size() - 1) / stride + 1;
+    QVector<double> grid(count, std::numeric_limits<double>::quiet_NaN());
+    double* out = grid.data();
+    for (int k = 0; k < count; ++k) {
+        const Point& p = m_points.at(k * stride);
+        if (stepped) {
+            const double v = valueAt(p.weight < 0.5 ? p.before : p.after);
+            if (v < ZEL::validLimit)
+                out[k] = v;
+            continue;
+        }
+        const double before = valueAt(p.before);
+        const double after = valueAt(p.after);
+        if (before < ZEL::validLimit && after < ZEL::validLimit)
+            out[k] = before + p.weight * (after - before);
     }
     return grid;
 }
 
+QVector<double> LapResampler::linear(const QVector<double>& values) const
+{
+    return take([&](int i) { return at(values, i); }, false, 1);
+}
+
 QVector<double> LapResampler::nearest(const QVector<double>& values) const
 {
-    QVector<double> grid(m_points.size(), std::numeric_limits<double>::quiet_NaN());
-    for (int k = 0; k < m_points.size(); ++k) {
-        const Point& p = m_points.at(k);
-        const int index = p.weight < 0.5 ? p.before : p.after;
-        if (isValid(values, index))
-            grid[k] = values.at(index);
-    }
-    return grid;
+    return take([&](int i) { return at(values, i); }, true, 1);
+}
+
+QVector<double> LapResampler::channel(const ZEL::Channel& channel, const QVector<int>& sampleIndex, bool stepped,
+                                      int stride) const
+{
+    return take([&](int i) { return channel.value(i >= 0 && i < sampleIndex.size() ? sampleIndex.at(i) : -1); },
+                stepped, stride);
 }

@@ -2,6 +2,10 @@
 
 #include <QVector>
 
+namespace ZEL {
+class Channel;
+}
+
 /// Carries a lap's samples onto a distance grid d_k = k * step, from 0 to the lap's last distance.
 /// Grid points before a lap's first sample (it started past the line) have no value.
 class LapResampler
@@ -20,6 +24,10 @@ public:
     QVector<double> linear(const QVector<double>& values) const;
     /// The value of the nearest sample, for channels that step (gear) and must not be blended.
     QVector<double> nearest(const QVector<double>& values) const;
+    /// A channel of the lap at every stride-th grid point, linear or nearest, read in place through
+    /// sampleIndex, the lap's sample of each of the samples given to the constructor.
+    QVector<double> channel(const ZEL::Channel& channel, const QVector<int>& sampleIndex, bool stepped,
+                            int stride = 1) const;
 
 private:
     struct Point {
@@ -27,5 +35,9 @@ private:
         int after;  // first sample after it (== before at the ends)
         double weight; // of the sample after
     };
+    /// The values at the grid points from valueAt(sample), the missing-value marker for none.
+    template<typename ValueAt>
+    QVector<double> take(ValueAt valueAt, bool stepped, int stride) const;
+
     QVector<Point> m_points;
 };

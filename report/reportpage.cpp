@@ -7,13 +7,24 @@
 #include <QFile>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
-// The traces of a single long session fit in this, with room to spare for the summary, the
-// script and the library under 6 MB; several files share it, each with at least the smaller amount.
+// The whole page stays under 6 MB: its traces get what the template, scripts, styles and summary
+// leave of this, which keeps room for what a budget cannot shrink (a lap on the coarsest grid), and
+// no more than the second, which a long session needs and a browser shows in under a second.
+constexpr qint64 pageBudget = 5800000;
 constexpr qint64 tracesBudget = 4500000;
-constexpr qint64 minFileBudget = 1500000;
+
+/// What a file's traces would hold at full resolution, to hand the budget out smallest first.
+qint64 tracesNeed(const FileAnalysis& file)
+{
+    qint64 values = 0;
+    for (const LapAnalysis& lap : file.laps)
+        values += qint64(lap.aligned.size()) * lap.lap->channels().size();
+    return values;
+}
 
 QByteArray resource(const QString& name)
 {
@@ -55,21 +66,37 @@ QByteArray ReportPage::html(const QByteArray& summary, const SessionAnalysis& an
     data.replace('<', "\\u003c");
     // JSON elements rather than a script literal: the browser parses megabytes of JSON faster.
     QByteArray elements = "<script type=\"application/json\" id=\"report-summary\">" + data + "</script>\n";
-    const QVector<FileAnalysis>& files = analysis.files();
-    const qint64 fileBudget = files.isEmpty() ? 0 : std::max<qint64>(minFileBudget, tracesBudget / files.size());
-    for (int i = 0; i < files.size(); ++i) {
-        elements += "<script type=\"application/json\" class=\"report-traces\" data-file=\"" + QByteArray::number(i)
-                    + "\">"
-                    + (files.at(i).laps.isEmpty() ? QByteArray("null") : SessionTraces(files.at(i), fileBudget).json())
-                    + "</script>\n";
-    }
+    const QByteArray script = inert(resource(QStringLiteral("page.js")));
+    const QByteArray library = inert(libraryScript());
+    const QByteArray style = inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css")));
     QByteArray page = resource(QStringLiteral("page.html"));
+
+    // The files share what is left, the smaller ones first: what one does not use goes to the next.
+    const QVector<FileAnalysis>& files = analysis.files();
+    QVector<int> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return tracesNeed(files.at(a)) < tracesNeed(files.at(b)); });
+    qint64 left = std::min(tracesBudget,
+                           pageBudget - page.size() - script.size() - library.size() - style.size() - elements.size());
+    QVector<QByteArray> traces(files.size());
+    for (int k = 0; k < order.size(); ++k) {
+        const FileAnalysis& file = files.at(order.at(k));
+        const QByteArray start = "<script type=\"application/json\" class=\"report-traces\" data-file=\""
+                                 + QByteArray::number(order.at(k)) + "\">";
+        const qint64 share = std::max<qint64>(1, left / (order.size() - k) - start.size() - 10);
+        traces[order.at(k)] = start + (file.laps.isEmpty() ? QByteArray("null") : SessionTraces(file, share).json())
+                              + "</script>\n";
+        left -= traces.at(order.at(k)).size();
+    }
+    for (const QByteArray& trace : qAsConst(traces))
+        elements += trace;
     // Filled from the last mark up: each search meets only template text before its mark, never
     // text inserted by the one before.
-    fill(page, "/*@SCRIPT@*/", inert(resource(QStringLiteral("page.js"))));
+    fill(page, "/*@SCRIPT@*/", script);
     fill(page, "<!--@DATA@-->", elements);
-    fill(page, "/*@LIBRARY@*/", inert(libraryScript()));
-    fill(page, "/*@PAGE_STYLE@*/", inert(resource(QStringLiteral("uPlot.min.css")) + resource(QStringLiteral("page.css"))));
+    fill(page, "/*@LIBRARY@*/", library);
+    fill(page, "/*@PAGE_STYLE@*/", style);
     return page;
 }
 

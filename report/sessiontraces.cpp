@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 #include <limits>
 
@@ -25,6 +26,8 @@ constexpr double baseBytesPerPoint = 36.0;
 constexpr double baseShare = 0.5;
 // Beyond this the extra channels are too coarse to be worth their bytes.
 constexpr int maxExtraStride = 64;
+// The extra channels' size and decimals are judged from every so many points before they are made.
+constexpr int probeStride = 8;
 // Four significant digits are more than a chart or a read-out shows.
 constexpr int significantDigits = 4;
 constexpr int maxDecimals = 6;
@@ -121,27 +124,52 @@ double lastDistance(const AlignedLap& aligned)
                : std::max(0.0, aligned.distance().last());
 }
 
-/// Decimals that keep a channel's significant digits, and whether it only holds whole numbers.
+/// Whether a value is a whole number; without a call to floor, as this runs over every sample.
+bool isWhole(double v)
+{
+    // Every double this large is whole; below it the conversion is exact.
+    constexpr double allWhole = 4503599627370496.0; // 2^52
+    return std::fabs(v) >= allWhole || double(std::int64_t(v)) == v;
+}
+
+/// Decimals that keep a channel's significant digits, and whether it only holds whole numbers, judged
+/// from every few samples (a long session holds tens of millions of values), or from all of them when
+/// those have no usable value.
 int decimalsFor(const QVector<const ZEL::Channel*>& channels, bool* whole)
 {
     double largest = 0.0;
+    bool seen = false;
     *whole = true;
-    for (const ZEL::Channel* channel : channels) {
-        for (int i = 0; i < channel->size(); ++i) {
-            if (!channel->isValid(i))
-                continue;
-            const double v = channel->value(i);
-            if (!std::isfinite(v))
-                continue; // written as null; a digit count of infinity is no number
-            largest = std::max(largest, std::fabs(v));
-            *whole = *whole && v == std::floor(v);
+    for (const int step : {probeStride, 1}) {
+        for (const ZEL::Channel* channel : channels) {
+            const QVector<double>& values = channel->values;
+            for (int i = 0; i < values.size(); i += step) {
+                const double v = values.at(i);
+                // Missing values and infinities are written as null; a digit count of infinity is no number.
+                if (!(v < ZEL::validLimit) || !std::isfinite(v))
+                    continue;
+                seen = true;
+                largest = std::max(largest, std::fabs(v));
+                *whole = *whole && isWhole(v);
+            }
         }
+        if (seen)
+            break;
     }
     if (*whole || largest == 0.0)
         return 0;
     const int digits = int(std::floor(std::log10(largest))) + 1;
     return std::max(0, std::min(significantDigits - digits, maxDecimals));
 }
+
+/// A channel beyond the charted ones: how it is written, worked out once over all laps.
+struct ExtraChannel {
+    QString name;
+    QString key;
+    QString unit;
+    int decimals;
+    bool whole; // whole numbers only: taken from the nearest sample, not blended
+};
 
 } // namespace
 
@@ -153,13 +181,13 @@ struct SessionTraces::LapGrid {
     QByteArray time;   // "time":[...]
     QByteArray map;    // "x":[...],"y":[...], empty without positions
 
-    QVector<double> resampled(const QString& name, bool stepped, double scale = 1.0) const
+    /// A channel of the lap at every stride-th grid point, taken from the lap's samples in place.
+    QVector<double> resampled(const QString& name, bool stepped, double scale = 1.0, int stride = 1) const
     {
         const QSharedPointer<ZEL::Channel> channel = lap->lap->channel(name);
         if (!channel)
-            return QVector<double>(resampler.size(), noValue);
-        const QVector<double> atSamples = lap->aligned.values(*channel);
-        QVector<double> values = stepped ? resampler.nearest(atSamples) : resampler.linear(atSamples);
+            return QVector<double>(resampler.size() == 0 ? 0 : (resampler.size() - 1) / stride + 1, noValue);
+        QVector<double> values = resampler.channel(*channel, lap->aligned.sampleIndex(), stepped, stride);
         if (scale != 1.0) {
             for (double& v : values)
                 v *= scale;
@@ -169,32 +197,44 @@ struct SessionTraces::LapGrid {
 };
 
 /// The channels beyond the charted ones at one stride: their list entries and each lap's members.
+/// Each array is made at that stride only, from the lap's samples.
 struct SessionTraces::Extras {
     QByteArray channels;
     QVector<QByteArray> values;
+    int stride;
     qint64 bytes = 0;      // list entries and members
     qint64 arrayBytes = 0; // of the members that are arrays: what a stride thins
+    qint64 fullArrayBytes = 0; // what those arrays would take at every grid point, estimated
 
-    Extras(const QVector<LapGrid>& grids, const QStringList& names, int stride) : values(grids.size())
+    Extras(const QVector<LapGrid>& grids, const QVector<ExtraChannel>& extras, int stride)
+        : values(grids.size()), stride(stride)
     {
-        for (const QString& name : names) {
-            QVector<const ZEL::Channel*> sources;
-            for (const LapGrid& grid : grids) {
-                if (const QSharedPointer<ZEL::Channel> channel = grid.lap->lap->channel(name))
-                    sources.append(channel.data());
-            }
-            bool whole;
-            const int decimals = decimalsFor(sources, &whole);
-            const QString key = recordingKeyPrefix + name;
-            const QByteArray entry = channelEntry(key, name, sources.first()->unit(), stride);
+        for (const ExtraChannel& extra : extras) {
+            const QByteArray entry = channelEntry(extra.key, extra.name, extra.unit, stride);
             channels.append(channels.isEmpty() ? "" : ",").append(entry);
             bytes += entry.size() + 1;
             for (int i = 0; i < grids.size(); ++i) {
                 const int before = values.at(i).size();
-                arrayBytes += appendMember(values[i], key, grids.at(i).resampled(name, whole), decimals, stride);
+                const QVector<double> taken = grids.at(i).resampled(extra.name, extra.whole, 1.0, stride);
+                const int array = appendMember(values[i], extra.key, taken, extra.decimals, 1);
+                arrayBytes += array;
+                fullArrayBytes += taken.isEmpty() ? 0 : qint64(array) * grids.at(i).resampler.size() / taken.size();
                 bytes += values.at(i).size() - before;
             }
         }
+    }
+
+    /// The stride that fits these channels into room, from what they took at this one.
+    int strideFor(qint64 room) const
+    {
+        if (bytes - arrayBytes + fullArrayBytes <= room)
+            return 1;
+        // A stride thins the arrays only; names and constant values stay. A tenth is kept for each
+        // array's last point and the laps' own keys.
+        const qint64 arrayRoom = (room - (bytes - arrayBytes)) * 9 / 10;
+        if (arrayRoom <= 0)
+            return maxExtraStride;
+        return int(std::clamp<qint64>((fullArrayBytes + arrayRoom - 1) / arrayRoom, 1, maxExtraStride));
     }
 };
 
@@ -238,9 +278,19 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
         extraNames += grid.lap->lap->channelNames();
     extraNames.removeDuplicates();
     extraNames.sort();
-    extraNames.erase(std::remove_if(extraNames.begin(), extraNames.end(),
-                                    [&](const QString& name) { return charted.contains(name); }),
-                     extraNames.end());
+    QVector<ExtraChannel> extraChannels;
+    for (const QString& name : qAsConst(extraNames)) {
+        if (charted.contains(name))
+            continue;
+        QVector<const ZEL::Channel*> sources;
+        for (const LapGrid& grid : grids) {
+            if (const QSharedPointer<ZEL::Channel> channel = grid.lap->lap->channel(name))
+                sources.append(channel.data());
+        }
+        ExtraChannel extra{name, recordingKeyPrefix + name, sources.first()->unit(), 0, false};
+        extra.decimals = decimalsFor(sources, &extra.whole);
+        extraChannels.append(extra);
+    }
     // Time and map first: what they and the charted channels leave is the extra channels' room.
     qint64 used = 0;
     for (LapGrid& grid : grids) {
@@ -255,15 +305,19 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
         used += grid.time.size() + grid.map.size() + grid.values.size();
     }
     const qint64 room = std::max<qint64>(1, byteBudget - used);
-    Extras extras(grids, extraNames, 1);
-    if (extras.bytes > room) {
-        // A stride thins the arrays only; names and constant values stay. A tenth is kept for each
-        // array's last point and the laps' own keys.
-        const qint64 arrayRoom = (room - (extras.bytes - extras.arrayBytes)) * 9 / 10;
-        m_extraStride = arrayRoom <= 0 ? maxExtraStride
-                                       : int(std::min<qint64>(maxExtraStride, (extras.arrayBytes + arrayRoom - 1) / arrayRoom));
-        extras = Extras(grids, extraNames, m_extraStride);
+    // The stride is chosen from a sample of every probeStride-th point, and the arrays made at it
+    // once; only when that sample misjudged them are they made again, thinner.
+    Extras extras(grids, extraChannels, probeStride);
+    int stride = extras.strideFor(room);
+    if (stride == extras.stride && extras.bytes > room)
+        stride = std::min(maxExtraStride, stride + 1);
+    while (stride != extras.stride) {
+        extras = Extras(grids, extraChannels, stride);
+        if (extras.bytes <= room || stride == maxExtraStride)
+            break;
+        stride = std::min(maxExtraStride, std::max(stride + 1, extras.strideFor(room)));
     }
+    m_extraStride = extras.stride;
 
     m_json = "{\"stepM\":";
     NumberText::append(m_json, m_step, 2);

@@ -1,4 +1,3 @@
-#include "cli/hugepageheap.h"
 #include "scenario/scenario.h"
 #include "support/tmpfs.h"
 
@@ -82,8 +81,6 @@ private slots:
     void fullDisk_data();
     void fullDisk();
     void devicesAndAbandonedStaging();
-    void hugePageTunables_data();
-    void hugePageTunables();
 
 private:
     QTemporaryDir m_dir; // the working folder of the test and the runs
@@ -494,32 +491,6 @@ void tst_Cli::devicesAndAbandonedStaging()
     struct stat device;
     QVERIFY(stat("/dev/null", &device) == 0 && S_ISCHR(device.st_mode));
     QVERIFY(!QFileInfo::exists("staged/.ibtimport-killed") && QFileInfo::exists("staged/.ibtimport-runner"));
-}
-
-void tst_Cli::hugePageTunables_data()
-{
-    QTest::addColumn<QByteArray>("given"); // null: GLIBC_TUNABLES unset
-    QTest::addColumn<bool>("hugePages");
-    QTest::addColumn<QByteArray>("merged");
-
-    QTest::newRow("unset") << QByteArray() << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
-    QTest::newRow("empty") << QByteArray("") << true << QByteArray("glibc.malloc.arena_max=1:glibc.malloc.hugetlb=1");
-    QTest::newRow("others kept, heaps as given")
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2") << true
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1");
-    QTest::newRow("setting replaced, stray colons dropped")
-        << QByteArray(":glibc.malloc.hugetlb=1::glibc.malloc.check=0:") << false
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.hugetlb=0");
-}
-
-void tst_Cli::hugePageTunables()
-{
-    QFETCH(QByteArray, given);
-    QFETCH(bool, hugePages);
-    QFETCH(QByteArray, merged);
-
-    QCOMPARE(QByteArray::fromStdString(HugePageHeap::tunables(given.isNull() ? nullptr : given.constData(), hugePages)),
-             merged);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -129,6 +129,16 @@ void tst_SessionAnalysis::recordingInfo_data()
     second.open(QIODevice::WriteOnly);
     Scenario(sectors).write(&second);
     QTest::newRow("twelve sectors, the first after the line") << second.data() << true << date << twelveStarts;
+
+    // More sectors than any track has: a forged list, taken for none rather than a time per sector per lap.
+    QByteArray many = "SplitTimeInfo:\n Sectors:\n";
+    for (int sector = 0; sector < 1000; ++sector)
+        many += " - SectorNum: " + QByteArray::number(sector) + "\n   SectorStartPct: " + QByteArray::number(sector / 1000.0) + "\n";
+    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", many + "OldSplitTimeInfo:");
+    QBuffer third;
+    third.open(QIODevice::WriteOnly);
+    Scenario(sectors).write(&third);
+    QTest::newRow("a thousand sectors") << third.data() << true << date << Values{};
 }
 
 void tst_SessionAnalysis::recordingInfo()
