@@ -61,7 +61,8 @@ bool OutputFile::open(OpenMode mode)
     const QFileInfo info(m_path);
     m_target = info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : m_path;
     struct stat existing;
-    if (statOf(m_target, existing) && (S_ISCHR(existing.st_mode) || S_ISFIFO(existing.st_mode))) {
+    const bool exists = statOf(m_target, existing);
+    if (exists && (S_ISCHR(existing.st_mode) || S_ISFIFO(existing.st_mode))) {
         m_fd = ::open(QFile::encodeName(m_target).constData(), O_WRONLY | O_CLOEXEC);
         if (m_fd < 0)
             return fail(errno);
@@ -75,10 +76,11 @@ bool OutputFile::open(OpenMode mode)
         return fail(errno);
     m_ownsFd = true;
     m_temporary = QFile::decodeName(name);
-    // mkstemp makes the file for its owner only; an export is read like any other file.
+    // mkstemp makes the file for its owner only: a new export is read like any other file, one that
+    // replaces an earlier export keeps its permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(m_fd, 0666 & ~mask);
+    ::fchmod(m_fd, exists && S_ISREG(existing.st_mode) ? existing.st_mode & 07777 : 0666 & ~mask);
     return QIODevice::open(mode | Unbuffered);
 }
 

@@ -21,7 +21,7 @@ double at(const QVector<double>& values, int index)
 
 } // namespace
 
-LapResampler::LapResampler(const QVector<double>& distances, double step)
+LapResampler::LapResampler(const QVector<double>& distances, double step, double end)
 {
     QVector<int> used;
     for (int i = 0; i < distances.size(); ++i) {
@@ -33,7 +33,8 @@ LapResampler::LapResampler(const QVector<double>& distances, double step)
     const double last = distances.at(used.last());
     if (!LapExtent::isPlausible(distances.at(used.first()), last, used.size()))
         return;
-    const int count = int(std::floor(last / step)) + 1;
+    // A hair of slack, so that a grid laid to end on the line has its point there.
+    const int count = int(std::floor(std::max(last, end) / step + 1e-9)) + 1;
     m_points.reserve(count);
     int j = 0; // index into used: the last sample at or before the grid distance
     for (int k = 0; k < count; ++k) {

@@ -13,7 +13,9 @@ class LapResampler
 public:
     /// distances: one per sample in metres, NaN for samples to leave out; the others non-decreasing.
     /// The values given to linear() and nearest() hold one per sample in the same order.
-    LapResampler(const QVector<double>& distances, double step);
+    /// The grid reaches `end` when that lies beyond the last sample (a lap that ends at the line
+    /// reaches the line), holding the last sample's values there.
+    LapResampler(const QVector<double>& distances, double step, double end = 0.0);
 
     /// Number of grid points; 0 when fewer than two samples have a distance, or when they lie
     /// where no lap can (LapExtent).

@@ -17,15 +17,17 @@
   var data = window.reportData = readData();
   var files = data.files || [];
   var noTimeMs = 3599000; // the plugin's 59:59.000: a lap without a valid time
-  var palette = ['#d62728', '#1f77b4', '#2ca02c', '#ff7f0e', '#9467bd', '#17becf', '#8c564b', '#e377c2',
-    '#7f7f7f', '#bcbd22'];
+  // The reference is always blue, as in the command line's plot; the other laps take these in turn,
+  // the first red as the plot's lap.
+  var referenceColour = '#1f77b4';
+  var palette = ['#d62728', '#2ca02c', '#ff7f0e', '#9467bd', '#17becf', '#8c564b', '#e377c2', '#7f7f7f',
+    '#bcbd22', '#000000', '#f0b400', '#00a087'];
   var sessionTypes = { 0: 'offline testing', 1: 'practice', 2: 'qualify', 3: 'warmup', 5: 'race' };
-  var kinds = { 0: 'out', 1: 'timed' };
   // Heights are shares of the room below the read-out, so that every chart fits on the screen.
   var charts = [
     { keys: ['speed'], title: 'Speed', weight: 1.5 },
     { keys: ['throttle', 'brake'], title: 'Throttle (solid) and brake (dashed)', weight: 1.1 },
-    { keys: ['gear'], title: 'Gear', weight: 0.8, incrs: [1, 2, 5, 10] },
+    { keys: ['gear'], title: 'Gear', weight: 0.8, whole: true },
     { keys: ['steer'], title: 'Steering', weight: 1 },
     { keys: ['delta'], title: 'Delta to reference', weight: 1.2 }
   ];
@@ -33,10 +35,27 @@
   var readoutRowHeight = 20;
   var pickedWeight = 0.9, minChartHeight = 80, xAxisHeight = 30;
 
-  // What is shown: the file, the ticked laps (lap numbers, in ticking order), the reference
-  // ({file, lap}), the picked extra channels, the cursor's grid index and the zoomed distance range.
-  var view = { file: 0, ticked: [], reference: null, picked: [], cursor: null, range: null, plots: [] };
+  // What is shown: the file, the laps on the charts ({file, lap}, in ticking order, of any file,
+  // the reference among them), the reference ({file, lap}), the picked extra channels, the cursor's
+  // grid index and the zoomed distance range.
+  var view = { file: 0, shown: [], reference: null, picked: [], cursor: null, range: null, plots: [] };
   window.reportView = view;
+
+  function same(a, b) { return !!a && !!b && a.file === b.file && a.lap === b.lap; }
+  function shownAt(entry) {
+    for (var i = 0; i < view.shown.length; ++i) if (same(view.shown[i], entry)) return i;
+    return -1;
+  }
+  function isReference(entry) { return same(view.reference, entry); }
+
+  // The test contract: what the charts draw now.
+  function publishState() {
+    window.reportState = {
+      file: view.file,
+      shown: view.shown.map(function (e) { return [e.file, e.lap]; }),
+      reference: view.reference ? [view.reference.file, view.reference.lap] : null
+    };
+  }
 
   function el(tag, attrs, text) {
     var node = document.createElement(tag);
@@ -57,9 +76,11 @@
     return minutes > 0 ? minutes + ':' + (seconds < 10 ? '0' : '') + seconds : seconds;
   }
 
+  // As the command line writes a gap: a sign always, "+" for what rounds to zero.
   function signedText(value, decimals) {
     if (value === null || value === undefined || !isFinite(value)) return '';
-    return (value > 0 ? '+' : '') + value.toFixed(decimals);
+    var text = Math.abs(value).toFixed(decimals);
+    return (value < 0 && +text !== 0 ? '-' : '+') + text;
   }
 
   function numberText(value, decimals) {
@@ -70,6 +91,18 @@
 
   function traces(f) { return (f || file()).traces || null; }
 
+  function fileName(index) { return ((files[index] || {}).path || '').split(/[\\/]/).pop(); }
+
+  function lapOf(entry) {
+    return ((files[entry.file] || {}).laps || []).filter(function (lap) { return lap.lapNumber === entry.lap; })[0] || null;
+  }
+
+  function entryTrace(entry) { return traceOf(files[entry.file], entry.lap); }
+
+  function lapName(entry) {
+    return 'Lap ' + entry.lap + (entry.file !== view.file ? ' (' + fileName(entry.file) + ')' : '');
+  }
+
   function traceOf(f, lapNumber) {
     var t = traces(f);
     if (!t) return null;
@@ -79,8 +112,8 @@
     return null;
   }
 
-  function channelInfo(key) {
-    var t = traces();
+  function channelInfo(key, fileIndex) {
+    var t = traces(fileIndex === undefined ? undefined : files[fileIndex]);
     var list = t ? t.channels : [];
     for (var i = 0; i < list.length; ++i) {
       if (list[i].key === key) return list[i];
@@ -88,18 +121,40 @@
     return null;
   }
 
-  // Colours follow the order of ticking, so that the first laps shown are told apart best.
-  function colourOf(lapNumber) {
-    var at = view.ticked.indexOf(lapNumber);
-    return palette[(at < 0 ? 0 : at) % palette.length];
+  // The reference keeps its colour; the other laps follow the order of ticking, so that the first
+  // laps shown are told apart best.
+  function colourOf(entry) {
+    if (isReference(entry)) return referenceColour;
+    var others = view.shown.filter(function (e) { return !isReference(e); });
+    for (var i = 0; i < others.length; ++i) if (same(others[i], entry)) return palette[i % palette.length];
+    return palette[0];
   }
 
-  // A channel of one lap on the file's grid, n points, null where there is no value.
-  function values(lapTrace, key, n) {
+  // A channel of a shown lap on the shown file's grid, n points, null where there is no value. A
+  // lap of another file is carried over from its own file's grid.
+  function valuesOf(entry, key, n) {
+    var trace = entryTrace(entry);
+    if (!trace) return new Array(n).fill(null);
+    if (entry.file === view.file) return values(trace, key, n, entry.file);
+    var from = traces(files[entry.file]).stepM, to = traces().stepM;
+    var own = values(trace, key, trace.time.length, entry.file);
+    var out = new Array(n).fill(null);
+    for (var k = 0; k < n; ++k) {
+      var at = k * to / from, i = Math.floor(at), w = at - i;
+      var a = own[i], b = own[i + 1];
+      if (a === null || a === undefined) continue;
+      if (w < 1e-9 || key === 'gear') { out[k] = w < 0.5 || b === null || b === undefined ? a : b; continue; }
+      if (b !== null && b !== undefined) out[k] = a + (b - a) * w;
+    }
+    return out;
+  }
+
+  // A channel of one lap on its file's grid, n points, null where there is no value.
+  function values(lapTrace, key, n, fileIndex) {
     var out = new Array(n).fill(null);
     var length = lapTrace.time.length;
     if (key === 'delta') {
-      var delta = deltaOf(lapTrace);
+      var delta = deltaOf(lapTrace, fileIndex);
       for (var d = 0; d < length && d < n; ++d) out[d] = delta[d];
       return out;
     }
@@ -109,7 +164,7 @@
       for (var c = 0; c < length && c < n; ++c) out[c] = v;
       return out;
     }
-    var info = channelInfo(key);
+    var info = channelInfo(key, fileIndex);
     var stride = info && info.stride ? info.stride : 1;
     for (var k = 0; k < length && k < n; ++k) {
       var at = k / stride;
@@ -128,9 +183,11 @@
     var refFile = files[ref.file];
     var refTrace = traceOf(refFile, ref.lap);
     if (!refTrace) return null;
-    var at = distance / traces(refFile).stepM;
-    var i = Math.floor(at);
     var t = refTrace.time;
+    // The grids of two files end on the line each: the last point stands for it in both.
+    var at = Math.min(distance / traces(refFile).stepM, t.length - 1 + 0.5);
+    if (at > t.length - 1) at = t.length - 1;
+    var i = Math.floor(at);
     if (i < 0 || i >= t.length || t[i] === null) return null;
     if (at === i || i + 1 >= t.length || t[i + 1] === null) return at === i ? t[i] : null;
     return t[i] + (t[i + 1] - t[i]) * (at - i);
@@ -138,8 +195,8 @@
 
   // Seconds behind the reference at each grid point: time(lap, d) - time(reference, d).
   // A lap that starts past the line (out of the pits, off the grid) has no time from the line.
-  function deltaOf(lapTrace) {
-    var step = traces().stepM;
+  function deltaOf(lapTrace, fileIndex) {
+    var step = traces(files[fileIndex === undefined ? view.file : fileIndex]).stepM;
     return lapTrace.time.map(function (t, k) {
       if (!lapTrace.fromLine) return null;
       var r = referenceTimeAt(k * step);
@@ -147,10 +204,12 @@
     });
   }
 
-  function referenceLap() {
-    return view.reference ? ((files[view.reference.file].laps || []).filter(function (lap) {
-      return lap.lapNumber === view.reference.lap;
-    })[0] || null) : null;
+  function referenceLap() { return view.reference ? lapOf(view.reference) : null; }
+
+  // The laps of a file that can be charted, with their time when valid.
+  function chartable(index) {
+    var f = files[index];
+    return (f.laps || []).filter(function (lap) { return traceOf(f, lap.lapNumber); });
   }
 
   function fastestLapNumber(f) {
@@ -162,27 +221,33 @@
     return best ? best.lapNumber : null;
   }
 
-  function defaultReference() {
-    var f = file();
-    var ref = f.reference;
+  // The analysis's reference when it can be drawn (it has a valid time), else the file's fastest lap.
+  function defaultReference(index) {
+    var ref = files[index].reference;
     if (ref) {
       for (var i = 0; i < files.length; ++i) {
-        if (files[i].path === ref.path && traceOf(files[i], ref.lapNumber)) return { file: i, lap: ref.lapNumber };
+        var lap = (files[i].laps || []).filter(function (l) { return l.lapNumber === ref.lapNumber; })[0];
+        if (files[i].path === ref.path && validMs(lap) !== null && traceOf(files[i], ref.lapNumber)) {
+          return { file: i, lap: ref.lapNumber };
+        }
       }
     }
-    var fastest = fastestLapNumber(f);
-    return fastest === null ? null : { file: view.file, lap: fastest };
+    var fastest = fastestLapNumber(files[index]);
+    return fastest === null ? null : { file: index, lap: fastest };
   }
 
-  function defaultTicked() {
-    var f = file();
-    var ticked = [];
-    var fastest = fastestLapNumber(f);
-    if (fastest !== null) ticked.push(fastest);
-    var timed = (f.laps || []).filter(function (lap) { return validMs(lap) !== null && traceOf(f, lap.lapNumber); });
-    if (timed.length && ticked.indexOf(timed[timed.length - 1].lapNumber) < 0) ticked.push(timed[timed.length - 1].lapNumber);
-    if (!ticked.length && traces(f) && traces(f).laps.length) ticked.push(traces(f).laps[0].lapNumber);
-    return ticked;
+  // Two different laps whenever two exist: the reference and the best other lap with a valid
+  // time, else the longest other lap.
+  function defaultShown(index, reference) {
+    var shown = reference ? [reference] : [];
+    var others = chartable(index).filter(function (lap) { return !same(reference, { file: index, lap: lap.lapNumber }); });
+    var timed = others.filter(function (lap) { return validMs(lap) !== null; })
+      .sort(function (a, b) { return validMs(a) - validMs(b); });
+    var length = function (lap) { return traceOf(files[index], lap.lapNumber).time.filter(function (t) { return t !== null; }).length; };
+    var longest = others.slice().sort(function (a, b) { return length(b) - length(a); });
+    var pick = (timed.length ? timed : longest).slice(0, reference ? 1 : 2);
+    pick.forEach(function (lap) { shown.push({ file: index, lap: lap.lapNumber }); });
+    return shown;
   }
 
   // ---- Session header and lap table ----
@@ -220,6 +285,71 @@
     return Math.max.apply(null, [(f.sectorStartPct || []).length > 1 ? f.sectorStartPct.length : 0].concat(counts));
   }
 
+  // The gap of a lap to the reference at the line: the analysis's own against its reference, else
+  // the difference of valid times, else (an out lap) the delta the traces reach at the line.
+  function gapText(entry, lap) {
+    if (!view.reference || !lap) return '';
+    var f = files[entry.file], ref = f.reference;
+    var refFile = files[view.reference.file];
+    if (ref && refFile.path === ref.path && view.reference.lap === ref.lapNumber && lap.deltaToReferenceMs !== null &&
+        lap.deltaToReferenceMs !== undefined) return signedText(lap.deltaToReferenceMs / 1000, 3);
+    var ms = validMs(lap), refMs = validMs(referenceLap());
+    if (ms !== null && refMs !== null) return signedText((ms - refMs) / 1000, 3);
+    var trace = entryTrace(entry);
+    if (!trace || !trace.fromLine) return '';
+    var delta = deltaOf(trace, entry.file), last = delta[delta.length - 1];
+    return last === null || last === undefined ? '' : signedText(last, 3);
+  }
+
+  function lapRow(entry, lap, sectors, best, fastest) {
+    var n = entry.lap;
+    var f = files[entry.file];
+    var hasTrace = !!traceOf(f, n);
+    var tr = el('tr', { 'data-lap': String(n), 'data-file': String(entry.file) });
+    var ticked = shownAt(entry) >= 0;
+    var isRef = isReference(entry);
+    tr.classList.toggle('ticked', ticked);
+    tr.classList.toggle('reference', isRef);
+    if (entry.file !== view.file) tr.classList.add('other-file');
+    var show = el('input', { type: 'checkbox', 'class': 'show', title: 'show this lap on the charts' });
+    show.checked = ticked;
+    // The reference is always drawn: choose another to take it off.
+    show.disabled = !hasTrace || isRef;
+    show.addEventListener('change', function () { toggleLap(entry, show.checked); });
+    var ref = el('input', { type: 'radio', name: 'reference', 'class': 'ref', title: 'use as the reference' });
+    ref.checked = isRef;
+    // Only a lap with a valid time can be what the others are measured against.
+    ref.disabled = !hasTrace || validMs(lap) === null;
+    ref.addEventListener('change', function () { setReference(entry); });
+    // A click anywhere on the row ticks or unticks the lap, as the box does.
+    if (hasTrace && !isRef) {
+      tr.classList.add('chartable');
+      tr.addEventListener('click', function (e) { if (e.target.tagName !== 'INPUT') toggleLap(entry, !ticked); });
+    }
+    var choice = el('td', { 'class': 'choice' });
+    choice.appendChild(show);
+    choice.appendChild(ref);
+    tr.appendChild(choice);
+    var number = el('td', { 'class': 'num' });
+    var swatch = el('span', { 'class': 'swatch' });
+    swatch.style.background = ticked ? colourOf(entry) : 'transparent';
+    number.appendChild(swatch);
+    number.appendChild(document.createTextNode(entry.file === view.file ? String(n) : n + ' · ' + fileName(entry.file)));
+    tr.appendChild(number);
+    tr.appendChild(el('td', { 'class': 'kind' }, lap.kind && lap.kind !== '-' ? lap.kind : ''));
+    var ms = validMs(lap);
+    tr.appendChild(el('td', fastest ? { 'class': 'fastest' } : {}, timeText(ms)));
+    for (var s = 0; s < sectors; ++s) {
+      var v = (lap.sectorTimesMs || [])[s];
+      var isBest = best && ms !== null && v !== null && v !== undefined && v === best[s];
+      tr.appendChild(el('td', isBest ? { 'class': 'best' } : {}, v === null || v === undefined ? '' : (v / 1000).toFixed(3)));
+    }
+    tr.appendChild(el('td', { 'class': 'gap' }, gapText(entry, lap)));
+    tr.appendChild(el('td', {}, numberText(lap.topSpeedKmh, 1)));
+    tr.appendChild(el('td', {}, numberText(lap.fuelUsedL, 2)));
+    return tr;
+  }
+
   function renderLapTable() {
     var f = file();
     var table = document.getElementById('laps');
@@ -245,56 +375,23 @@
         if (validMs(lap) !== null && v !== null && v !== undefined && (best[s] === null || v < best[s])) best[s] = v;
       });
     }
-    var refLap = referenceLap();
-    var refMs = validMs(refLap);
     var fastest = fastestLapNumber(f);
     var body = el('tbody');
     (f.laps || []).forEach(function (lap) {
-      var n = lap.lapNumber;
-      var hasTrace = !!traceOf(f, n);
-      var tr = el('tr', { 'data-lap': String(n) });
-      var ticked = view.ticked.indexOf(n) >= 0;
-      var isRef = !!view.reference && view.reference.file === view.file && view.reference.lap === n;
-      tr.classList.toggle('ticked', ticked);
-      tr.classList.toggle('reference', isRef);
-      var show = el('input', { type: 'checkbox', 'class': 'show', title: 'show this lap on the charts' });
-      show.checked = ticked;
-      show.disabled = !hasTrace;
-      show.addEventListener('change', function () { toggleLap(n, show.checked); });
-      var ref = el('input', { type: 'radio', name: 'reference', 'class': 'ref', title: 'use as the reference' });
-      ref.checked = isRef;
-      ref.disabled = !hasTrace;
-      ref.addEventListener('change', function () { setReference(n); });
-      // A click anywhere on the row ticks or unticks the lap, as the box does.
-      if (hasTrace) {
-        tr.classList.add('chartable');
-        tr.addEventListener('click', function (e) { if (e.target.tagName !== 'INPUT') toggleLap(n, !ticked); });
-      }
-      var choice = el('td', { 'class': 'choice' });
-      choice.appendChild(show);
-      choice.appendChild(ref);
-      tr.appendChild(choice);
-      var number = el('td', { 'class': 'num' });
-      var swatch = el('span', { 'class': 'swatch' });
-      swatch.style.background = ticked ? colourOf(n) : 'transparent';
-      number.appendChild(swatch);
-      number.appendChild(document.createTextNode(String(n)));
-      tr.appendChild(number);
-      tr.appendChild(el('td', { 'class': 'kind' }, kinds[lap.lapStatus] || ''));
-      var ms = validMs(lap);
-      tr.appendChild(el('td', n === fastest ? { 'class': 'fastest' } : {}, timeText(ms)));
-      for (var s = 0; s < sectors; ++s) {
-        var v = (lap.sectorTimesMs || [])[s];
-        var isBest = validMs(lap) !== null && v !== null && v !== undefined && v === best[s];
-        tr.appendChild(el('td', isBest ? { 'class': 'best' } : {}, v === null || v === undefined ? '' : (v / 1000).toFixed(3)));
-      }
-      tr.appendChild(el('td', {}, ms !== null && refMs !== null && !isRef ? signedText((ms - refMs) / 1000, 3) : ''));
-      tr.appendChild(el('td', {}, numberText(lap.topSpeedKmh, 1)));
-      tr.appendChild(el('td', {}, numberText(lap.fuelUsedL, 2)));
-      body.appendChild(tr);
+      body.appendChild(lapRow({ file: view.file, lap: lap.lapNumber }, lap, sectors, best, lap.lapNumber === fastest));
     });
     table.appendChild(body);
-    renderNotes(refLap);
+    // Laps of other files on the charts (a teammate's, the reference) stay listed, to untick or choose.
+    var others = view.shown.filter(function (e) { return e.file !== view.file; });
+    if (others.length) {
+      var extra = el('tbody', { 'class': 'other-files' });
+      var title = el('tr');
+      title.appendChild(el('th', { colspan: String(7 + sectors), 'class': 'group' }, 'From other files'));
+      extra.appendChild(title);
+      others.forEach(function (e) { extra.appendChild(lapRow(e, lapOf(e), 0, null, false)); });
+      table.appendChild(extra);
+    }
+    renderNotes(referenceLap());
   }
 
   function renderNotes(refLap) {
@@ -305,7 +402,7 @@
     var refText = '';
     if (refLap) {
       refText = 'lap ' + refLap.lapNumber + ' ' + timeText(validMs(refLap));
-      if (view.reference.file !== view.file) refText += ' of ' + (files[view.reference.file].path || '').split(/[\\/]/).pop();
+      if (view.reference.file !== view.file) refText += ' of ' + fileName(view.reference.file);
     }
     [['Reference', refText], ['Theoretical best', timeText(f.theoreticalBestMs)], ['Best', timeText(stats.bestMs)],
       ['Mean', timeText(stats.meanMs)], ['Median', timeText(stats.medianMs)],
@@ -316,7 +413,8 @@
         notes.appendChild(el('span', {}, row[1]));
       });
     notes.appendChild(el('div', { 'class': 'legend' },
-      'Kind: out = out lap, timed = timed lap, empty = in-lap, reset or pit road. Purple: fastest lap and best ' +
+      'Kind: out = out lap (from the pits or the grid), joined = from where the recording started on track, ' +
+      'timed = timed lap, unfinished = the recording ended in it, empty = in-lap, reset or pit road. Purple: fastest lap and best ' +
       'sector times (laps with a valid time). An empty time: no valid time. Gap: to the reference lap.'));
   }
 
@@ -324,7 +422,11 @@
 
   function gridLength() {
     var n = 0;
-    view.ticked.forEach(function (lap) { var t = traceOf(file(), lap); if (t) n = Math.max(n, t.time.length); });
+    var step = traces() ? traces().stepM : 1;
+    view.shown.forEach(function (e) {
+      var t = entryTrace(e);
+      if (t) n = Math.max(n, Math.floor((t.time.length - 1) * traces(files[e.file]).stepM / step + 1e-6) + 1);
+    });
     return n;
   }
 
@@ -379,6 +481,20 @@
     return Math.max(300, document.getElementById('charts').clientWidth);
   }
 
+  function xRange(u, min, max) {
+    if (min === null || max === null || !isFinite(min) || !isFinite(max)) return [0, Math.max(1, (gridLength() - 1) * traces().stepM)];
+    return [min, max];
+  }
+
+  // Gears are whole numbers: whole limits and no ticks between them.
+  function wholeRange(u, min, max) {
+    if (min === null || max === null) return [0, 1];
+    return [Math.floor(min), Math.max(Math.ceil(max), Math.floor(min) + 1)];
+  }
+  function wholeValues(u, splits) {
+    return splits.map(function (v) { return Math.round(v) === v ? String(v) : ''; });
+  }
+
   function renderCharts() {
     view.plots.forEach(function (u) { u.destroy(); });
     view.plots = [];
@@ -399,7 +515,7 @@
       return { keys: [key], title: info.label + (info.unit ? ' [' + info.unit + ']' : ''), weight: pickedWeight, picked: true };
     }));
     // The read-out above gets a row per ticked lap once the cursor moves: keep its room now.
-    document.getElementById('readout').style.minHeight = (view.ticked.length + 1) * readoutRowHeight + 'px';
+    document.getElementById('readout').style.minHeight = (view.shown.length + 1) * readoutRowHeight + 'px';
     var room = window.innerHeight - box.getBoundingClientRect().top - xAxisHeight - 8;
     var weights = defs.reduce(function (sum, def) { return sum + def.weight; }, 0);
     var width = chartWidth(); // once: each read after a chart went in would lay the page out again
@@ -408,15 +524,14 @@
       var last = index === defs.length - 1;
       var series = [{ label: 'Distance' }];
       var columns = [xs];
-      view.ticked.forEach(function (lapNumber) {
-        var lapTrace = traceOf(file(), lapNumber);
+      view.shown.forEach(function (entry) {
         def.keys.forEach(function (key, j) {
           if (key !== 'delta' && !channelInfo(key)) return;
-          var s = { label: 'Lap ' + lapNumber + ' ' + key, stroke: colourOf(lapNumber), width: 1.5, spanGaps: false };
+          var s = { label: lapName(entry) + ' ' + key, stroke: colourOf(entry), width: isReference(entry) ? 2 : 1.5, spanGaps: false };
           if (j > 0) s.dash = [5, 3];
           if (key === 'gear') s.paths = uPlot.paths.stepped({ align: 1 });
           series.push(s);
-          columns.push(values(lapTrace, key, n));
+          columns.push(valuesOf(entry, key, n));
         });
       });
       var wrap = el('div', { 'class': 'chart', 'data-chart': def.keys.join(',') });
@@ -437,11 +552,12 @@
         height: Math.max(minChartHeight, Math.floor(room * def.weight / weights)) + (last ? xAxisHeight : 0),
         series: series,
         legend: { show: false },
-        scales: { x: { time: false } },
+        // Every chart spans the same distance, with or without data of its own.
+        scales: def.whole ? { x: { time: false, range: xRange }, y: { range: wholeRange } } : { x: { time: false, range: xRange } },
         cursor: { sync: { key: 'report-x', setSeries: false }, drag: { x: true, y: false, setScale: true }, points: { size: 5 } },
         axes: [
           { size: last ? 36 : 6, values: last ? function (u, splits) { return splits.map(function (v) { return v + ' m'; }); } : function (u, splits) { return splits.map(function () { return ''; }); }, ticks: { show: last } },
-          def.incrs ? { size: 56, incrs: def.incrs } : { size: 56 }
+          def.whole ? { size: 56, incrs: [1, 2, 5, 10], values: wholeValues } : { size: 56 }
         ],
         hooks: { draw: [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
@@ -481,17 +597,17 @@
       head.appendChild(el('th', {}, info.label + (info.unit ? ' ' + info.unit : '')));
     });
     table.appendChild(head);
-    view.ticked.forEach(function (lapNumber) {
-      var lapTrace = traceOf(file(), lapNumber);
-      var row = el('tr', { 'data-lap': String(lapNumber) });
-      var name = el('td');
+    // The read-out is the charts' legend too: every lap drawn, named, the reference said so.
+    view.shown.forEach(function (entry) {
+      var row = el('tr', { 'data-lap': String(entry.lap), 'data-file': String(entry.file) });
+      var name = el('td', { 'class': 'lap-name' });
       var swatch = el('span', { 'class': 'swatch' });
-      swatch.style.cssText = 'display:inline-block;width:10px;height:10px;margin-right:4px;background:' + colourOf(lapNumber);
+      swatch.style.cssText = 'display:inline-block;width:10px;height:10px;margin-right:4px;background:' + colourOf(entry);
       name.appendChild(swatch);
-      name.appendChild(document.createTextNode('Lap ' + lapNumber));
+      name.appendChild(document.createTextNode(lapName(entry) + (isReference(entry) ? ', reference' : '')));
       row.appendChild(name);
       keys.forEach(function (key) {
-        var v = k === null ? null : values(lapTrace, key, k + 1)[k];
+        var v = k === null ? null : valuesOf(entry, key, k + 1)[k];
         // Values between the points of a thinned channel are blends: six digits are plenty.
         var text = v === null ? '' : key === 'delta' ? signedText(v, 3) : String(+v.toPrecision(6));
         row.appendChild(el('td', { 'data-key': key, 'data-value': v === null ? '' : String(v) }, text));
@@ -519,23 +635,28 @@
     return b;
   }
 
-  // The lap the map colours: the last ticked lap that is not the reference, one from the line
-  // first (a lap that starts past it has no delta), else the reference.
+  // The lap the map colours: the last shown lap of this file that is not the reference, one from
+  // the line first (a lap that starts past it has no delta), else the reference.
   function focusLap() {
-    var ref = view.reference && view.reference.file === view.file ? view.reference.lap : null;
-    var others = view.ticked.filter(function (n) { return n !== ref && traceOf(file(), n); });
+    var mine = view.shown.filter(function (e) { return e.file === view.file && entryTrace(e); });
+    var others = mine.filter(function (e) { return !isReference(e); }).map(function (e) { return e.lap; });
     var fromLine = others.filter(function (n) { return traceOf(file(), n).fromLine; });
     var pick = fromLine.length ? fromLine : others;
-    return pick.length ? pick[pick.length - 1] : (view.ticked.length ? view.ticked[0] : null);
+    return pick.length ? pick[pick.length - 1] : (mine.length ? mine[0].lap : null);
   }
 
-  // The lap that draws the track's outline: the reference, else the lap with the most positions.
+  // The lap that draws the track's outline: a complete lap, never an out lap through the pit lane:
+  // the reference, else the longest lap from the line, else the longest lap.
   function outlineLap() {
     var ref = view.reference && view.reference.file === view.file ? traceOf(file(), view.reference.lap) : null;
     if (ref && ref.x) return ref;
+    var known = function (lap) { return lap.x.filter(function (v) { return v !== null; }).length; };
     var best = null;
-    traces().laps.forEach(function (lap) {
-      if (lap.x && (!best || lap.x.length > best.x.length)) best = lap;
+    [true, false].forEach(function (fromLine) {
+      if (best) return;
+      traces().laps.forEach(function (lap) {
+        if (lap.x && (!fromLine || lap.fromLine) && (!best || known(lap) > known(best))) best = lap;
+      });
     });
     return best;
   }
@@ -585,9 +706,15 @@
     var lapTrace = focus === null ? null : traceOf(file(), focus);
     var shape = outlineLap();
     mapPoints = { shape: shape, px: px, py: py, ratio: size / canvas.clientWidth };
-    var mode = document.getElementById('map-colour').value;
-    var refIsFocus = view.reference && view.reference.file === view.file && view.reference.lap === focus;
-    if (mode !== 'speed' && (!view.reference || refIsFocus || !lapTrace || !lapTrace.fromLine)) mode = 'speed';
+    var select = document.getElementById('map-colour');
+    var refIsFocus = isReference({ file: view.file, lap: focus });
+    // Without a lap from the line against another reference only speed can colour it; the selector
+    // says what the map shows.
+    var compares = !!view.reference && !refIsFocus && !!lapTrace && lapTrace.fromLine;
+    Array.prototype.forEach.call(select.options, function (o) { o.disabled = !compares && o.value !== 'speed'; });
+    if (!compares) select.value = 'speed';
+    else if (view.mapMode && select.value !== view.mapMode) select.value = view.mapMode;
+    var mode = select.value;
     var colours = [];
     var legend = '';
     if (lapTrace && mode === 'delta') {
@@ -657,13 +784,14 @@
     });
     // Every ticked lap's position at the cursor.
     if (view.cursor !== null) {
-      view.ticked.forEach(function (lapNumber) {
-        var lt = traceOf(file(), lapNumber);
+      view.shown.forEach(function (entry) {
+        if (entry.file !== view.file) return;
+        var lt = entryTrace(entry);
         var c = view.cursor;
         if (!lt || !lt.x || c >= lt.x.length || lt.x[c] === null) return;
         ctx.beginPath();
         ctx.arc(px(lt.x[c]), py(lt.y[c]), size / 70, 0, 2 * Math.PI);
-        ctx.fillStyle = colourOf(lapNumber);
+        ctx.fillStyle = colourOf(entry);
         ctx.fill();
         ctx.lineWidth = 2;
         ctx.strokeStyle = '#fff';
@@ -700,50 +828,74 @@
 
   // ---- Changes ----
 
-  function toggleLap(lapNumber, on) {
-    var at = view.ticked.indexOf(lapNumber);
-    if (on && at < 0) view.ticked.push(lapNumber);
-    if (!on && at >= 0) view.ticked.splice(at, 1);
+  function toggleLap(entry, on) {
+    var at = shownAt(entry);
+    if (on && at < 0) view.shown.push(entry);
+    if (!on && at >= 0 && !isReference(entry)) view.shown.splice(at, 1);
     refresh();
   }
 
-  function setReference(lapNumber) {
-    view.reference = { file: view.file, lap: lapNumber };
+  // The old reference stays drawn, so that it can be chosen again.
+  function setReference(entry) {
+    view.reference = { file: entry.file, lap: entry.lap };
+    if (shownAt(entry) < 0) view.shown.unshift(view.reference);
     refresh();
   }
 
   function refresh() {
+    publishState();
     renderLapTable();
     renderCharts();
     renderReadout();
     drawMap();
   }
 
+  // The other channels with the recording's description and unit; typing in the filter keeps the
+  // ones whose name or description holds the text.
   function fillChannelPicker() {
     var picker = document.getElementById('channel-picker');
+    var filter = document.getElementById('channel-filter').value.trim().toLowerCase();
     while (picker.options.length > 1) picker.remove(1);
     var t = traces();
     var base = ['speed', 'throttle', 'brake', 'gear', 'steer'];
+    var any = false;
     (t ? t.channels : []).forEach(function (c) {
       if (base.indexOf(c.key) >= 0) return;
-      picker.appendChild(el('option', { value: c.key }, c.label + (c.unit ? ' [' + c.unit + ']' : '')));
+      any = true;
+      var text = c.label + (c.description ? ' — ' + c.description : '') + (c.unit ? ' [' + c.unit + ']' : '');
+      if (filter && text.toLowerCase().indexOf(filter) < 0) return;
+      picker.appendChild(el('option', { value: c.key, title: text }, text));
     });
-    picker.disabled = picker.options.length < 2;
+    picker.options[0].textContent = picker.options.length > 1 ? 'choose…' : (any ? 'none matches' : 'choose…');
+    picker.disabled = !any;
+    document.getElementById('channel-filter').disabled = !any;
   }
 
+  function trackOf(index) { return [files[index].trackName || '', files[index].trackConfig || ''].join('\n'); }
+
+  // A new file opens on its own reference and best other lap; laps of other files on the same
+  // track stay drawn beside them (a teammate's lap), others go.
   function showFile(index) {
+    var previous = view.shown;
     view.file = index;
-    view.ticked = [];
+    view.shown = [];
     view.picked = [];
     view.cursor = null;
     view.range = null;
     if (!file()) return;
-    view.reference = defaultReference();
-    view.ticked = defaultTicked();
+    view.reference = defaultReference(index);
+    view.shown = defaultShown(index, view.reference);
+    if (files[index].trackName) {
+      previous.forEach(function (e) {
+        if (e.file !== index && trackOf(e.file) === trackOf(index) && shownAt(e) < 0) view.shown.push(e);
+      });
+    }
     renderSession();
     fillChannelPicker();
     refresh();
   }
+
+  function validCount(f) { return (f.laps || []).filter(function (lap) { return validMs(lap) !== null; }).length; }
 
   function start() {
     var select = document.getElementById('file');
@@ -761,17 +913,34 @@
       renderCharts();
       renderReadout();
     });
-    document.getElementById('map-colour').addEventListener('change', drawMap);
-    document.getElementById('map').addEventListener('mousemove', onMapMove);
-    window.addEventListener('resize', function () {
-      view.plots.forEach(function (u) { u.setSize({ width: chartWidth(), height: u.height }); });
+    document.getElementById('channel-filter').addEventListener('input', fillChannelPicker);
+    document.getElementById('map-colour').addEventListener('change', function (e) {
+      view.mapMode = e.target.value;
       drawMap();
     });
+    document.getElementById('map').addEventListener('mousemove', onMapMove);
+    // The charts fill their column whatever changes its width: the window, a scroll bar that
+    // comes with more charts.
+    var lastWidth = 0;
+    var fit = function () {
+      var width = chartWidth();
+      if (width === lastWidth) return;
+      lastWidth = width;
+      view.plots.forEach(function (u) { u.setSize({ width: width, height: u.height }); });
+      drawMap();
+    };
+    window.addEventListener('resize', fit);
+    if (window.ResizeObserver) new ResizeObserver(fit).observe(document.getElementById('charts'));
     if (!files.length) {
       document.getElementById('session').appendChild(el('p', {}, 'No files in this report.'));
       document.getElementById('columns').classList.add('failed');
+      publishState();
     }
-    showFile(0);
+    // The file with the most laps with a valid time first: the one with most to compare.
+    var first = 0;
+    files.forEach(function (f, i) { if (validCount(f) > validCount(files[first])) first = i; });
+    select.value = String(first);
+    showFile(first);
     requestAnimationFrame(function () {
       view.firstViewMs = performance.now(); // from the start of navigation, for the benchmark
       document.body.dataset.ready = '1';

@@ -34,6 +34,8 @@ constexpr int maxDecimals = 6;
 // A tenth of a millisecond, so that a delta of a few hundredths of a second is a line, not steps.
 constexpr int timeDecimals = 4;
 constexpr int mapDecimals = 1;
+// The step divides the track length; to a micrometre, ten thousand steps end within 5 mm of the line.
+constexpr int stepDecimals = 6;
 
 /// A channel the page charts by default, in the units a driver reads.
 struct BaseChannel {
@@ -102,7 +104,8 @@ QByteArray joined(const QByteArray& a, const QByteArray& b)
     return a.isEmpty() || b.isEmpty() ? a + b : a + ',' + b;
 }
 
-QByteArray channelEntry(const QString& key, const QString& label, const QString& unit, int stride)
+QByteArray channelEntry(const QString& key, const QString& label, const QString& unit, const QString& description,
+                        int stride)
 {
     QByteArray entry("{\"key\":");
     NumberText::appendString(entry, key);
@@ -110,6 +113,10 @@ QByteArray channelEntry(const QString& key, const QString& label, const QString&
     NumberText::appendString(entry, label);
     entry.append(",\"unit\":");
     NumberText::appendString(entry, unit);
+    if (!description.isEmpty()) {
+        entry.append(",\"description\":");
+        NumberText::appendString(entry, description);
+    }
     if (stride > 1)
         entry.append(",\"stride\":").append(QByteArray::number(stride));
     entry.append('}');
@@ -167,6 +174,7 @@ struct ExtraChannel {
     QString name;
     QString key;
     QString unit;
+    QString description; // the recording's
     int decimals;
     bool whole; // whole numbers only: taken from the nearest sample, not blended
 };
@@ -210,7 +218,7 @@ struct SessionTraces::Extras {
         : values(grids.size()), stride(stride)
     {
         for (const ExtraChannel& extra : extras) {
-            const QByteArray entry = channelEntry(extra.key, extra.name, extra.unit, stride);
+            const QByteArray entry = channelEntry(extra.key, extra.name, extra.unit, extra.description, stride);
             channels.append(channels.isEmpty() ? "" : ",").append(entry);
             bytes += entry.size() + 1;
             for (int i = 0; i < grids.size(); ++i) {
@@ -250,9 +258,16 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
             break;
         }
     }
+    // A step that divides the track, so that a grid point lies on the line: time and delta reach it.
+    // Rounded as written, so that the page's k × step is the grid used here.
+    if (file.trackLength > 0.0) {
+        const double scale = std::pow(10.0, stepDecimals);
+        // Down, so that the line still falls on the last step.
+        m_step = std::floor(file.trackLength / std::ceil(file.trackLength / m_step) * scale) / scale;
+    }
     QVector<LapGrid> grids;
     for (const LapAnalysis& lap : file.laps) {
-        LapResampler resampler(lap.aligned.distance(), m_step);
+        LapResampler resampler(lap.aligned.distance(), m_step, lap.aligned.end());
         if (resampler.size() > 0)
             grids.append({&lap, resampler, {}, {}, {}});
     }
@@ -266,7 +281,8 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
                          [&](const LapGrid& grid) { return grid.lap->lap->channel(source); }))
             continue;
         channels.append(channels.isEmpty() ? "" : ",")
-            .append(channelEntry(QLatin1String(base.key), QLatin1String(base.label), QString::fromUtf8(base.unit), 1));
+            .append(channelEntry(QLatin1String(base.key), QLatin1String(base.label), QString::fromUtf8(base.unit),
+                                 file.info.channelDescription(source), 1));
         for (LapGrid& grid : grids)
             appendMember(grid.values, QLatin1String(base.key), grid.resampled(source, base.stepped, base.scale),
                          base.decimals, 1);
@@ -287,7 +303,8 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
             if (const QSharedPointer<ZEL::Channel> channel = grid.lap->lap->channel(name))
                 sources.append(channel.data());
         }
-        ExtraChannel extra{name, recordingKeyPrefix + name, sources.first()->unit(), 0, false};
+        ExtraChannel extra{name, recordingKeyPrefix + name, sources.first()->unit(), file.info.channelDescription(name),
+                           0, false};
         extra.decimals = decimalsFor(sources, &extra.whole);
         extraChannels.append(extra);
     }
@@ -295,7 +312,15 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
     qint64 used = 0;
     for (LapGrid& grid : grids) {
         grid.time = "\"time\":";
-        NumberText::appendArray(grid.time, grid.resampler.linear(grid.lap->aligned.time()), timeDecimals);
+        // The lap's own clock at every point: 0 at the line, its time at the line at the end.
+        QVector<double> time(grid.resampler.size());
+        const double end = grid.lap->aligned.end();
+        for (int k = 0; k < time.size(); ++k) {
+            // The last point stands for the end, a rounding of the step short of it.
+            const bool last = k + 1 == time.size() && end - k * m_step < 0.5 * m_step;
+            time[k] = grid.lap->aligned.timeAt(last ? end : std::min(k * m_step, end));
+        }
+        NumberText::appendArray(grid.time, time, timeDecimals);
         if (!grid.lap->map.isEmpty()) {
             grid.map = "\"x\":";
             NumberText::appendArray(grid.map, grid.resampler.linear(grid.lap->map.x()), mapDecimals);
@@ -320,7 +345,7 @@ SessionTraces::SessionTraces(const FileAnalysis& file, qint64 byteBudget)
     m_extraStride = extras.stride;
 
     m_json = "{\"stepM\":";
-    NumberText::append(m_json, m_step, 2);
+    NumberText::append(m_json, m_step, stepDecimals);
     m_json.append(",\"channels\":[").append(joined(channels, extras.channels)).append("],\"laps\":[");
     for (int i = 0; i < grids.size(); ++i) {
         const LapGrid& grid = grids.at(i);

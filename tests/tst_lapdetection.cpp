@@ -102,10 +102,10 @@ private slots:
             "1/0 #1");
         row("timer at zero on the same lap", "pct=0.2 lap=1 cur=3 | pct=0.3 lap=1 cur=0", "5 5", noLap, "2/0 #1");
 
-        row("routing: max 0.95, sample 0.02 goes to the next lap", "pct=0.50 lap=0 | pct=0.95 lap=0 | pct=0.02 lap=0",
-            "5 5 5", noLap, "2/1 #0");
         row("routing: max 0.85, sample 0.02 stays", "pct=0.50 lap=0 | pct=0.85 lap=0 | pct=0.02 lap=0", "5 5 5", noLap,
             "3/0 #0");
+        row("routing: max 0.95, sample 0.44 goes to the next lap", "pct=0.50 lap=0 | pct=0.95 lap=0 | pct=0.44 lap=0",
+            "5 5 5", noLap, "2/1 #0");
         row("routing: max 0.95, sample 0.46 stays", "pct=0.50 lap=0 | pct=0.95 lap=0 | pct=0.46 lap=0", "5 5 5", noLap,
             "3/0 #0");
         row("slow Speed drops the sample", "pct=0.2 lap=0 Speed=0.5", "5", noLap, "0/0 #0");

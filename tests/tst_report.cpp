@@ -188,6 +188,14 @@ void tst_Report::traces()
         QCOMPARE(values.value(QLatin1String("speed")).toArray().size(), time.size());
         // The cold tyre pressure never changes: one number for the lap, not an array.
         QVERIFY(values.value(QLatin1String("channel:lfcoldpressure")).isDouble());
+        // A lap's clock is 0 at the line and its recorded time where the grid reaches the line.
+        const LapAnalysis& analysed = analysis.files().first().laps.at(i);
+        if (analysed.validTime) {
+            QCOMPARE(time.first().toDouble(), 0.0);
+            const double line = analysis.files().first().trackLength / step;
+            QVERIFY2(std::fabs(line - std::round(line)) < 1e-2 && time.size() > int(std::round(line)), qPrintable(QString::number(line) + " " + QString::number(time.size())));
+            QVERIFY(std::fabs(time.at(int(std::round(line))).toDouble() - analysed.lapTime) < 1e-4);
+        }
 
         // Speed at every 50th grid point is the recording's, blended by lap distance, in km/h.
         const ZEL::Channel& distance = *source.channel(QStringLiteral("lapdist"));

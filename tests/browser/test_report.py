@@ -88,6 +88,8 @@ class ReportPage(unittest.TestCase):
         cls.work = tempfile.mkdtemp(prefix='report-inputs-')
         cls.race = os.path.join(cls.work, 'race.ibt')
         subprocess.run([args.scenario, 'race', cls.race], check=True)
+        cls.practice = os.path.join(cls.work, 'practice.ibt')
+        subprocess.run([args.scenario, 'practice', cls.practice], check=True)
         cls.broken = os.path.join(cls.work, 'broken.ibt')
         with open(cls.broken, 'wb') as f:
             f.write(b'not a telemetry file')
@@ -145,48 +147,115 @@ class ReportPage(unittest.TestCase):
 
     # ---- the checks on one file of a report ----
 
+    def state(self):
+        return self.js('return window.reportState')
+
+    def row(self, file, lap, part=''):
+        return self.driver.find_element('css selector', '#laps tr[data-file="%d"][data-lap="%d"] %s' % (file, lap, part))
+
+    def click(self, file, lap, part):
+        """A box of a lap's row, wherever the table has scrolled it."""
+        self.js('arguments[0].click()', self.row(file, lap, part))
+
     def check_rows(self, summary):
-        rows = self.js("return [...document.querySelectorAll('#laps tr[data-lap]')].map(r => r.dataset.lap)")
+        rows = self.js("return [...document.querySelectorAll('#laps tr[data-file=\"' + reportState.file + '\"]')]"
+                       ".map(r => r.dataset.lap)")
         self.assertEqual(rows, [str(lap['lapNumber']) for lap in summary['laps']])
+
+    def check_contract(self, summary):
+        """What the charts draw is in window.reportState: two different laps when two exist, the
+        reference among them with a valid time; the table's kinds, gaps and radios agree."""
+        state = self.state()
+        f = state['file']
+        shown = [tuple(e) for e in state['shown']]
+        self.assertEqual(len(shown), len(set(shown)))
+        lap_of = {lap['lapNumber']: lap for lap in summary['laps']}
+        if len(summary['traces']['laps']) >= 2:
+            self.assertGreaterEqual(len(shown), 2)
+        reference = state['reference']
+        if reference:
+            self.assertIn(tuple(reference), shown)
+            self.assertTrue(self.report['files'][reference[0]]['laps'][
+                [l['lapNumber'] for l in self.report['files'][reference[0]]['laps']].index(reference[1])]['validTime'])
+        ref_ms = None
+        if reference:
+            ref_ms = next(l for l in self.report['files'][reference[0]]['laps'] if l['lapNumber'] == reference[1])['lapTimeMs']
+        for lap in summary['laps']:
+            n = lap['lapNumber']
+            self.assertEqual(self.row(f, n, 'td.kind').text, '' if lap['kind'] == '-' else lap['kind'])
+            self.assertEqual(not self.row(f, n, 'input.ref').is_enabled(),
+                             not lap['validTime'] or not any(t['lapNumber'] == n for t in summary['traces']['laps']))
+            if lap['validTime'] and ref_ms is not None:
+                self.assertEqual(self.row(f, n, 'td.gap').text, '%+.3f' % ((lap['lapTimeMs'] - ref_ms) / 1000))
+        # The delta is 0 at 0 m and reaches the line, where it equals the gap.
+        delta = self.js("var u = reportView.plots.find(u => u.root.parentNode.dataset.chart === 'delta');"
+                        "return u ? u.data.slice(1) : null")
+        for (file, n), series in zip(shown, delta or []):
+            lap = lap_of.get(n) if file == f else None
+            trace = next((t for t in summary['traces']['laps'] if t['lapNumber'] == n), None) if lap else None
+            if not lap or not trace['fromLine'] or not reference:
+                continue
+            self.assertEqual(series[0], 0)
+            if lap['validTime'] and len(trace['time']) == len(series):
+                self.assertAlmostEqual(series[-1], (lap['lapTimeMs'] - ref_ms) / 1000, delta=0.00011)
+        # Gears are whole numbers on their axis; the map's selector names an enabled colouring.
+        ticks = self.js("var u = reportView.plots.find(u => u.root.parentNode.dataset.chart === 'gear');"
+                        "return u ? u.axes[1]._splits.filter((v, i) => u.axes[1]._values[i] !== '') : []")
+        self.assertTrue(all(float(v).is_integer() for v in ticks), ticks)
+        self.assertTrue(self.js("var s = document.getElementById('map-colour'); return !s.selectedOptions[0].disabled"))
 
     def check_ticking(self):
         before = self.js('return reportView.plots.map(u => u.series.length)')
-        row = self.js("var r = [...document.querySelectorAll('#laps tr[data-lap]')].find(r => {"
+        row = self.js("var r = [...document.querySelectorAll('#laps tr[data-file=\"' + reportState.file + '\"]')].find(r => {"
                       "  var c = r.querySelector('input.show'); return !c.checked && !c.disabled; });"
                       "return r ? r.dataset.lap : null")
         if row is None:
             return None
-        self.driver.find_element('css selector', '#laps tr[data-lap="%s"] input.show' % row).click()
+        self.click(self.state()['file'], int(row), 'input.show')
         after = self.js('return reportView.plots.map(u => u.series.length)')
         # One more series per channel on each chart: throttle and brake share one.
         self.assertEqual(after[0], before[0] + 1)
         self.assertEqual(after[1], before[1] + 2)
-        self.assertIn(int(row), self.js('return reportView.ticked'))
+        self.assertIn([self.state()['file'], int(row)], self.state()['shown'])
         return int(row)
 
     def check_picker(self):
-        """Picking a channel adds a chart of it and a column of the read-out."""
-        key = self.js("var o = document.querySelectorAll('#channel-picker option'); return o.length > 1 ? o[1].value : null")
+        """Picking a channel adds a chart of it and a column of the read-out; typing filters the list,
+        whose entries carry the recording's description."""
+        key = self.js("var o = [...document.querySelectorAll('#channel-picker option')].slice(1)"
+                      ".find(o => reportView.picked.indexOf(o.value) < 0); return o ? o.value : null")
         if key is None:
             return
+        options = "return [...document.querySelectorAll('#channel-picker option')].slice(1).map(o => o.textContent)"
+        listed = self.js(options)
+        word = key.split(':')[-1]
+        self.js("var f = document.getElementById('channel-filter'); f.value = arguments[0];"
+                "f.dispatchEvent(new Event('input'))", word)
+        filtered = self.js(options)
+        self.assertTrue(filtered and all(word.lower() in text.lower() for text in filtered), filtered)
+        self.js("var f = document.getElementById('channel-filter'); f.value = '';f.dispatchEvent(new Event('input'))")
+        self.assertEqual(self.js(options), listed)
         charts = self.js('return reportView.plots.length')
         self.js("var p = document.getElementById('channel-picker'); p.value = arguments[0];"
                 "p.dispatchEvent(new Event('change'))", key)
         self.assertEqual(self.js('return reportView.plots.length'), charts + 1)
-        self.assertEqual(self.js('return reportView.picked'), [key])
+        self.assertIn(key, self.js('return reportView.picked'))
 
     def check_reference(self):
         """Choosing a ticked lap from the line as the reference makes its own delta zero."""
-        lap = self.js("var t = reportView.ticked.filter(n => { var r = document.querySelector("
-                      "'#laps tr[data-lap=\"' + n + '\"] input.ref'); return r && !r.checked && !r.disabled; });"
-                      "var laps = window.reportData.files[reportView.file].traces.laps;"
+        f = self.state()['file']
+        lap = self.js("var f = reportState.file; var t = reportState.shown.filter(e => e[0] === f).map(e => e[1]).filter(n => {"
+                      "  var r = document.querySelector('#laps tr[data-file=\"' + f + '\"][data-lap=\"' + n + '\"] input.ref');"
+                      "  return r && !r.checked && !r.disabled; });"
+                      "var laps = window.reportData.files[f].traces.laps;"
                       "return t.find(n => laps.find(l => l.lapNumber === n).fromLine) ?? null")
         if lap is None:
             return
-        self.driver.find_element('css selector', '#laps tr[data-lap="%s"] input.ref' % lap).click()
-        self.assertEqual(self.js('return reportView.reference.lap'), lap)
+        self.click(f, lap, 'input.ref')
+        self.assertEqual(self.state()['reference'], [f, lap])
         delta = self.js("var u = reportView.plots.find(u => u.root.parentNode.dataset.chart === 'delta');"
-                        "var i = reportView.ticked.indexOf(arguments[0]) + 1; return u.data[i]", lap)
+                        "var i = reportState.shown.findIndex(e => e[0] === arguments[0] && e[1] === arguments[1]) + 1;"
+                        "return u.data[i]", f, lap)
         self.assertTrue(all(v in (0, None) for v in delta))
 
     def check_cursor(self, summary, fraction):
@@ -196,15 +265,16 @@ class ReportPage(unittest.TestCase):
         step = traces['stepM']
         shown = self.js('var u = reportView.plots[0]; return u.posToVal(u.cursor.left, "x")')
         self.assertLessEqual(abs(shown - k * step), step)
-        reference = self.js('return reportView.reference')
+        reference = self.state()['reference']
         laps = {lap['lapNumber']: lap for lap in traces['laps']}
         ref_time = None
         if reference:
-            ref_traces = self.report['files'][reference['file']]['traces']
-            ref_lap = next(lap for lap in ref_traces['laps'] if lap['lapNumber'] == reference['lap'])
+            ref_traces = self.report['files'][reference[0]]['traces']
+            ref_lap = next(lap for lap in ref_traces['laps'] if lap['lapNumber'] == reference[1])
             ref_time = time_at(ref_lap, ref_traces['stepM'], k * step)
-        cells = self.js("return [...document.querySelectorAll('#readout tr[data-lap] td[data-key]')].map("
-                        "td => [+td.parentNode.dataset.lap, td.dataset.key, td.dataset.value])")
+        # The laps of this file; another file's are carried over from its own grid.
+        cells = self.js("return [...document.querySelectorAll('#readout tr[data-file=\"' + reportState.file + '\"]"
+                        " td[data-key]')].map(td => [+td.parentNode.dataset.lap, td.dataset.key, td.dataset.value])")
         self.assertTrue(cells)
         for lap_number, key, text in cells:
             lap = laps[lap_number]
@@ -268,11 +338,12 @@ class ReportPage(unittest.TestCase):
 
     def check_file(self, report, index, name):
         summary = report['files'][index]
-        if index:
+        if self.state()['file'] != index:
             self.show_file(index)
         self.check_rows(summary)
         if not summary.get('traces') or not summary['traces']['laps']:
             return
+        self.check_contract(summary)
         self.check_ticking()
         self.check_reference()
         self.check_picker()
@@ -296,6 +367,51 @@ class ReportPage(unittest.TestCase):
         self.open(path, (1920, 1080))
         self.driver.save_screenshot(os.path.join(self.out, 'race-1920x1080.png'))
         self.assert_no_console_errors()
+
+    def test_phone_width(self):
+        """At 390 px nothing scrolls sideways, and a picked channel neither squeezes the lap table nor
+        leaves the charts short of their column."""
+        report = self.open(self.write_report('race.html', self.race), (390, 844))
+        page_fits = 'return document.documentElement.scrollWidth <= window.innerWidth'
+        self.assertTrue(self.js(page_fits))
+        table = self.js("return document.getElementById('lap-box').clientWidth")
+        self.check_picker()
+        self.check_picker()
+        self.assertTrue(self.js(page_fits))
+        self.assertEqual(self.js("return document.getElementById('lap-box').clientWidth"), table)
+        self.assertTrue(self.js("var w = document.getElementById('charts').clientWidth;"
+                                "return reportView.plots.every(u => Math.abs(u.width - w) <= 1)"))
+        self.driver.save_screenshot(os.path.join(self.out, 'race-390x844.png'))
+        self.check_contract(report['files'][0])
+        self.assert_no_console_errors()
+
+    def test_across_files(self):
+        """Laps of two files on one track: the page opens on the file with more timed laps, a lap of
+        the other file is drawn and can be the reference, and the old reference can be chosen again."""
+        report = self.open(self.write_report('across.html', self.practice, self.race))
+        race = next(i for i, f in enumerate(report['files']) if f['path'] == self.race)
+        practice = 1 - race
+        self.assertEqual(self.state()['file'], race)
+        first_reference = self.state()['reference']
+        self.show_file(practice)
+        self.check_contract(report['files'][practice])
+        lap = next(l['lapNumber'] for l in report['files'][practice]['laps']
+                   if l['validTime'] and [practice, l['lapNumber']] != self.state()['reference'])
+        self.click(practice, lap, 'input.ref')
+        self.show_file(race)
+        state = self.state()
+        self.assertEqual(state['file'], race)
+        # The practice lap stays drawn, listed under the race's laps, and can still be the reference.
+        self.assertIn([practice, lap], state['shown'])
+        self.click(practice, lap, 'input.ref')
+        self.assertEqual(self.state()['reference'], [practice, lap])
+        self.assertIn(state['reference'], self.state()['shown'])
+        self.click(*state['reference'], 'input.ref')
+        self.assertEqual(self.state()['reference'], state['reference'])
+        series = self.js('return reportView.plots[0].series.length')
+        self.assertEqual(series, len(self.state()['shown']) + 1)
+        self.check_file(report, race, 'across')
+        self.assertIsNotNone(first_reference)
 
     def test_real_recordings(self):
         if not os.path.isdir(args.data):
