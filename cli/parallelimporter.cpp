@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QRunnable>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <QWaitCondition>
 
@@ -44,8 +45,11 @@ void ParallelImporter::importEach(const QStringList& paths, const std::function<
     QWaitCondition finished;
     QVector<int> ready;
     QThreadPool pool;
+    // A slow taker holds the imports back: no more than two per thread wait for it with their laps.
+    QSemaphore room(2 * pool.maxThreadCount());
     for (int i = 0; i < files.size(); ++i) {
-        pool.start(QRunnable::create([this, &files, i, &format, &mutex, &finished, &ready] {
+        pool.start(QRunnable::create([this, &files, i, &format, &mutex, &finished, &ready, &room] {
+            room.acquire();
             importOne(files[i], format);
             const QMutexLocker lock(&mutex);
             ready.append(i);
@@ -65,6 +69,7 @@ void ParallelImporter::importEach(const QStringList& paths, const std::function<
         for (const int i : qAsConst(batch)) {
             take(i, files[i]);
             files[i] = FileImport();
+            room.release();
             ++done;
         }
         progress.show(done);

@@ -9,31 +9,25 @@
 
 namespace {
 
-// Each group's count of valid laps and sessions and its best time, joined back to the laps
-// that drove that time (ties come in recording order; the first is taken).
+// Each group's count of valid laps and sessions and its best time, joined back to the files
+// that drove that time (ties come in recording order; the first is taken). Files carry their
+// own counts and best, so that this reads sessions, not laps.
 const QString selectBests = QStringLiteral(
-    "SELECT g.track, g.config, g.car, g.driver, g.valid_laps, g.sessions, g.best_ms, f.path, l.lap_number,"
+    "SELECT g.track, g.config, g.car, g.driver, g.valid_laps, g.sessions, g.best_ms, f.path, f.best_lap_number,"
     " f.recorded_at"
-    " FROM (SELECT f.track, f.config, f.car, f.driver, COUNT(*) AS valid_laps, COUNT(DISTINCT f.id) AS sessions,"
-    "  MIN(l.lap_time_ms) AS best_ms"
-    "  FROM laps l JOIN files f ON f.id = l.file_id WHERE l.valid_time = 1"
-    "  GROUP BY f.track, f.config, f.car, f.driver) g"
+    " FROM (SELECT track, config, car, driver, SUM(valid_laps) AS valid_laps, COUNT(*) AS sessions,"
+    "  MIN(best_lap_ms) AS best_ms"
+    "  FROM files WHERE valid_laps > 0 GROUP BY track, config, car, driver) g"
     " JOIN files f ON f.track = g.track AND f.config = g.config AND f.car = g.car AND f.driver = g.driver"
-    " JOIN laps l ON l.file_id = f.id AND l.valid_time = 1 AND l.lap_time_ms = g.best_ms"
-    " ORDER BY g.track, g.config, g.car, g.best_ms, g.driver, f.recorded_at, l.lap_number");
+    "  AND f.best_lap_ms = g.best_ms"
+    " ORDER BY g.track, g.config, g.car, g.best_ms, g.driver, f.recorded_at, f.best_lap_number");
 const QString selectBestSectors = QStringLiteral(
     "SELECT f.track, f.config, f.car, f.driver, s.sector_count, s.sector, MIN(s.best_ms)"
     " FROM best_sectors s JOIN files f ON f.id = s.file_id"
     " GROUP BY f.track, f.config, f.car, f.driver, s.sector_count, s.sector");
 const QString selectSessions = QStringLiteral(
-    "SELECT f.path, f.recorded_at, f.track, f.config, f.car, f.driver, f.session_name, f.error,"
-    " COUNT(l.id), SUM(CASE WHEN l.valid_time = 1 THEN 1 ELSE 0 END),"
-    " MIN(CASE WHEN l.valid_time = 1 THEN l.lap_time_ms END),"
-    " (SELECT b.lap_number FROM laps b WHERE b.file_id = f.id AND b.valid_time = 1"
-    "  ORDER BY b.lap_time_ms, b.lap_number LIMIT 1)"
-    " FROM files f LEFT JOIN laps l ON l.file_id = f.id"
-    " GROUP BY f.id, f.path, f.recorded_at, f.track, f.config, f.car, f.driver, f.session_name, f.error"
-    " ORDER BY f.recorded_at, f.path");
+    "SELECT path, recorded_at, track, config, car, driver, session_name, error, lap_count, valid_laps, best_lap_ms,"
+    " best_lap_number FROM files ORDER BY recorded_at, path");
 const QString selectBestLap = QStringLiteral(
     "SELECT f.driver, f.recorded_at, f.path, l.lap_number, l.lap_time_ms, t.data"
     " FROM laps l JOIN files f ON f.id = l.file_id JOIN traces t ON t.lap_id = l.id"

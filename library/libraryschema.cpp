@@ -58,6 +58,21 @@ const QVector<QStringList> steps = {
                        " lap_id BIGINT PRIMARY KEY REFERENCES laps (id) ON DELETE CASCADE,"
                        " data {blob} NOT NULL)"),
     },
+    // 2: each file's count of laps, valid laps and its best, so that asking reads files, not laps.
+    {
+        QStringLiteral("ALTER TABLE files ADD COLUMN lap_count INTEGER NOT NULL DEFAULT 0"),
+        QStringLiteral("ALTER TABLE files ADD COLUMN valid_laps INTEGER NOT NULL DEFAULT 0"),
+        QStringLiteral("ALTER TABLE files ADD COLUMN best_lap_ms BIGINT"),
+        QStringLiteral("ALTER TABLE files ADD COLUMN best_lap_number INTEGER"),
+        QStringLiteral("UPDATE files SET"
+                       " lap_count = (SELECT COUNT(*) FROM laps l WHERE l.file_id = files.id),"
+                       " valid_laps = (SELECT COUNT(*) FROM laps l WHERE l.file_id = files.id AND l.valid_time = 1),"
+                       " best_lap_ms = (SELECT MIN(l.lap_time_ms) FROM laps l"
+                       "  WHERE l.file_id = files.id AND l.valid_time = 1),"
+                       " best_lap_number = (SELECT l.lap_number FROM laps l WHERE l.file_id = files.id"
+                       "  AND l.valid_time = 1 ORDER BY l.lap_time_ms, l.lap_number LIMIT 1)"),
+        QStringLiteral("CREATE INDEX files_by_recording ON files (recorded_at, path)"),
+    },
 };
 
 const QString createVersionTable = QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)");

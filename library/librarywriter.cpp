@@ -22,15 +22,16 @@ const QString selectOtherCopy =
 const QString upsertFile = QStringLiteral(
     "INSERT INTO files (host, path, size, modified_ms, fingerprint, recorded_at, track, config, car, driver,"
     " driver_id, track_length_m, session_type, session_name, league_id, session_id, subsession_id, setup_name,"
-    " error, added_at)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " error, added_at, lap_count, valid_laps, best_lap_ms, best_lap_number)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT (host, path) DO UPDATE SET size = excluded.size, modified_ms = excluded.modified_ms,"
     " fingerprint = excluded.fingerprint, recorded_at = excluded.recorded_at, track = excluded.track,"
     " config = excluded.config, car = excluded.car, driver = excluded.driver, driver_id = excluded.driver_id,"
     " track_length_m = excluded.track_length_m, session_type = excluded.session_type,"
     " session_name = excluded.session_name, league_id = excluded.league_id, session_id = excluded.session_id,"
     " subsession_id = excluded.subsession_id, setup_name = excluded.setup_name, error = excluded.error,"
-    " added_at = excluded.added_at"
+    " added_at = excluded.added_at, lap_count = excluded.lap_count, valid_laps = excluded.valid_laps,"
+    " best_lap_ms = excluded.best_lap_ms, best_lap_number = excluded.best_lap_number"
     // No row comes back when another writer stored this very file meanwhile.
     " WHERE files.fingerprint <> excluded.fingerprint"
     " RETURNING id");
@@ -156,13 +157,24 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         m_library.rollback();
         return true;
     }
+    int validLaps = 0;
+    const StoredLap* best = nullptr;
+    for (const StoredLap& lap : file.laps) {
+        if (!lap.validTime)
+            continue;
+        ++validLaps;
+        if (!best || lap.lapTimeMs < best->lapTimeMs)
+            best = &lap;
+    }
     const QVariantList fileValues{
         m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
         file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
                                   : LapLibrary::null(QVariant::String),
         LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), text(file.driverId), number(file.trackLengthM),
         file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
-        text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
+        text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+        file.laps.size(), validLaps, best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
+        best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int)};
     if (!m_library.run(query, upsertFile, fileValues))
         return false;
     if (!query.next()) {

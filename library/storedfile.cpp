@@ -24,17 +24,16 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     stored.sessionId = analysis.info.sessionId();
     stored.subSessionId = analysis.info.subSessionId();
     stored.setupName = analysis.info.setupName();
+    stored.track = analysis.trackName;
+    stored.config = analysis.trackConfig;
+    stored.car = analysis.carName;
+    stored.driver = analysis.driverName;
+    stored.sessionType = analysis.sessionType;
+    stored.sessionName = analysis.sessionName;
     for (const LapAnalysis& lap : analysis.laps) {
-        if (lap.lap->trackName().isEmpty())
-            continue;
-        stored.track = lap.lap->trackName();
-        stored.config = lap.lap->trackConfig();
-        stored.car = lap.lap->carName();
-        stored.driver = lap.lap->driverName();
         stored.driverId = lap.lap->findValue(QStringLiteral("iRacing UserID")).value.toString();
-        stored.sessionType = lap.lap->sessionType();
-        stored.sessionName = lap.lap->findValue(QStringLiteral("Session name")).value.toString();
-        break;
+        if (!stored.driverId.isEmpty())
+            break;
     }
 
     for (int i = 0; i < analysis.laps.size(); ++i) {

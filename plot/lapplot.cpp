@@ -83,21 +83,26 @@ LapPlot::LapPlot(const SessionAnalysis& analysis, int file)
 {
     const FileAnalysis& analysed = analysis.files().at(file);
     m_reference = analysis.referenceOf(file);
+    // The file's own lap against the reference: its best other timed lap, else the other lap that
+    // covers the most ground; the reference alone only when the file has no other lap.
+    const auto ground = [](const LapAnalysis& lap) {
+        return lap.aligned.isEmpty() ? -1.0 : lap.aligned.distance().last() - lap.aligned.distance().first();
+    };
     for (const LapAnalysis& lap : analysed.laps) {
         if (lap.validTime && lap.aligned.isComplete() && &lap != m_reference && (!m_lap || lap.lapTime < m_lap->lapTime))
             m_lap = &lap;
     }
-    if (!m_lap)
-        std::swap(m_lap, m_reference);
-    if (!m_lap) {
-        // No lap with a time: the one that covers the most ground.
-        for (const LapAnalysis& lap : analysed.laps) {
-            if (!lap.aligned.isEmpty()
-                && (!m_lap || lap.aligned.distance().last() - lap.aligned.distance().first()
-                                  > m_lap->aligned.distance().last() - m_lap->aligned.distance().first()))
-                m_lap = &lap;
-        }
+    for (const LapAnalysis& lap : analysed.laps) {
+        if (!m_lap && &lap != m_reference && ground(lap) > 0.0)
+            m_lap = &lap;
+        else if (m_lap && !m_lap->validTime && &lap != m_reference && ground(lap) > ground(*m_lap))
+            m_lap = &lap;
     }
+    const bool ownReference = m_reference && analysed.referenceFile == file;
+    if (!m_lap && ownReference)
+        std::swap(m_lap, m_reference);
+    if (!m_lap)
+        m_reference = nullptr; // another file's lap alone is not this file's plot
     if (m_reference && analysed.referenceFile != file)
         m_referenceFile = QFileInfo(analysis.files().at(analysed.referenceFile).path).fileName();
     m_sectors = analysed.sectors;
@@ -268,6 +273,9 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
     for (const Segments& lines : panel.lines) {
         for (const QVector<QPointF>& segment : lines) {
             for (const QPointF& point : segment) {
+                // What lies off the distance axis (before the line, past it) does not set the range.
+                if (point.x() < 0.0 || point.x() > m_length)
+                    continue;
                 low = any ? std::min(low, point.y()) : point.y();
                 high = any ? std::max(high, point.y()) : point.y();
                 any = true;
@@ -312,9 +320,11 @@ void LapPlot::renderPanel(QPainter& painter, const QRectF& area, const Panel& pa
         const double px = plot.left() + m_sectors.start(k) / m_length * plot.width();
         painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
         if (&panel == &m_panels.first()) {
+            // Inside the plot, right of the line: the panel's title keeps its row.
             painter.setFont(font(0.8));
-            painter.drawText(QRectF(px - f * 2.5, area.top(), f * 2.3, f * 1.4), Qt::AlignRight | Qt::AlignVCenter,
-                             QStringLiteral("S%1").arg(k + 1));
+            const QRectF label(px + f * 0.2, plot.top(), f * 2.3, f * 1.2);
+            if (label.right() <= plot.right())
+                painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("S%1").arg(k + 1));
         }
     }
     if (panel.zeroLine && y.lower() < 0.0 && y.upper() > 0.0) {
@@ -427,12 +437,15 @@ void LapPlot::renderLegend(QPainter& painter, const QRectF& area) const
     painter.setFont(font(0.9));
     const double lineHeight = f * 1.5;
     double top = area.top();
+    painter.save();
+    painter.setClipRect(area); // whatever the size, the legend stays in its corner of the picture
     const auto entry = [&](const QColor& colour, const QString& text) {
         painter.setPen(QPen(colour, f * 0.3));
         painter.drawLine(QPointF(area.left(), top + lineHeight / 2), QPointF(area.left() + f * 1.8, top + lineHeight / 2));
         painter.setPen(textColour);
-        painter.drawText(QRectF(area.left() + f * 2.3, top, area.width() - f * 2.3, lineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        const QRectF box(area.left() + f * 2.3, top, area.width() - f * 2.3, lineHeight);
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         painter.fontMetrics().elidedText(text, Qt::ElideRight, int(box.width())));
         top += lineHeight;
     };
     entry(lapColour, lapLabel(*m_lap));
@@ -453,4 +466,5 @@ void LapPlot::renderLegend(QPainter& painter, const QRectF& area) const
     painter.setPen(textColour);
     painter.drawText(QRectF(area.left(), top + f * 0.4, area.width(), area.bottom() - top - f * 0.4),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, notes);
+    painter.restore();
 }

@@ -73,6 +73,7 @@ private slots:
     void exports();
     void errors_data();
     void errors();
+    void plotsOfTheirOwn();
     void namesAsData_data();
     void namesAsData();
     void inputs();
@@ -329,6 +330,21 @@ void tst_Cli::errors()
     if (QByteArray(QTest::currentDataTag()).contains("before any import"))
         QVERIFY2(out.isEmpty(), qPrintable(out));
     QCOMPARE(QDir().entryList(), before);
+}
+
+// In a batch each file's plot shows its own laps, also a file without a timed lap.
+void tst_Cli::plotsOfTheirOwn()
+{
+    ScenarioOptions options;
+    options.tickRate = 20;
+    options.minutes = 0.6; // the out lap and part of the first timed lap
+    QVERIFY(Scenario(options).write("short.ibt"));
+    QCOMPARE(runCli("--plot own.svg --plot-size 800x600 practice.ibt short.ibt"), 0);
+    QFile cut("own-short.svg");
+    QVERIFY(cut.open(QIODevice::ReadOnly));
+    // Its own longest lap against the practice's reference, named as another file's.
+    const QByteArray svg = cut.readAll();
+    QVERIFY(svg.contains(", reference (practice.ibt)"));
 }
 
 void tst_Cli::namesAsData_data()
