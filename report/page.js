@@ -534,14 +534,12 @@
       var last = index === defs.length - 1;
       var series = [{ label: 'Distance' }];
       var columns = [xs];
+      var owners = [null];
       view.shown.forEach(function (entry) {
-        def.keys.forEach(function (key, j) {
-          if (key !== 'delta' && !channelInfo(key)) return;
-          var s = { label: lapName(entry) + ' ' + key, stroke: colourOf(entry), width: isReference(entry) ? 2 : 1.5, spanGaps: false };
-          if (j > 0) s.dash = [5, 3];
-          if (key === 'gear') s.paths = uPlot.paths.stepped({ align: 1 });
-          series.push(s);
-          columns.push(valuesOf(entry, key, n));
+        lapSeries(def, entry, n).forEach(function (one) {
+          series.push(one.series);
+          columns.push(one.values);
+          owners.push(entry);
         });
       });
       var wrap = el('div', { 'class': 'chart', 'data-chart': def.keys.join(',') });
@@ -571,13 +569,57 @@
         ],
         hooks: { draw: def.keys[0] === 'speed' ? [drawSectors, drawCornerMarks] : [drawSectors], setScale: [onScale], setCursor: [onCursor] }
       };
-      view.plots.push(new uPlot(opts, columns, wrap));
+      var plot = new uPlot(opts, columns, wrap);
+      plot.chartDef = def;
+      plot.owners = owners; // the lap behind each series, so that a tick adds or removes only its own
+      view.plots.push(plot);
     });
     syncingScale = false;
     if (view.range) {
       var range = view.range;
       view.plots[0].setScale('x', { min: range[0], max: range[1] });
     }
+  }
+
+  // The series of one lap on one chart, with their values on the shown file's grid.
+  function lapSeries(def, entry, n) {
+    var out = [];
+    def.keys.forEach(function (key, j) {
+      if (key !== 'delta' && !channelInfo(key)) return;
+      var s = { label: lapName(entry) + ' ' + key, stroke: colourOf(entry), width: isReference(entry) ? 2 : 1.5, spanGaps: false };
+      if (j > 0) s.dash = [5, 3];
+      if (key === 'gear') s.paths = uPlot.paths.stepped({ align: 1 });
+      out.push({ series: s, values: valuesOf(entry, key, n) });
+    });
+    return out;
+  }
+
+  // A tick adds or removes one lap's series on the charts as they stand: rebuilding every chart
+  // costs a hundred milliseconds and more on a long session.
+  function updateChartSeries(entry, on) {
+    var n = gridLength();
+    syncingScale = true;
+    view.plots.forEach(function (u) {
+      var data = u.data.slice();
+      if (on) {
+        lapSeries(u.chartDef, entry, n).forEach(function (one) {
+          u.addSeries(one.series);
+          data.push(one.values);
+          u.owners.push(entry);
+        });
+      } else {
+        for (var i = u.owners.length - 1; i > 0; --i) {
+          if (!same(u.owners[i], entry)) continue;
+          u.delSeries(i);
+          data.splice(i, 1);
+          u.owners.splice(i, 1);
+        }
+      }
+      u.setData(data);
+    });
+    syncingScale = false;
+    if (view.range) view.plots[0].setScale('x', { min: view.range[0], max: view.range[1] });
+    document.getElementById('readout').style.minHeight = (view.shown.length + 1) * readoutRowHeight + 'px';
   }
 
   function renderReadout() {
@@ -847,9 +889,18 @@
 
   function toggleLap(entry, on) {
     var at = shownAt(entry);
-    if (on && at < 0) view.shown.push(entry);
-    if (!on && at >= 0 && !isReference(entry)) view.shown.splice(at, 1);
-    refresh();
+    var changed = on ? at < 0 : at >= 0 && !isReference(entry);
+    if (!changed) return refresh();
+    // Colours go by the order of ticking: a lap added last, or the last one taken away, leaves
+    // the others' colours as they are.
+    var last = at === view.shown.length - 1;
+    if (on) view.shown.push(entry);
+    else view.shown.splice(at, 1);
+    // The charts as they stand take the lap's series in or out; no charts yet, none left or
+    // colours that move mean the chart area changes as a whole.
+    if (!view.plots.length || !view.shown.length || (!on && !last)) return refresh();
+    updateChartSeries(entry, on);
+    refresh(true);
   }
 
   // The old reference stays drawn, so that it can be chosen again.
@@ -859,10 +910,10 @@
     refresh();
   }
 
-  function refresh() {
+  function refresh(chartsCurrent) {
     publishState();
     renderLapTable();
-    renderCharts();
+    if (!chartsCurrent) renderCharts();
     renderReadout();
     drawMap();
     renderCorners();
