@@ -219,6 +219,11 @@ class ReportPage(unittest.TestCase):
         self.assertEqual(after[0], before[0] + 1)
         self.assertEqual(after[1], before[1] + 2)
         self.assertIn([self.state()['file'], int(row)], self.state()['shown'])
+        # Unticked, its series go again from every chart; ticked once more for the checks that follow.
+        self.click(self.state()['file'], int(row), 'input.show')
+        self.assertEqual(self.js('return reportView.plots.map(u => u.series.length)'), before)
+        self.assertNotIn([self.state()['file'], int(row)], self.state()['shown'])
+        self.click(self.state()['file'], int(row), 'input.show')
         return int(row)
 
     def check_picker(self):
