@@ -3,6 +3,7 @@
 #include "output/outputfile.h"
 #include "plot/lapplot.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -55,7 +56,10 @@ bool PlotFile::write(LapPlot& plot, const QString& path, const QSize& size)
         QPainter painter(&image);
         plot.render(painter, area);
         painter.end();
-        written = image.save(&file, "PNG");
+        // Encoded in memory first: a write that fails inside the PNG encoder leaks the encoder's
+        // image, a failed plain write says why.
+        QBuffer encoded;
+        written = image.save(&encoded, "PNG") && file.write(encoded.data()) == encoded.data().size();
     }
     if (!written || !file.commit()) {
         m_error = file.failure().isEmpty() ? QStringLiteral("cannot write %1").arg(path) : file.failure();
