@@ -1,7 +1,6 @@
 // The whole import of one file, from its first header to the final lap.
 
-#include "ibt/importdriver.h"
-#include "plugin/zelplugininterfaceimport.h"
+#include "tests/fuzz/fuzzhost.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -10,20 +9,6 @@
 #include <cstdlib>
 
 namespace {
-
-/// The host's side of an import: fixed names; messages go to nobody.
-class FuzzHost : public ZelPluginInterfaceImport
-{
-public:
-    QString pluginName() override { return QStringLiteral("fuzz"); }
-    QString simulatorName() override { return QStringLiteral("iRacing"); }
-    QString version() override { return QStringLiteral("0"); }
-    QStringList formats() override { return {ImportDriver::formatFilter()}; }
-    QVector<ZEL::Lap*> importFile(const QString& path, const QString& format) override
-    {
-        return ImportDriver(*this).importFile(path, format);
-    }
-};
 
 /// One in-memory file, rewritten for every input; the driver opens it by path like any other.
 class MemoryFile

@@ -4,9 +4,8 @@
 #include "analysis/sessionanalysis.h"
 #include "analysis/timedelta.h"
 #include "cli/jsonreport.h"
-#include "ibt/importdriver.h"
 #include "plot/lapplot.h"
-#include "plugin/zelplugininterfaceimport.h"
+#include "tests/fuzz/fuzzhost.h"
 #include "report/reportpage.h"
 
 #include <QGuiApplication>
@@ -20,20 +19,6 @@
 #include <cstdlib>
 
 namespace {
-
-/// The host's side of an import: fixed names; messages go to nobody.
-class FuzzHost : public ZelPluginInterfaceImport
-{
-public:
-    QString pluginName() override { return QStringLiteral("fuzz"); }
-    QString simulatorName() override { return QStringLiteral("iRacing"); }
-    QString version() override { return QStringLiteral("0"); }
-    QStringList formats() override { return {ImportDriver::formatFilter()}; }
-    QVector<ZEL::Lap*> importFile(const QString& path, const QString& format) override
-    {
-        return ImportDriver(*this).importFile(path, format);
-    }
-};
 
 /// The input as a file of its own, opened by path like any other; the analysis reads it again.
 QString writeInput(const uint8_t* data, size_t size)
