@@ -55,18 +55,12 @@ void millisecondsArray(JsonWriter& json, const QVector<double>& seconds)
 
 void sessionFields(JsonWriter& json, const SessionSummary& session)
 {
-    json.key("trackName");
-    json.value(session.trackName);
-    json.key("trackConfig");
-    json.value(session.trackConfig);
-    json.key("carName");
-    json.value(session.carName);
-    json.key("driverName");
-    json.value(session.driverName);
-    json.key("sessionName");
-    json.value(session.sessionName);
-    json.key("sessionType");
-    json.value(session.sessionType);
+    json.field("trackName", session.trackName);
+    json.field("trackConfig", session.trackConfig);
+    json.field("carName", session.carName);
+    json.field("driverName", session.driverName);
+    json.field("sessionName", session.sessionName);
+    json.field("sessionType", session.sessionType);
 }
 
 /// Properties as {"name": {"value", "unit"}}.
@@ -76,10 +70,8 @@ void properties(JsonWriter& json, const JsonReport::Properties& values)
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         json.key(it.key());
         json.beginObject();
-        json.key("value");
-        json.value(propertyValue(it.value().value));
-        json.key("unit");
-        json.value(it.value().unit());
+        json.field("value", propertyValue(it.value().value));
+        json.field("unit", it.value().unit());
         json.endObject();
     }
     json.endObject();
@@ -163,14 +155,10 @@ void JsonReport::writeDocument(JsonWriter& json, const QVector<FileImport>& file
         const ZEL::Lap& best = *file.laps.at(session.fastestLap);
         json.beginObject();
         sessionFields(json, session);
-        json.key("path");
-        json.value(file.path);
-        json.key("lapIndex");
-        json.value(session.fastestLap);
-        json.key("lapNumber");
-        json.value(best.lapNumber());
-        json.key("lapTime");
-        json.value(LapTime::text(best.lapTime()));
+        json.field("path", file.path);
+        json.field("lapIndex", session.fastestLap);
+        json.field("lapNumber", best.lapNumber());
+        json.field("lapTime", LapTime::text(best.lapTime()));
         json.key("lapTimeMs");
         lapTimeMs(json, best.lapTime());
         json.endObject();
@@ -189,29 +177,23 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
     const QStringList channels = channelNames(analysed.laps);
     json.beginObject();
     sessionFields(json, session);
-    json.key("path");
-    json.value(file.path);
-    json.key("error");
-    json.value(file.failed());
+    json.field("path", file.path);
+    json.field("error", file.failed());
     if (file.fromLibrary) {
-        json.key("library");
-        json.value(true);
+        json.field("library", true);
     }
     json.key("messages");
     json.beginArray();
     for (const PluginMessage& message : file.messages) {
         json.beginObject();
-        json.key("text");
-        json.value(message.text);
-        json.key("verbose");
-        json.value(message.verbose);
+        json.field("text", message.text);
+        json.field("verbose", message.verbose);
         json.endObject();
     }
     json.endArray();
     json.key("fastestLap");
     session.fastestLap < 0 ? json.null() : json.value(session.fastestLap);
-    json.key("channels");
-    json.value(QJsonValue(QJsonArray::fromStringList(channels)));
+    json.field("channels", QJsonValue(QJsonArray::fromStringList(channels)));
     json.key("properties");
     properties(json, shared);
     json.key("laps");
@@ -246,19 +228,14 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
     json.key("reference");
     if (const LapAnalysis* reference = analysis.referenceOf(index)) {
         json.beginObject();
-        json.key("path");
-        json.value(analysis.files().at(analysed.referenceFile).path);
-        json.key("lapNumber");
-        json.value(reference->lap->lapNumber());
+        json.field("path", analysis.files().at(analysed.referenceFile).path);
+        json.field("lapNumber", reference->lap->lapNumber());
         // A library's best: who drove it and when, and its time, since no file of the run holds it.
         const FileImport& owner = files.at(analysed.referenceFile);
         if (owner.fromLibrary) {
-            json.key("library");
-            json.value(true);
-            json.key("driver");
-            json.value(owner.libraryDriver);
-            json.key("recordedAt");
-            json.value(owner.libraryRecordedAt);
+            json.field("library", true);
+            json.field("driver", owner.libraryDriver);
+            json.field("recordedAt", owner.libraryRecordedAt);
             json.key("lapTimeMs");
             milliseconds(json, reference->lapTime);
         }
@@ -266,10 +243,8 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
     } else {
         json.null();
     }
-    json.key("hasMap");
-    json.value(analysed.hasMap);
-    json.key("corners");
-    json.value(CornerJson::corners(analysed.corners));
+    json.field("hasMap", analysed.hasMap);
+    json.field("corners", CornerJson::corners(analysed.corners));
     json.key("setup");
     analysed.info.setup().isEmpty() ? json.null() : json.value(QJsonValue(analysed.info.setup().toJson()));
     json.endObject();
@@ -280,24 +255,17 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
 {
     const ZEL::Lap& lap = *analysed.lap;
     json.beginObject();
-    json.key("lapNumber");
-    json.value(lap.lapNumber());
-    json.key("lapInRun");
-    json.value(lap.lapInRun());
-    json.key("runNumber");
-    json.value(lap.runNumber());
-    json.key("lapStatus");
-    json.value(lap.lapStatus());
-    json.key("kind");
-    json.value(LapKind::label(analysed.kind));
-    json.key("completed");
-    json.value(lap.completed());
+    json.field("lapNumber", lap.lapNumber());
+    json.field("lapInRun", lap.lapInRun());
+    json.field("runNumber", lap.runNumber());
+    json.field("lapStatus", lap.lapStatus());
+    json.field("kind", LapKind::label(analysed.kind));
+    json.field("completed", lap.completed());
     json.key("lapTime");
     analysed.validTime ? json.value(LapTime::text(lap.lapTime())) : json.null();
     json.key("lapTimeMs");
     analysed.validTime ? lapTimeMs(json, lap.lapTime()) : json.null();
-    json.key("validTime");
-    json.value(analysed.validTime);
+    json.field("validTime", analysed.validTime);
     json.key("sectorTimesMs");
     millisecondsArray(json, analysed.sectorTimes);
     json.key("deltaToReferenceMs");
@@ -314,14 +282,10 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
     number(json, analysed.figures.fullThrottleShare, 100.0, 2);
     json.key("brakingPct");
     number(json, analysed.figures.brakingShare, 100.0, 2);
-    json.key("cornerFigures");
-    json.value(CornerJson::figures(analysed.cornerFigures));
-    json.key("fastest");
-    json.value(fastest);
-    json.key("sessionType");
-    json.value(lap.sessionType());
-    json.key("sampleCount");
-    json.value(lap.sampleCount());
+    json.field("cornerFigures", CornerJson::figures(analysed.cornerFigures));
+    json.field("fastest", fastest);
+    json.field("sessionType", lap.sessionType());
+    json.field("sampleCount", lap.sampleCount());
     // The file's names and lists once per file; a lap names only what differs.
     const QString names[][2] = {{QStringLiteral("trackName"), lap.trackName()}, {QStringLiteral("trackConfig"), lap.trackConfig()},
                                 {QStringLiteral("carName"), lap.carName()}, {QStringLiteral("driverName"), lap.driverName()}};
@@ -333,8 +297,7 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
         }
     }
     if (lap.channelNames() != channels) {
-        json.key("channels");
-        json.value(QJsonValue(QJsonArray::fromStringList(lap.channelNames())));
+        json.field("channels", QJsonValue(QJsonArray::fromStringList(lap.channelNames())));
     }
     Properties own;
     for (auto it = lap.values().cbegin(); it != lap.values().cend(); ++it) {
@@ -349,8 +312,7 @@ void JsonReport::writeLap(JsonWriter& json, const LapAnalysis& analysed, bool fa
         for (auto it = lap.channels().cbegin(); it != lap.channels().cend(); ++it) {
             json.key(it.key());
             json.beginObject();
-            json.key("unit");
-            json.value(it.value()->unit());
+            json.field("unit", it.value()->unit());
             json.key("values");
             json.samples(it.value()->values);
             json.endObject();

@@ -38,6 +38,13 @@ public:
     void value(const char* v);
     /// Any JSON value, objects and arrays included.
     void value(const QJsonValue& v);
+    /// A key and its value.
+    template <typename T>
+    void field(const char* name, const T& v)
+    {
+        key(name);
+        value(v);
+    }
 
     /// Writes out what is buffered; false once the device refused a write.
     bool flush();
