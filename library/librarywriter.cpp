@@ -15,6 +15,7 @@ const QString selectByPath =
     QStringLiteral("SELECT id, size, modified_ms, fingerprint FROM files WHERE host = ? AND path = ?");
 const QString selectByFingerprint = QStringLiteral("SELECT id, host, path FROM files WHERE fingerprint = ?");
 const QString updateModified = QStringLiteral("UPDATE files SET modified_ms = ? WHERE id = ?");
+const QString updateFingerprint = QStringLiteral("UPDATE files SET fingerprint = ? WHERE id = ?");
 const QString updatePath = QStringLiteral("UPDATE files SET path = ?, modified_ms = ? WHERE id = ?");
 const QString deleteFile = QStringLiteral("DELETE FROM files WHERE id = ?");
 const QString selectOtherCopy =
@@ -84,46 +85,57 @@ bool LibraryWriter::failed()
     return false;
 }
 
+QSqlQuery* LibraryWriter::run(const QString& sql, const QVariantList& values)
+{
+    auto kept = m_statements.find(sql);
+    if (kept == m_statements.end())
+        kept = m_statements.insert(sql, m_library.newQuery());
+    return m_library.run(*kept, sql, values) ? &*kept : nullptr;
+}
+
 LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
 {
     if (!FileFingerprint::stat(file.path, file)) {
         m_error = QStringLiteral("cannot read %1").arg(file.path);
         return Need::Error;
     }
-    QSqlQuery byPath = m_library.newQuery();
-    if (!m_library.run(byPath, selectByPath, {m_host, file.path})) {
+    QSqlQuery* byPath = run(selectByPath, {m_host, file.path});
+    if (!byPath) {
         failed();
         return Need::Error;
     }
-    const bool known = byPath.next();
-    const qint64 knownId = known ? byPath.value(0).toLongLong() : -1;
-    if (known && byPath.value(1).toLongLong() == file.size && byPath.value(2).toLongLong() == file.modifiedMs)
+    const bool known = byPath->next();
+    const qint64 knownId = known ? byPath->value(0).toLongLong() : -1;
+    const bool same = known && byPath->value(1).toLongLong() == file.size && byPath->value(2).toLongLong() == file.modifiedMs;
+    const QString knownHash = known ? byPath->value(3).toString() : QString();
+    byPath->finish();
+    if (same && FileFingerprint::isCurrentHash(knownHash))
         return Need::Unchanged;
-    const QString knownHash = known ? byPath.value(3).toString() : QString();
-    byPath.finish();
 
     QString reason;
     if (!file.computeHash(reason)) {
         m_error = QStringLiteral("cannot read %1: %2").arg(file.path, reason);
         return Need::Error;
     }
-    QSqlQuery query = m_library.newQuery();
+    // An older library's hash is replaced once, so that the row follows the file when it moves.
+    if (same)
+        return run(updateFingerprint, {file.hash, knownId}) ? Need::Unchanged : (failed(), Need::Error);
     if (known && knownHash == file.hash)
-        return m_library.run(query, updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged
-                                                                                : (failed(), Need::Error);
+        return run(updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged : (failed(), Need::Error);
 
-    if (!m_library.run(query, selectByFingerprint, {file.hash})) {
+    QSqlQuery* copy = run(selectByFingerprint, {file.hash});
+    if (!copy) {
         failed();
         return Need::Error;
     }
-    if (!query.next())
+    if (!copy->next())
         return Need::Import;
-    const qint64 copyId = query.value(0).toLongLong();
-    const bool moved = query.value(1).toString() == m_host && !QFileInfo::exists(query.value(2).toString());
-    query.finish();
+    const qint64 copyId = copy->value(0).toLongLong();
+    const bool moved = copy->value(1).toString() == m_host && !QFileInfo::exists(copy->value(2).toString());
+    copy->finish();
     // What was at this path before is gone; a file that moved here takes its place.
-    if (!m_library.beginWrite() || (known && !m_library.run(query, deleteFile, {knownId}))
-        || (moved && !m_library.run(query, updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
+    if (!m_library.beginWrite() || (known && !run(deleteFile, {knownId}))
+        || (moved && !run(updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
         m_library.rollback();
         failed();
         return Need::Error;
@@ -149,11 +161,12 @@ bool LibraryWriter::store(const StoredFile& file, bool& alreadyStored)
 
 bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
 {
-    QSqlQuery query = m_library.newQuery();
-    if (!m_library.run(query, selectOtherCopy, {file.file.hash, m_host, file.file.path}))
+    QSqlQuery* copy = run(selectOtherCopy, {file.file.hash, m_host, file.file.path});
+    if (!copy)
         return false;
-    if (query.next()) {
-        alreadyStored = true;
+    alreadyStored = copy->next();
+    copy->finish();
+    if (alreadyStored) {
         m_library.rollback();
         return true;
     }
@@ -175,45 +188,47 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
         file.laps.size(), validLaps, best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
         best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int)};
-    if (!m_library.run(query, upsertFile, fileValues))
+    QSqlQuery* upserted = run(upsertFile, fileValues);
+    if (!upserted)
         return false;
-    if (!query.next()) {
-        alreadyStored = true;
+    alreadyStored = !upserted->next();
+    const qint64 fileId = alreadyStored ? -1 : upserted->value(0).toLongLong();
+    upserted->finish();
+    if (alreadyStored) {
         m_library.rollback();
         return true;
     }
-    const qint64 fileId = query.value(0).toLongLong();
-    query.finish();
-    if (!m_library.run(query, deleteLaps, {fileId}) || !m_library.run(query, deleteBestSectors, {fileId}))
+    if (!run(deleteLaps, {fileId}) || !run(deleteBestSectors, {fileId}))
         return false;
 
     qint64 bestLapId = -1;
-    QSqlQuery laps = m_library.newQuery();
     for (const StoredLap& lap : file.laps) {
         const QVariantList values{fileId, lap.index, lap.lapNumber, lap.runNumber, lap.lapInRun, lap.kind,
                                   int(lap.completed), int(lap.validTime), milliseconds(lap.lapTimeMs),
                                   sectorList(lap.sectorTimesMs), number(lap.topSpeedKmh), number(lap.minSpeedKmh),
                                   number(lap.fuelUsedL)};
-        if (!m_library.run(laps, insertLap, values) || !laps.next())
+        QSqlQuery* inserted = run(insertLap, values);
+        if (!inserted || !inserted->next())
             return false;
         if (lap.index == file.bestLap)
-            bestLapId = laps.value(0).toLongLong();
-        laps.finish();
+            bestLapId = inserted->value(0).toLongLong();
+        inserted->finish();
     }
     for (int k = 0; k < file.bestSectorsMs.size(); ++k) {
-        if (!m_library.run(query, insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
+        if (!run(insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
             return false;
     }
     if (bestLapId < 0)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
     // removed, the best before it can still be drawn.
-    if (!m_library.run(query, selectGroupBest, {LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), fileId})
-        || !query.next())
+    QSqlQuery* groupBest = run(selectGroupBest, {LapLibrary::name(file.track), LapLibrary::name(file.config),
+                                                 LapLibrary::name(file.car), LapLibrary::name(file.driver), fileId});
+    if (!groupBest || !groupBest->next())
         return false;
-    const QVariant groupBest = query.value(0);
-    query.finish();
-    if (!groupBest.isNull() && groupBest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
+    const QVariant fastest = groupBest->value(0);
+    groupBest->finish();
+    if (!fastest.isNull() && fastest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
         return true;
-    return m_library.run(query, insertTrace, {bestLapId, file.bestTrace});
+    return run(insertTrace, {bestLapId, file.bestTrace.encode()});
 }

@@ -2,7 +2,10 @@
 
 #include "library/filefingerprint.h"
 
+#include <QHash>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
 class LapLibrary;
 struct StoredFile;
@@ -32,8 +35,12 @@ public:
 private:
     bool storeRows(const StoredFile& file, bool& alreadyStored);
     bool failed();
+    /// Runs a statement prepared once per writer, not once per file; null on failure. A
+    /// statement that returns rows is finished after reading, so that it holds no lock.
+    QSqlQuery* run(const QString& sql, const QVariantList& values);
 
     LapLibrary& m_library;
     QString m_host;
     QString m_error;
+    QHash<QString, QSqlQuery> m_statements;
 };

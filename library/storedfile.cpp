@@ -1,7 +1,5 @@
 #include "library/storedfile.h"
 
-#include "library/laptrace.h"
-
 #include <cmath>
 
 namespace {
@@ -63,10 +61,8 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     }
     if (stored.bestLap >= 0) {
         const LapAnalysis& best = analysis.laps.at(stored.bestLap);
-        const LapTrace trace = LapTrace::of(*best.lap, best.aligned);
-        if (!trace.isEmpty())
-            stored.bestTrace = trace.encode();
-        else
+        stored.bestTrace = LapTrace::of(*best.lap, best.aligned);
+        if (stored.bestTrace.isEmpty())
             stored.bestLap = -1;
     }
     return stored;

@@ -2,8 +2,8 @@
 
 #include "analysis/sessionanalysis.h"
 #include "library/filefingerprint.h"
+#include "library/laptrace.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QVector>
@@ -48,7 +48,7 @@ struct StoredFile
     QVector<StoredLap> laps;
     QVector<qint64> bestSectorsMs; // empty unless every sector has a best
     int bestLap = -1;              // index into laps of the trace's lap, -1 when none
-    QByteArray bestTrace;
+    LapTrace bestTrace;            // encoded only when it is stored
 
     /// From the analysis of the file's laps (a one-file SessionAnalysis).
     static StoredFile of(const FileFingerprint& file, const QString& error, const FileAnalysis& analysis);
