@@ -470,10 +470,11 @@ void tst_Library::cornerNumbering()
     QCOMPARE(runCli({"--library", m_library, "--add", work + "/second.ibt"}), 0);
     for (const QString& file : {QStringLiteral("second.ibt"), QStringLiteral("first.ibt")}) {
         QString err;
-        QCOMPARE(runCli({"--library", m_library, work + "/" + file, "--json", "-"}, &json, &err), 0);
+        QCOMPARE(runCli({"--library", m_library, work + "/" + file, "--corners", "--json", "-"}, &json, &err), 0);
         const auto [corners, length] = cornersOf(json);
         const bool first = file == QLatin1String("first.ibt");
         QCOMPARE(err.contains("corners found afresh, none reused"), !first && !reused);
+        QCOMPARE(err.contains("numbered as in the library since 20"), first || reused);
         const QJsonArray& expected = first || reused ? numbered : own;
         const double ratio = first || !reused ? 1.0 : length / numberedLength;
         QCOMPARE(corners.size(), expected.size());
