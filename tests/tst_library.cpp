@@ -474,7 +474,8 @@ void tst_Library::cornerNumbering()
         const auto [corners, length] = cornersOf(json);
         const bool first = file == QLatin1String("first.ibt");
         QCOMPARE(err.contains("corners found afresh, none reused"), !first && !reused);
-        QCOMPARE(err.contains("numbered as in the library since 20"), first || reused);
+        const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
+        QCOMPARE(header.contains("numbered as in the library since 20"), first || reused);
         const QJsonArray& expected = first || reused ? numbered : own;
         const double ratio = first || !reused ? 1.0 : length / numberedLength;
         QCOMPARE(corners.size(), expected.size());
