@@ -48,6 +48,12 @@ const QString insertBestSector =
 const QString selectGroupBest = QStringLiteral(
     "SELECT MIN(l.lap_time_ms) FROM laps l JOIN files f ON f.id = l.file_id"
     " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?");
+// Nothing when the track has a numbering already: the first stays, also against a writer at the same time.
+const QString insertNumbering = QStringLiteral(
+    "INSERT INTO corner_numberings (track, config, track_length_m, source_path, source_lap, defined_at)"
+    " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (track, config) DO NOTHING RETURNING id");
+const QString insertCorner =
+    QStringLiteral("INSERT INTO corners (numbering_id, number, start_m, apex_m, end_m) VALUES (?, ?, ?, ?, ?)");
 const QString insertTrace = QStringLiteral("INSERT INTO traces (lap_id, data) VALUES (?, ?)");
 
 QVariant text(const QString& value)
@@ -218,6 +224,8 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         if (!run(insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
             return false;
     }
+    if (!storeCorners(file))
+        return false;
     if (bestLapId < 0)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
@@ -231,4 +239,27 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
     if (!fastest.isNull() && fastest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
         return true;
     return run(insertTrace, {bestLapId, file.bestTrace.encode()});
+}
+
+bool LibraryWriter::storeCorners(const StoredFile& file)
+{
+    const CornerNumbering& numbering = file.corners;
+    QVector<Corner> checked; // only what reads back as a numbering
+    if (numbering.isEmpty() || !numbering.fitTo(numbering.trackLength, checked))
+        return true;
+    const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
+                              numbering.sourcePath, numbering.sourceLap,
+                              QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
+    QSqlQuery* inserted = run(insertNumbering, values);
+    if (!inserted)
+        return false;
+    const bool added = inserted->next();
+    const qint64 id = added ? inserted->value(0).toLongLong() : -1;
+    inserted->finish();
+    for (int i = 0; added && i < checked.size(); ++i) {
+        const Corner& corner = checked.at(i);
+        if (!run(insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
+            return false;
+    }
+    return true;
 }

@@ -34,6 +34,7 @@ public:
 
 private:
     bool storeRows(const StoredFile& file, bool& alreadyStored);
+    bool storeCorners(const StoredFile& file);
     bool failed();
     /// Runs a statement prepared once per writer, not once per file; null on failure. A
     /// statement that returns rows is finished after reading, so that it holds no lock.
