@@ -62,6 +62,31 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+/// Runs statements straight on a library's database, as another program would; the error, empty when none.
+QString changeDirectly(const QString& library, const QStringList& statements)
+{
+    LibraryLocation location;
+    QString error;
+    if (!LibraryLocation::parse(library, location, error))
+        return error;
+    {
+        const bool sqlite = location.backend == LibraryLocation::SQLite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "direct");
+        db.setDatabaseName(sqlite ? location.path : location.database);
+        db.setHostName(location.host);
+        db.setUserName(location.user);
+        if (!db.open())
+            error = db.lastError().text();
+        QSqlQuery query(db);
+        for (const QString& statement : statements) {
+            if (error.isEmpty() && !query.exec(statement))
+                error = statement + ": " + query.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase("direct");
+    return error;
+}
+
 /// The sample road course with its chicane's bends gap metres apart (the straights before and after
 /// it shortened to keep the lap closed), every piece scaled.
 TrackShape roadCourse(double gap, double scale)
@@ -104,6 +129,7 @@ private slots:
     void refusesNonLibrary_data();
     void refusesNonLibrary();
     void libraryReference();
+    void olderFingerprints();
     void migratesOlder();
     void cornerNumbering_data();
     void cornerNumbering();
@@ -329,23 +355,12 @@ void tst_Library::refusesNonLibrary()
         QSKIP("a PostgreSQL database holds no foreign bytes");
     if (newer) {
         QCOMPARE(runCli({"--library", m_library, "--bests"}), 0);
-        LibraryLocation location;
-        QString error;
-        QVERIFY(LibraryLocation::parse(m_library, location, error));
-        QSqlDatabase db = QSqlDatabase::addDatabase(location.backend == LibraryLocation::SQLite ? "QSQLITE" : "QPSQL",
-                                                    "newer");
-        db.setDatabaseName(location.backend == LibraryLocation::SQLite ? location.path : location.database);
-        db.setHostName(location.host);
-        db.setUserName(location.user);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec("UPDATE schema_version SET version = 999"));
-        db.close();
+        QCOMPARE(changeDirectly(m_library, {"UPDATE schema_version SET version = 999"}), QString());
     } else {
         QFile file(m_library);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    QSqlDatabase::removeDatabase("newer");
     const QByteArray before = backend == QLatin1String("sqlite") ? fileBytes(m_library) : QByteArray();
     QString err;
     QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}, nullptr, &err), 2);
@@ -390,6 +405,25 @@ void tst_Library::libraryReference()
     QCOMPARE(json.value("sessions").toArray().size(), 3);
 }
 
+// Fingerprints an older version computed: a file added again at its path gets the current one, and
+// then its row follows it when it moves.
+void tst_Library::olderFingerprints()
+{
+    const QString work = folder(QStringLiteral("older-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work));
+    QVERIFY(QFile::copy(folder("sessions/s1.ibt"), work + "/a.ibt"));
+    QCOMPARE(runCli({"--library", m_library, "--add", work}), 0);
+    QCOMPARE(changeDirectly(m_library, {"UPDATE files SET fingerprint = fingerprint || fingerprint"}), QString());
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("unchanged").toInt(), 1);
+    QVERIFY(QFile::rename(work + "/a.ibt", work + "/b.ibt"));
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("unchanged").toInt(), 1);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), 1);
+}
+
 // A library of the first schema, with sessions in it, is brought up to date and answers as before.
 void tst_Library::migratesOlder()
 {
@@ -398,26 +432,10 @@ void tst_Library::migratesOlder()
     QJsonObject sessions;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
-    {
-        LibraryLocation location;
-        QString error;
-        QVERIFY(LibraryLocation::parse(m_library, location, error));
-        const bool sqlite = location.backend == LibraryLocation::SQLite;
-        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "older");
-        db.setDatabaseName(sqlite ? location.path : location.database);
-        db.setHostName(location.host);
-        db.setUserName(location.user);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
-        QVERIFY(query.exec("DROP TABLE corners"));
-        QVERIFY(query.exec("DROP TABLE corner_numberings"));
-        QVERIFY(query.exec("DROP INDEX files_by_recording"));
-        for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
-            QVERIFY2(query.exec(QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column)),
-                     qPrintable(query.lastError().text()));
-        QVERIFY(query.exec("UPDATE schema_version SET version = 1"));
-    }
-    QSqlDatabase::removeDatabase("older");
+    QStringList back{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
+    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
+        back << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
+    QCOMPARE(changeDirectly(m_library, back << "UPDATE schema_version SET version = 1"), QString());
     QJsonObject json;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
     QCOMPARE(json, bests);
