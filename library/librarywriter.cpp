@@ -23,8 +23,8 @@ const QString selectOtherCopy =
 const QString upsertFile = QStringLiteral(
     "INSERT INTO files (host, path, size, modified_ms, fingerprint, recorded_at, track, config, car, driver,"
     " driver_id, track_length_m, session_type, session_name, league_id, session_id, subsession_id, setup_name,"
-    " error, added_at, lap_count, valid_laps, best_lap_ms, best_lap_number)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " error, added_at, lap_count, valid_laps, best_lap_ms, best_lap_number, sector_start_pct)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT (host, path) DO UPDATE SET size = excluded.size, modified_ms = excluded.modified_ms,"
     " fingerprint = excluded.fingerprint, recorded_at = excluded.recorded_at, track = excluded.track,"
     " config = excluded.config, car = excluded.car, driver = excluded.driver, driver_id = excluded.driver_id,"
@@ -32,7 +32,8 @@ const QString upsertFile = QStringLiteral(
     " session_name = excluded.session_name, league_id = excluded.league_id, session_id = excluded.session_id,"
     " subsession_id = excluded.subsession_id, setup_name = excluded.setup_name, error = excluded.error,"
     " added_at = excluded.added_at, lap_count = excluded.lap_count, valid_laps = excluded.valid_laps,"
-    " best_lap_ms = excluded.best_lap_ms, best_lap_number = excluded.best_lap_number"
+    " best_lap_ms = excluded.best_lap_ms, best_lap_number = excluded.best_lap_number,"
+    " sector_start_pct = excluded.sector_start_pct"
     // No row comes back when another writer stored this very file meanwhile.
     " WHERE files.fingerprint <> excluded.fingerprint"
     " RETURNING id");
@@ -76,6 +77,15 @@ QString sectorList(const QVector<qint64>& times)
     QStringList texts;
     for (const qint64 ms : times)
         texts.append(ms >= 0 ? QString::number(ms) : QString());
+    return texts.join(QLatin1Char(','));
+}
+
+/// Exact to the last bit: a stored fraction reads back as the one the session info gave.
+QString fractionList(const QVector<double>& fractions)
+{
+    QStringList texts;
+    for (const double fraction : fractions)
+        texts.append(QString::number(fraction, 'g', 17));
     return texts.join(QLatin1Char(','));
 }
 
@@ -193,7 +203,7 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
         text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
         file.laps.size(), validLaps, best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
-        best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int)};
+        best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int), text(fractionList(file.sectorStartPct))};
     QSqlQuery* upserted = run(upsertFile, fileValues);
     if (!upserted)
         return false;

@@ -22,6 +22,7 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     stored.sessionId = analysis.info.sessionId();
     stored.subSessionId = analysis.info.subSessionId();
     stored.setupName = analysis.info.setupName();
+    stored.sectorStartPct = analysis.info.sectorStartPct();
     stored.track = analysis.trackName;
     stored.config = analysis.trackConfig;
     stored.car = analysis.carName;

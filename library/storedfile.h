@@ -45,6 +45,7 @@ struct StoredFile
     QString sessionId;
     QString subSessionId;
     QString setupName;
+    QVector<double> sectorStartPct; // where the sectors start, as fractions of the lap
     QVector<StoredLap> laps;
     QVector<qint64> bestSectorsMs; // empty unless every sector has a best
     int bestLap = -1;              // index into laps of the trace's lap, -1 when none

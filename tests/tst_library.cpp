@@ -393,8 +393,33 @@ void tst_Library::libraryReference()
         QVERIFY(reference.value("recordedAt").toString().startsWith("20"));
         QCOMPARE(qint64(reference.value("lapTimeMs").toDouble()), m_best.value(key + expected));
     }
-    // Comparing stores nothing.
+    // The best's sectors are those its recording gave, and the file's sector deltas are against them.
     QJsonObject json;
+    QJsonObject own;
+    QCOMPARE(runCli({"--library", m_library, s2, "--json", "-"}, &json), 0);
+    QCOMPARE(runCli({folder("sessions/s1.ibt"), "--json", "-"}, &own), 0);
+    const QJsonObject stored = json.value("files").toArray().last().toObject();
+    const QJsonObject recording = own.value("files").toArray().first().toObject();
+    QCOMPARE(stored.value("sectorStartPct"), recording.value("sectorStartPct"));
+    const QJsonObject best = stored.value("laps").toArray().first().toObject();
+    for (const QJsonValue& lap : recording.value("laps").toArray()) {
+        if (lap.toObject().value("lapNumber") == best.value("lapNumber"))
+            QCOMPARE(best.value("sectorTimesMs"), lap.toObject().value("sectorTimesMs"));
+    }
+    int compared = 0;
+    for (const QJsonValue& value : json.value("files").toArray().first().toObject().value("laps").toArray()) {
+        const QJsonArray times = value.toObject().value("sectorTimesMs").toArray();
+        const QJsonArray deltas = value.toObject().value("sectorDeltaToReferenceMs").toArray();
+        QCOMPARE(deltas.size(), best.value("sectorTimesMs").toArray().size());
+        for (int k = 0; k < deltas.size(); ++k) {
+            if (times.at(k).isNull())
+                continue;
+            QCOMPARE(deltas.at(k).toInt(), times.at(k).toInt() - best.value("sectorTimesMs").toArray().at(k).toInt());
+            ++compared;
+        }
+    }
+    QVERIFY(compared > 0);
+    // Comparing stores nothing.
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json.value("sessions").toArray().size(), 2);
     // With --add it compares, then stores; the page carries the library's lap to draw.
@@ -433,7 +458,7 @@ void tst_Library::migratesOlder()
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
     QStringList back{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
-    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
+    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number", "sector_start_pct"})
         back << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
     QCOMPARE(changeDirectly(m_library, back << "UPDATE schema_version SET version = 1"), QString());
     QJsonObject json;
