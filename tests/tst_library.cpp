@@ -1,6 +1,10 @@
 #include "analysis/sessionanalysis.h"
+#include "library/laplibrary.h"
 #include "library/laptrace.h"
 #include "library/librarylocation.h"
+#include "library/libraryqueries.h"
+#include "library/librarywriter.h"
+#include "library/storedfile.h"
 #include "scenario/scenario.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
@@ -132,6 +136,7 @@ private slots:
     void migratesOlder();
     void cornerNumbering_data();
     void cornerNumbering();
+    void oneNumberingPerTrack();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -500,6 +505,45 @@ void tst_Library::cornerNumbering()
                                         .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
         }
     }
+}
+
+// A writer stores its session's numbering only while the track has none: one that another writer
+// stored after this one looked (the lookup of a concurrent --add) stays, by a unique key.
+void tst_Library::oneNumberingPerTrack()
+{
+    const QString work = folder(QStringLiteral("writers-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work));
+    LibraryLocation location;
+    QString error;
+    QVERIFY(LibraryLocation::parse(m_library, location, error));
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    QString track, config;
+    for (const double chicaneGap : {0.0, 50.0}) {
+        ScenarioOptions options;
+        options.timedLaps = 1;
+        options.tickRate = 20;
+        options.track = roadCourse(chicaneGap, 1.0);
+        FileFingerprint file;
+        file.path = work + QStringLiteral("/gap%1.ibt").arg(chicaneGap);
+        QVERIFY(Scenario(options).write(file.path));
+        QVERIFY(FileFingerprint::stat(file.path, file) && file.computeHash(error));
+        const SessionAnalysis analysis({{file.path, fixture.import(file.path).laps}}); // finds its own corners
+        const StoredFile stored = StoredFile::of(file, QString(), analysis.files().first());
+        QCOMPARE(stored.corners.corners.size(), chicaneGap > 0.0 ? 7 : 5);
+        track = stored.track;
+        config = stored.config;
+        LapLibrary library; // a writer of its own
+        QVERIFY2(library.open(location), qPrintable(library.errorString()));
+        bool alreadyStored = true;
+        QVERIFY(LibraryWriter(library).store(stored, alreadyStored) && !alreadyStored);
+    }
+    LapLibrary library;
+    QVERIFY(library.open(location));
+    CornerNumbering numbering;
+    QVERIFY(LibraryQueries(library).cornerNumbering(track, config, numbering));
+    QCOMPARE(numbering.corners.size(), 5);
+    QVERIFY(numbering.sourcePath.endsWith("gap0.ibt"));
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.
