@@ -13,7 +13,7 @@ function toggleLap(entry, on) {
   holdColours();
   if (!view.plots.length || !view.shown.length || gridLength() !== n) return refresh();
   updateChartSeries(entry, on);
-  refresh(true);
+  refresh(entry);
 }
 
 // The old reference stays drawn, so that it can be chosen again.
@@ -23,11 +23,14 @@ function setReference(entry) {
   refresh();
 }
 
-function refresh(chartsCurrent) {
+// Draws what is shown now. After a tick (ticked: its lap) the charts stand as updateChartSeries left
+// them, and of the lap table only the lap's own row changes when it is one of this file's.
+function refresh(ticked) {
   holdColours();
   publishState();
-  renderLapTable();
-  if (!chartsCurrent) renderCharts();
+  if (ticked && ticked.file === view.file) renderLapRow(ticked);
+  else renderLapTable();
+  if (!ticked) renderCharts();
   renderReadout();
   drawMap();
   renderCorners();

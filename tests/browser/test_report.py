@@ -228,10 +228,10 @@ class ReportPage(unittest.TestCase):
         return int(row)
 
     def drawn(self):
-        """Per chart the lap and label of each series, and per lap its colour in the read-out."""
+        """Per chart the lap and label of each series, and per lap drawn its colour in the read-out and the lap table."""
         return self.js("return [reportView.plots.map(u => u.owners.slice(1).map((e, i) => [e.file, e.lap, u.series[i + 1].label])),"
-                       "Object.fromEntries([...document.querySelectorAll('#readout tr[data-lap]')].map(r =>"
-                       "  [r.dataset.file + ':' + r.dataset.lap, r.querySelector('.swatch').style.background]))]")
+                       "Object.fromEntries([...document.querySelectorAll('#readout tr[data-lap], #laps tr.ticked')].map(r =>"
+                       "  [r.closest('div').id + ' ' + r.dataset.file + ':' + r.dataset.lap, r.querySelector('.swatch').style.background]))]")
 
     def check_untick_before_last(self):
         """Unticking a lap of this file ticked before others takes exactly its series off the charts as they
@@ -244,7 +244,7 @@ class ReportPage(unittest.TestCase):
         self.js('reportView.plots.forEach(u => u.kept = true)')
         self.click(*middle, 'input.show')
         self.assertEqual(self.drawn(), [[[s for s in chart if s[:2] != middle] for chart in series],
-                                        {k: v for k, v in colours.items() if k != '%d:%d' % tuple(middle)}])
+                                        {k: v for k, v in colours.items() if not k.endswith(' %d:%d' % tuple(middle))}])
         self.assertTrue(self.js('return reportView.plots.every(u => u.kept)'))
         self.click(*middle, 'input.show')
 
