@@ -3,13 +3,13 @@
 #include "scenario/scenario.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
+#include "support/lapdump.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 #include "support/streamfeed.h"
 #include "support/testfiles.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -47,22 +47,14 @@ QString said(QString message, const QString& path)
     return message.replace(path, QStringLiteral("<path>")).replace(ms, QStringLiteral("? ms"));
 }
 
-/// What an import gave, path aside: every message, and per lap its row, samples and a hash of each channel's values.
+/// What an import gave, path aside: every message, then each lap.
 QStringList outcome(const ImportResult& result, const QString& path)
 {
     QStringList lines;
     for (int i = 0; i < result.messages.size(); ++i)
         lines << QString::number(result.verbosities.at(i)) + QLatin1Char(' ') + said(result.messages.at(i), path);
-    for (const auto& lap : result.laps) {
-        QString line = QStringLiteral("lap %1 %2 %3").arg(lap->lapNumber()).arg(int(lap->completed())).arg(lap->sampleCount());
-        for (auto channel = lap->channels().cbegin(); channel != lap->channels().cend(); ++channel) {
-            const QVector<double>& values = channel.value()->values;
-            const QByteArray bytes(reinterpret_cast<const char*>(values.constData()), values.size() * 8);
-            line += QLatin1Char(' ') + channel.key() + QLatin1Char('=')
-                    + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
-        }
-        lines << line;
-    }
+    for (const auto& lap : result.laps)
+        lines << lapDump(*lap);
     return lines;
 }
 

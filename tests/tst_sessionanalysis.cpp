@@ -4,14 +4,15 @@
 #include "support/headerfields.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
+#include "support/testfiles.h"
 
-#include <QBuffer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 Q_DECLARE_METATYPE(ScenarioOptions)
 
@@ -97,13 +98,10 @@ void tst_SessionAnalysis::recordingInfo_data()
     QTest::addColumn<QString>("recordedAt");
     QTest::addColumn<Values>("sectors");
 
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
     ScenarioOptions options;
     options.tickRate = 5;
     options.timedLaps = 1;
-    Scenario(options).write(&buffer);
-    const QByteArray file = buffer.data();
+    const QByteArray file = TestFiles::scenario(options);
     const QString date = QStringLiteral("2024-05-25T01:30:00Z");
     const Values quarters{0.0, 0.25, 0.5, 0.75};
 
@@ -115,30 +113,26 @@ void tst_SessionAnalysis::recordingInfo_data()
         << withField(file, sessionInfoLenAt, file.size()) << false << date << Values{};
     QTest::newRow("negative session-info offset") << withField(file, sessionInfoOffsetAt, -8) << false << date << Values{};
 
+    // A file listing these sectors, sector n starting at (n + 1) / (count + 1) of the lap.
+    const auto sectored = [options](const QVector<int>& sectors) {
+        QByteArray list = "SplitTimeInfo:\n Sectors:\n";
+        for (const int n : sectors)
+            list += " - SectorNum: " + QByteArray::number(n) + "\n   SectorStartPct: "
+                    + QByteArray::number((n + 1.0) / (sectors.size() + 1), 'f', 6) + "\n";
+        ScenarioOptions listed = options;
+        listed.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", list + "OldSplitTimeInfo:");
+        return TestFiles::scenario(listed);
+    };
     // Sector numbers above 9 sort before 2 as names; the starts come back in lap order, the line first.
-    QByteArray twelve = "SplitTimeInfo:\n Sectors:\n";
-    for (const int sector : {0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9})
-        twelve += QByteArray(" - SectorNum: ") + QByteArray::number(sector) + "\n   SectorStartPct: "
-                  + QByteArray::number((sector + 1) / 13.0, 'f', 6) + "\n";
     Values twelveStarts{0.0};
     for (int sector = 0; sector < 12; ++sector)
         twelveStarts.append(QByteArray::number((sector + 1) / 13.0, 'f', 6).toDouble());
-    ScenarioOptions sectors = options;
-    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", twelve + "OldSplitTimeInfo:");
-    QBuffer second;
-    second.open(QIODevice::WriteOnly);
-    Scenario(sectors).write(&second);
-    QTest::newRow("twelve sectors, the first after the line") << second.data() << true << date << twelveStarts;
-
+    QTest::newRow("twelve sectors, the first after the line")
+        << sectored({0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9}) << true << date << twelveStarts;
     // More sectors than any track has: a forged list, taken for none rather than a time per sector per lap.
-    QByteArray many = "SplitTimeInfo:\n Sectors:\n";
-    for (int sector = 0; sector < 1000; ++sector)
-        many += " - SectorNum: " + QByteArray::number(sector) + "\n   SectorStartPct: " + QByteArray::number(sector / 1000.0) + "\n";
-    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", many + "OldSplitTimeInfo:");
-    QBuffer third;
-    third.open(QIODevice::WriteOnly);
-    Scenario(sectors).write(&third);
-    QTest::newRow("a thousand sectors") << third.data() << true << date << Values{};
+    QVector<int> many(1000);
+    std::iota(many.begin(), many.end(), 0);
+    QTest::newRow("a thousand sectors") << sectored(many) << true << date << Values{};
 }
 
 void tst_SessionAnalysis::recordingInfo()
@@ -287,8 +281,7 @@ void tst_SessionAnalysis::cutFileMeasuresItsTrack()
     options.sessionInfo = Scenario(options).sessionInfo().replace("TrackLength: 2.70 km", "TrackLength: 2.76 km");
     Scenario scenario(options);
     QVERIFY(scenario.write(path));
-    PluginFixture fixture;
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     QCOMPARE(analysis.files().first().info.trackLengthM(), 2760.0);
     QVERIFY(std::fabs(analysis.files().first().trackLength - scenario.trackLengthM()) < 0.1);
 }
@@ -406,9 +399,7 @@ void tst_SessionAnalysis::scenarioGeometry()
     const QString path = dir.filePath(QStringLiteral("scenario.ibt"));
     Scenario scenario(options);
     QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
-    PluginFixture fixture;
-    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     const FileAnalysis& file = analysis.files().first();
     const double length = scenario.trackLengthM();
     const double step = 1.0 / options.tickRate;
@@ -470,9 +461,7 @@ void tst_SessionAnalysis::realRecordings_data()
 void tst_SessionAnalysis::realRecordings()
 {
     QFETCH(QString, path);
-    PluginFixture fixture;
-    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     const FileAnalysis& file = analysis.files().first();
 
     const QString sessionInfo = QString::fromLatin1(RealRecordings::sessionInfoText(path));
