@@ -62,6 +62,31 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+/// The sample road course with its chicane's bends gap metres apart (the straights before and after
+/// it shortened to keep the lap closed), every piece scaled.
+TrackShape roadCourse(double gap, double scale)
+{
+    QVector<TrackShape::Piece> pieces = TrackShape::sampleRoadCourse().pieces();
+    pieces[4].length -= gap;
+    pieces[8].length -= 2.0 * gap * std::cos(M_PI / 6.0) - gap; // the bends at ±30° carry the two gaps
+    if (gap > 0.0) {
+        pieces.insert(7, {gap, 0.0});
+        pieces.insert(6, {gap, 0.0});
+    }
+    for (TrackShape::Piece& piece : pieces) {
+        piece.length *= scale;
+        piece.radius *= scale;
+    }
+    return TrackShape(pieces, "road course", 5);
+}
+
+/// The first file's corners and track length in the JSON of a run.
+QPair<QJsonArray, double> cornersOf(const QJsonObject& json)
+{
+    const QJsonObject file = json.value("files").toArray().first().toObject();
+    return {file.value("corners").toArray(), file.value("trackLengthM").toDouble()};
+}
+
 } // namespace
 
 class tst_Library : public QObject
@@ -80,6 +105,8 @@ private slots:
     void refusesNonLibrary();
     void libraryReference();
     void migratesOlder();
+    void cornerNumbering_data();
+    void cornerNumbering();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -382,6 +409,8 @@ void tst_Library::migratesOlder()
         db.setUserName(location.user);
         QVERIFY(db.open());
         QSqlQuery query(db);
+        QVERIFY(query.exec("DROP TABLE corners"));
+        QVERIFY(query.exec("DROP TABLE corner_numberings"));
         QVERIFY(query.exec("DROP INDEX files_by_recording"));
         for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
             QVERIFY2(query.exec(QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column)),
@@ -394,6 +423,70 @@ void tst_Library::migratesOlder()
     QCOMPARE(json, bests);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json, sessions);
+}
+
+void tst_Library::cornerNumbering_data()
+{
+    QTest::addColumn<QStringList>("firstAdd"); // how the first session is added
+    QTest::addColumn<double>("chicaneGap");    // the second session's track
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<bool>("reused");
+    const QStringList alone{"--add"};
+    const QStringList comparing{"--add", "--csv", "CSV"};
+    QTest::newRow("a chicane found as three corners") << alone << 50.0 << 1.0 << true;
+    QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << true;
+    QTest::newRow("another layout under the same name") << alone << 0.0 << 1.25 << false;
+}
+
+// The first session added numbers its track's corners for every later one, fitted to its laps'
+// length, even where the later one would find other corners; laps of another length find their own.
+void tst_Library::cornerNumbering()
+{
+    QFETCH(QStringList, firstAdd);
+    QFETCH(double, chicaneGap);
+    QFETCH(double, scale);
+    QFETCH(bool, reused);
+    const QString work = folder(QStringLiteral("numbering-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work + "/csv"));
+    ScenarioOptions options;
+    options.timedLaps = 2;
+    options.tickRate = 20;
+    options.track = roadCourse(0.0, 1.0);
+    QVERIFY(Scenario(options).write(work + "/first.ibt"));
+    options.track = roadCourse(chicaneGap, scale);
+    options.seed = 2;
+    QVERIFY(options.track.closureGap() < 1e-6);
+    QVERIFY(Scenario(options).write(work + "/second.ibt"));
+
+    QJsonObject json;
+    QCOMPARE(runCli({work + "/first.ibt", "--json", "-"}, &json), 0);
+    const auto [numbered, numberedLength] = cornersOf(json);
+    QCOMPARE(numbered.size(), 5);
+    QCOMPARE(runCli({work + "/second.ibt", "--json", "-"}, &json), 0);
+    const QJsonArray own = cornersOf(json).first;
+    QCOMPARE(own.size(), chicaneGap > 0.0 ? 7 : 5);
+
+    QCOMPARE(runCli(QStringList{"--library", m_library, work + "/first.ibt"} + firstAdd.replaceInStrings("CSV", work + "/csv")), 0);
+    QCOMPARE(runCli({"--library", m_library, "--add", work + "/second.ibt"}), 0);
+    for (const QString& file : {QStringLiteral("second.ibt"), QStringLiteral("first.ibt")}) {
+        QString err;
+        QCOMPARE(runCli({"--library", m_library, work + "/" + file, "--corners", "--json", "-"}, &json, &err), 0);
+        const auto [corners, length] = cornersOf(json);
+        const bool first = file == QLatin1String("first.ibt");
+        QCOMPARE(err.contains("corners found afresh, none reused"), !first && !reused);
+        const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
+        QCOMPARE(header.contains("numbered as in the library since 20"), first || reused);
+        const QJsonArray& expected = first || reused ? numbered : own;
+        const double ratio = first || !reused ? 1.0 : length / numberedLength;
+        QCOMPARE(corners.size(), expected.size());
+        for (int i = 0; i < corners.size(); ++i) {
+            QCOMPARE(corners.at(i)["number"].toInt(), i + 1);
+            for (const char* key : {"startM", "apexM", "endM"})
+                QVERIFY2(qAbs(corners.at(i)[key].toDouble() - expected.at(i)[key].toDouble() * ratio) < 0.5,
+                         qPrintable(QStringLiteral("%1 corner %2 %3: %4, expected %5").arg(file).arg(i + 1).arg(key)
+                                        .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
+        }
+    }
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.

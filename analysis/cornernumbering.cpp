@@ -1,0 +1,34 @@
+#include "analysis/cornernumbering.h"
+
+#include <cmath>
+
+namespace {
+
+// Two sessions' laps measure one layout within a few tenths of a per cent of each other (the line
+// driven, the samples' clock); a larger difference is a layout the name does not tell apart.
+constexpr double maxLengthDifference = 0.03;
+
+bool onLap(double distance, double length)
+{
+    return std::isfinite(distance) && distance >= 0.0 && distance <= length;
+}
+
+} // namespace
+
+bool CornerNumbering::fitTo(double length, QVector<Corner>& fitted) const
+{
+    if (!(trackLength > 0.0) || !(length > 0.0) || std::fabs(length / trackLength - 1.0) > maxLengthDifference)
+        return false;
+    const double scale = length / trackLength;
+    QVector<Corner> result;
+    result.reserve(corners.size());
+    for (int i = 0; i < corners.size(); ++i) {
+        const Corner& corner = corners.at(i);
+        if (corner.number != i + 1 || !onLap(corner.start, trackLength) || !onLap(corner.apex, trackLength)
+            || !onLap(corner.end, trackLength) || (i > 0 && corner.apex < corners.at(i - 1).apex))
+            return false;
+        result.append({corner.number, corner.start * scale, corner.apex * scale, corner.end * scale});
+    }
+    fitted = result;
+    return true;
+}
