@@ -229,8 +229,7 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
 bool LibraryWriter::storeCorners(const StoredFile& file)
 {
     const CornerNumbering& numbering = file.corners;
-    QVector<Corner> checked; // only what reads back as a numbering
-    if (numbering.isEmpty() || !numbering.fitTo(numbering.trackLength, checked))
+    if (numbering.isEmpty() || !numbering.holdsTogether()) // only what reads back as a numbering
         return true;
     QSqlQuery query = m_library.newQuery();
     const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
@@ -242,7 +241,7 @@ bool LibraryWriter::storeCorners(const StoredFile& file)
         return true;
     const qint64 id = query.value(0).toLongLong();
     query.finish();
-    for (const Corner& corner : checked) {
+    for (const Corner& corner : numbering.corners) {
         if (!m_library.run(query, insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
             return false;
     }
