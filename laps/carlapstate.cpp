@@ -157,7 +157,7 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
         for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
             budget.reserve(channel->values, room);
     }
-    order.workOut(target, *record, sample);
+    order.workOut(target, *record);
 }
 
 void CarLapState::makeRoom(const ZEL::Lap& target, const ZEL::Sample& sample, LapBudget& budget)

@@ -74,7 +74,8 @@ void IbtReader::updateLaps()
                 car.lapLastTime = floatOr(car, QStringLiteral("laplastlaptime"), k.lapLastLapTime, -1.0f);
                 car.lapCurrentTime = floatOr(car, QStringLiteral("lapcurrentlaptime"), k.lapCurrentLapTime, 1e25f);
             }
-            car.sample.setValue(QStringLiteral("fulltelemetry"), 1, QString(""));
+            if (!car.record) // a record read in place has the mark as a column
+                car.sample.setValue(fullTelemetryKey(), 1, QString(""));
             if (!onTrack)
                 carClass = CarClass::Parked;
             else if (onPitRoad)
