@@ -9,7 +9,7 @@ namespace {
 
 // Records a batch holds at most: their bytes stay in the processor's cache while every channel takes
 // its values from them.
-constexpr int batchRecords = 64;
+constexpr int batchRecords = 128;
 
 /// Makes room for count more values at the end and returns where they go; the room is there already.
 double* grow(QVector<double>& values, int count)
