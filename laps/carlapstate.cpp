@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -124,6 +125,30 @@ QVariant CarLapState::sampleValue(const QString& key, int column) const
     }
     return record && column >= 0 ? record->value(column) : QVariant();
 }
+
+template<typename T>
+T CarLapState::sampleNumber(const QString& key, int column, T absent) const
+{
+    constexpr qint32 type = std::is_same_v<T, float> ? irsdk_float : std::is_same_v<T, int> ? irsdk_int : irsdk_bool;
+    if (record && column >= 0 && sample.values().isEmpty()) {
+        const RecordColumns::Column& c = record->at(column);
+        if (c.type == type && !c.isConstant())
+            return T(RecordColumns::number<type>(record->bytes() + c.offset));
+    }
+    const QVariant value = sampleValue(key, column);
+    if (!value.isValid())
+        return absent;
+    if constexpr (std::is_same_v<T, float>)
+        return value.toFloat();
+    else if constexpr (std::is_same_v<T, int>)
+        return value.toInt();
+    else
+        return value.toBool();
+}
+
+template float CarLapState::sampleNumber(const QString&, int, float) const;
+template int CarLapState::sampleNumber(const QString&, int, int) const;
+template bool CarLapState::sampleNumber(const QString&, int, bool) const;
 
 ZEL::Sample CarLapState::fullSample() const
 {
