@@ -176,9 +176,13 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
     // Laps of a run are about as long as each other: a lap just begun gets room for a little more
     // than the last one held, so that its channels are filled without growing by copies. A first lap
     // gets room for what is left of the file, which on a short file is the whole of it.
+    // The next lap begins at the line while this one is still open (its completion is seen a few
+    // records later), so this one, nearly whole, is the last lap then.
     if (target.sampleCount() == 1) {
-        const qint64 room = m_lastLapSamples > 0 ? m_lastLapSamples + m_lastLapSamples / spareShare
-                                                 : std::min<qint64>(recordsLeft + 1, firstLapRoom);
+        if (&target == &nextLap)
+            m_lapOrder.flush();
+        const qint64 last = &target == &nextLap && !lap.isEmpty() ? lap.sampleCount() : m_lastLapSamples;
+        const qint64 room = last > 0 ? last + last / spareShare : std::min<qint64>(recordsLeft + 1, firstLapRoom);
         for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
             budget.reserve(channel->values, room);
     }
