@@ -65,7 +65,7 @@ bool SessionAnalysis::hasValidTime(const ZEL::LapHeader& lap)
     return time.isValid() && time.msecsSinceStartOfDay() > 0 && time.msecsSinceStartOfDay() != untimedMs;
 }
 
-SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs)
+SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs, const CornerLookup& storedCorners)
 {
     m_files.resize(inputs.size());
     for (int f = 0; f < inputs.size(); ++f)
@@ -96,7 +96,7 @@ SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs)
     chooseReferences();
     takeChosenReferences(inputs);
     compareWithReferences();
-    findCorners();
+    findCorners(storedCorners);
 }
 
 void SessionAnalysis::takeChosenReferences(const QVector<Input>& inputs)
@@ -240,15 +240,37 @@ void SessionAnalysis::compareWithReferences()
     }
 }
 
-void SessionAnalysis::findCorners()
+void SessionAnalysis::findCorners(const CornerLookup& storedCorners)
 {
-    // One numbering per track, so that a corner's number is the same place in every file.
-    QMap<QString, QVector<Corner>> byTrack;
+    // One numbering per track, so that a corner's number is the same place in every file: the
+    // stored one where it fits, else the one found in this run.
+    QMap<QString, CornerNumbering> stored; // by track and layout
+    QMap<QString, QPair<CornerNumbering, FileAnalysis::CornerOrigin>> found; // by track, layout and car; per file for another layout
     for (int f = 0; f < m_files.size(); ++f) {
         FileAnalysis& file = m_files[f];
-        if (!byTrack.contains(file.trackKey))
-            byTrack.insert(file.trackKey, detectCorners(f));
-        file.corners = byTrack.value(file.trackKey);
+        const QString track = file.trackKey.section(QLatin1Char('\n'), 0, 1);
+        if (storedCorners && !file.trackName.isEmpty() && !stored.contains(track))
+            stored.insert(track, storedCorners(file.trackName, file.trackConfig));
+        const CornerNumbering given = stored.value(track);
+        if (!given.isEmpty() && given.fitTo(file.trackLength, file.corners)) {
+            file.cornerOrigin = FileAnalysis::CornerOrigin::Stored;
+            file.numbering = given;
+        } else {
+            // A layout other than the stored one's finds its corners on its own laps: the run's
+            // reference may be a lap of the stored layout.
+            const bool otherLayout = !given.isEmpty() && file.trackLength > 0.0;
+            if (otherLayout)
+                file.refusedNumberingLength = given.trackLength;
+            const QString key = otherLayout ? file.trackKey + QLatin1Char('\n') + QString::number(f) : file.trackKey;
+            if (!found.contains(key)) {
+                FileAnalysis::CornerOrigin origin = FileAnalysis::CornerOrigin::None;
+                const CornerNumbering numbering = detectCorners(f, otherLayout, origin);
+                found.insert(key, {numbering, origin});
+            }
+            file.numbering = found.value(key).first;
+            file.cornerOrigin = found.value(key).second;
+            file.corners = file.numbering.corners;
+        }
         const LapAnalysis* reference = referenceOf(f);
         for (LapAnalysis& lap : file.laps) {
             lap.cornerFigures = CornerFigures::of(*lap.lap, lap.aligned, file.corners,
@@ -257,27 +279,46 @@ void SessionAnalysis::findCorners()
     }
 }
 
-QVector<Corner> SessionAnalysis::detectCorners(int file) const
+CornerNumbering SessionAnalysis::detectCorners(int file, bool ownLaps, FileAnalysis::CornerOrigin& origin) const
 {
-    // From the reference lap, else from the lap of the track that covers most of it.
+    // From the reference lap (with ownLaps the file's fastest timed lap), else from the lap of the
+    // track that covers most of it.
     const LapAnalysis* source = referenceOf(file);
+    int sourceFile = m_files.at(file).referenceFile;
+    if (ownLaps && sourceFile != file) {
+        source = nullptr;
+        sourceFile = file;
+        for (const LapAnalysis& lap : m_files.at(file).laps) {
+            if (lap.validTime && lap.aligned.isComplete() && (!source || lap.lapTime < source->lapTime))
+                source = &lap;
+        }
+    }
+    origin = source ? FileAnalysis::CornerOrigin::TimedLap : FileAnalysis::CornerOrigin::OtherLap;
     double covered = 0.0;
-    for (int f = 0; f < m_files.size() && !source; ++f) {
-        if (m_files.at(f).trackKey != m_files.at(file).trackKey)
+    for (int f = 0; f < m_files.size() && origin == FileAnalysis::CornerOrigin::OtherLap; ++f) {
+        if (m_files.at(f).trackKey != m_files.at(file).trackKey || (ownLaps && f != file))
             continue;
         for (const LapAnalysis& lap : m_files.at(f).laps) {
             const double span = lap.aligned.isEmpty() ? 0.0 : lap.aligned.distance().last() - lap.aligned.distance().first();
             if (span > covered) {
                 covered = span;
                 source = &lap;
+                sourceFile = f;
             }
         }
     }
-    if (!source)
+    if (!source) {
+        origin = FileAnalysis::CornerOrigin::None;
         return {};
+    }
     const CornerSettings settings = CornerSettings::forTrackType(m_files.at(file).info.trackType());
-    return CornerDetector::detect(TrackCurvature::of(*source->lap, source->aligned, source->map, settings.smoothingM),
-                                  settings);
+    CornerNumbering numbering;
+    numbering.corners = CornerDetector::detect(
+        TrackCurvature::of(*source->lap, source->aligned, source->map, settings.smoothingM), settings);
+    numbering.trackLength = m_files.at(sourceFile).trackLength;
+    numbering.sourcePath = m_files.at(sourceFile).path;
+    numbering.sourceLap = source->lap->lapNumber();
+    return numbering;
 }
 
 const LapAnalysis* SessionAnalysis::referenceOf(int file) const

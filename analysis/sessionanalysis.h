@@ -3,6 +3,7 @@
 #include "analysis/alignedlap.h"
 #include "analysis/corner.h"
 #include "analysis/cornerfigures.h"
+#include "analysis/cornernumbering.h"
 #include "analysis/lapfigures.h"
 #include "analysis/lapkind.h"
 #include "analysis/laptimestats.h"
@@ -56,7 +57,17 @@ struct FileAnalysis
     bool hasMap = false;
     int referenceFile = -1;        // where the lap the deltas are against is; -1 when none
     int referenceLap = -1;
-    QVector<Corner> corners;       // of the track, the same for every file of it
+    QVector<Corner> corners;       // of the track, numbered the same in every file of it
+
+    enum class CornerOrigin {
+        None,         // no lap to find them on
+        Stored,       // the track's stored numbering, fitted to this file's length
+        TimedLap,     // found on a whole lap with a recorded time: the reference, or the file's best
+        OtherLap,     // found on the lap that covers most of the track
+    };
+    CornerOrigin cornerOrigin = CornerOrigin::None;
+    CornerNumbering numbering;     // the stored one the corners came from, or the one found in this run
+    double refusedNumberingLength = 0.0; // > 0: the stored one's track length, too far from this file's to fit
 };
 
 /// The analysis of every lap of a set of files: distance alignment, sectors, the reference lap
@@ -75,7 +86,8 @@ public:
         int referenceInput = -1;
     };
 
-    explicit SessionAnalysis(const QVector<Input>& inputs);
+    /// storedCorners gives each track's kept numbering, used instead of finding the corners again.
+    explicit SessionAnalysis(const QVector<Input>& inputs, const CornerLookup& storedCorners = {});
 
     const QVector<FileAnalysis>& files() const { return m_files; }
     /// The lap the deltas of a file are against; null when there is none.
@@ -95,8 +107,8 @@ private:
     void chooseReferences();
     void takeChosenReferences(const QVector<Input>& inputs);
     void compareWithReferences();
-    void findCorners();
-    QVector<Corner> detectCorners(int file) const;
+    void findCorners(const CornerLookup& storedCorners);
+    CornerNumbering detectCorners(int file, bool ownLaps, FileAnalysis::CornerOrigin& origin) const;
 
     QVector<FileAnalysis> m_files;
 };

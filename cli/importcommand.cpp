@@ -90,7 +90,9 @@ int ImportCommand::run()
         inputs.append({file.path, file.laps});
     if (!m_options.library.isEmpty() && !library.attachReferences(files, inputs))
         return BadInput;
-    const SessionAnalysis analysis(inputs);
+    const SessionAnalysis analysis(inputs, library.storedCorners());
+    for (int f = 0; f < files.size() && !files.at(f).fromLibrary; ++f)
+        library.reportCorners(analysis.files().at(f));
     printReport(files, analysis);
     LapComparison comparison;
     if (!m_options.compare.isEmpty()) {

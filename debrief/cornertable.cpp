@@ -1,7 +1,10 @@
 #include "debrief/cornertable.h"
 
 #include "analysis/timedelta.h"
+#include "cli/terminaltext.h"
 #include "cli/texttable.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -102,8 +105,16 @@ QString CornerTable::renderFile(const SessionAnalysis& analysis, int index)
     if (file.corners.isEmpty())
         return QStringLiteral("Corners: none found (a lap with positions or yaw rate over most of the track is needed)\n");
     const LapAnalysis* reference = analysis.referenceOf(index);
-    QString text = QStringLiteral("Corners%1:\n")
-                       .arg(reference ? QStringLiteral(" (from the reference, %1)").arg(lapName(*reference)) : QString());
+    const CornerNumbering& numbering = file.numbering;
+    const QString origin =
+        file.cornerOrigin == FileAnalysis::CornerOrigin::Stored
+            ? QStringLiteral(" (numbered as in the library since %1: lap %2 of %3)")
+                  .arg(numbering.definedAt.left(10))
+                  .arg(numbering.sourceLap)
+                  .arg(TerminalText::printable(QFileInfo(numbering.sourcePath).fileName()))
+        : reference ? QStringLiteral(" (from the reference, %1)").arg(lapName(*reference))
+                    : QString();
+    QString text = QStringLiteral("Corners%1:\n").arg(origin);
     TextTable corners({QStringLiteral("Turn"), QStringLiteral("Start m"), QStringLiteral("Apex m"), QStringLiteral("End m")},
                       QVector<TextTable::Alignment>(4, TextTable::Right));
     for (const Corner& c : file.corners)

@@ -33,6 +33,10 @@ const QString selectBestLap = QStringLiteral(
     " FROM laps l JOIN files f ON f.id = l.file_id JOIN traces t ON t.lap_id = l.id"
     " WHERE f.track = ? AND f.config = ? AND f.car = ? AND l.valid_time = 1 AND (? = '' OR lower(f.driver) = lower(?))"
     " ORDER BY l.lap_time_ms, f.recorded_at, l.id LIMIT 1");
+const QString selectCornerNumbering = QStringLiteral(
+    "SELECT n.track_length_m, n.source_path, n.source_lap, n.defined_at, c.number, c.start_m, c.apex_m, c.end_m"
+    " FROM corner_numberings n JOIN corners c ON c.numbering_id = n.id"
+    " WHERE n.track = ? AND n.config = ? ORDER BY c.number LIMIT ?");
 
 QString groupKey(const QString& track, const QString& config, const QString& car, const QString& driver)
 {
@@ -163,4 +167,31 @@ bool LibraryQueries::bestLap(const QString& track, const QString& config, const 
     lap.lapNumber = query.value(3).toInt();
     lap.lapTimeMs = query.value(4).toLongLong();
     return true;
+}
+
+bool LibraryQueries::cornerNumbering(const QString& track, const QString& config, CornerNumbering& numbering)
+{
+    numbering = CornerNumbering();
+    m_error.clear();
+    QSqlQuery query = m_library.newQuery();
+    query.setForwardOnly(true);
+    const QVariantList values{LapLibrary::name(track), LapLibrary::name(config), CornerNumbering::maxCorners + 1};
+    if (!m_library.run(query, selectCornerNumbering, values)) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    while (query.next()) {
+        numbering.trackLength = query.value(0).toDouble();
+        numbering.sourcePath = query.value(1).toString();
+        numbering.sourceLap = query.value(2).toInt();
+        numbering.definedAt = query.value(3).toString();
+        numbering.corners.append(
+            {query.value(4).toInt(), query.value(5).toDouble(), query.value(6).toDouble(), query.value(7).toDouble()});
+    }
+    if (numbering.isEmpty() || numbering.holdsTogether())
+        return true;
+    m_error = QStringLiteral("warning: %1: the stored corner numbering of %2 does not hold together; corners found afresh")
+                  .arg(m_library.location().displayName(), track);
+    numbering = CornerNumbering();
+    return false;
 }

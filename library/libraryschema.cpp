@@ -73,6 +73,23 @@ const QVector<QStringList> steps = {
                        "  AND l.valid_time = 1 ORDER BY l.lap_time_ms, l.lap_number LIMIT 1)"),
         QStringLiteral("CREATE INDEX files_by_recording ON files (recorded_at, path)"),
     },
+    // 3: each track's corner numbering, stored by the first file that found it on a timed lap and
+    // kept: one per track and layout, whoever adds at the same time.
+    {
+        QStringLiteral("CREATE TABLE corner_numberings ("
+                       " id {id},"
+                       " track TEXT NOT NULL, config TEXT NOT NULL,"
+                       " track_length_m DOUBLE PRECISION NOT NULL," // as the laps of its file measured it
+                       " source_path TEXT NOT NULL, source_lap INTEGER NOT NULL," // the lap they were found on
+                       " defined_at TEXT NOT NULL,"
+                       " UNIQUE (track, config))"),
+        QStringLiteral("CREATE TABLE corners ("
+                       " numbering_id BIGINT NOT NULL REFERENCES corner_numberings (id) ON DELETE CASCADE,"
+                       " number INTEGER NOT NULL,"
+                       " start_m DOUBLE PRECISION NOT NULL, apex_m DOUBLE PRECISION NOT NULL,"
+                       " end_m DOUBLE PRECISION NOT NULL,"
+                       " PRIMARY KEY (numbering_id, number))"),
+    },
 };
 
 const QString createVersionTable = QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)");

@@ -47,6 +47,12 @@ const QString insertBestSector =
 const QString selectGroupBest = QStringLiteral(
     "SELECT MIN(l.lap_time_ms) FROM laps l JOIN files f ON f.id = l.file_id"
     " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?");
+// Nothing when the track has a numbering already: the first stays, also against a writer at the same time.
+const QString insertNumbering = QStringLiteral(
+    "INSERT INTO corner_numberings (track, config, track_length_m, source_path, source_lap, defined_at)"
+    " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (track, config) DO NOTHING RETURNING id");
+const QString insertCorner =
+    QStringLiteral("INSERT INTO corners (numbering_id, number, start_m, apex_m, end_m) VALUES (?, ?, ?, ?, ?)");
 const QString insertTrace = QStringLiteral("INSERT INTO traces (lap_id, data) VALUES (?, ?)");
 
 QVariant text(const QString& value)
@@ -204,6 +210,8 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         if (!m_library.run(query, insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
             return false;
     }
+    if (!storeCorners(file))
+        return false;
     if (bestLapId < 0)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
@@ -216,4 +224,26 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
     if (!groupBest.isNull() && groupBest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
         return true;
     return m_library.run(query, insertTrace, {bestLapId, file.bestTrace});
+}
+
+bool LibraryWriter::storeCorners(const StoredFile& file)
+{
+    const CornerNumbering& numbering = file.corners;
+    if (numbering.isEmpty() || !numbering.holdsTogether()) // only what reads back as a numbering
+        return true;
+    QSqlQuery query = m_library.newQuery();
+    const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
+                              numbering.sourcePath, numbering.sourceLap,
+                              QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
+    if (!m_library.run(query, insertNumbering, values))
+        return false;
+    if (!query.next())
+        return true;
+    const qint64 id = query.value(0).toLongLong();
+    query.finish();
+    for (const Corner& corner : numbering.corners) {
+        if (!m_library.run(query, insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
+            return false;
+    }
+    return true;
 }

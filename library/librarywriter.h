@@ -31,6 +31,7 @@ public:
 
 private:
     bool storeRows(const StoredFile& file, bool& alreadyStored);
+    bool storeCorners(const StoredFile& file);
     bool failed();
 
     LapLibrary& m_library;

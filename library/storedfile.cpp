@@ -69,5 +69,8 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
         else
             stored.bestLap = -1;
     }
+    // Only a whole lap with a recorded time defines a track's numbering for the sessions after it.
+    if (analysis.cornerOrigin == FileAnalysis::CornerOrigin::TimedLap && !analysis.trackName.isEmpty())
+        stored.corners = analysis.numbering;
     return stored;
 }

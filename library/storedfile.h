@@ -27,7 +27,7 @@ struct StoredLap
 
 /// A recording as the library keeps it: where it is and what identifies it, its session, its
 /// laps, and the trace of its fastest complete lap with a valid time, which is stored only when
-/// it is a best of its track, layout, car and driver.
+/// it is a best of its track, layout, car and driver, and the corners found on it.
 struct StoredFile
 {
     FileFingerprint file;
@@ -49,6 +49,7 @@ struct StoredFile
     QVector<qint64> bestSectorsMs; // empty unless every sector has a best
     int bestLap = -1;              // index into laps of the trace's lap, -1 when none
     QByteArray bestTrace;
+    CornerNumbering corners;       // found on a timed lap: the track's numbering unless it has one; else empty
 
     /// From the analysis of the file's laps (a one-file SessionAnalysis).
     static StoredFile of(const FileFingerprint& file, const QString& error, const FileAnalysis& analysis);

@@ -72,6 +72,29 @@ bool LibraryCommand::attachReferences(QVector<FileImport>& files, QVector<Sessio
     return true;
 }
 
+CornerLookup LibraryCommand::storedCorners()
+{
+    if (!m_library)
+        return {};
+    return [this](const QString& track, const QString& config) {
+        LibraryQueries queries(*m_library);
+        CornerNumbering numbering;
+        if (!queries.cornerNumbering(track, config, numbering))
+            error(queries.errorString());
+        return numbering;
+    };
+}
+
+void LibraryCommand::reportCorners(const FileAnalysis& file)
+{
+    if (file.refusedNumberingLength > 0.0)
+        error(QStringLiteral("warning: %1: the library's corner numbering of %2 was found on laps of %3 m, these "
+                             "measure %4 m: corners found afresh, none reused")
+                  .arg(file.path, file.trackName)
+                  .arg(file.refusedNumberingLength, 0, 'f', 0)
+                  .arg(file.trackLength, 0, 'f', 0));
+}
+
 int LibraryCommand::store(const QVector<FileImport>& files, const SessionAnalysis& analysis)
 {
     if (!m_library)
@@ -128,7 +151,8 @@ bool LibraryCommand::writeJson(const QJsonDocument& json)
 
 int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& paths)
 {
-    LapLibrary library;
+    m_library = std::make_unique<LapLibrary>();
+    LapLibrary& library = *m_library;
     if (!open(library))
         return ImportCommand::BadInput;
     LibraryAdder adder(library);
@@ -158,7 +182,8 @@ int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& pat
     ParallelImporter(plugin).importEach(pendingPaths, [&](int index, FileImport& file) {
         if (!stored)
             return; // the library refused a file: the rest would fail the same way
-        const SessionAnalysis analysis({{file.path, file.laps}});
+        const SessionAnalysis analysis({{file.path, file.laps}}, storedCorners());
+        reportCorners(analysis.files().first());
         if (file.failed()) {
             for (const PluginMessage& message : qAsConst(file.messages)) {
                 if (message.verbose < 0)

@@ -32,6 +32,11 @@ public:
     /// Opens the library and gives each file its best as reference (LibraryReferences);
     /// false after an error message.
     bool attachReferences(QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs);
+    /// The library's corner numbering of each track (none without a library): a failed query
+    /// says so and leaves the corners to be found afresh.
+    CornerLookup storedCorners();
+    /// Says when the library's numbering did not fit the file and nothing of it was reused.
+    void reportCorners(const FileAnalysis& file);
     /// Stores the given files of a run (not the library's bests) that the library lacks, with
     /// their analysis; an exit status.
     int store(const QVector<FileImport>& files, const SessionAnalysis& analysis);
@@ -45,5 +50,5 @@ private:
     const Options& m_options;
     QTextStream& m_out;
     QTextStream& m_err;
-    std::unique_ptr<LapLibrary> m_library; // of the run that compares with it
+    std::unique_ptr<LapLibrary> m_library; // of the run that adds to it or compares with it
 };

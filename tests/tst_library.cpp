@@ -62,6 +62,56 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+/// Runs SQL on a library past ibtimport's checks: empty when every statement ran, else the error.
+QString runSql(const QString& library, const QStringList& statements)
+{
+    LibraryLocation location;
+    QString error;
+    if (!LibraryLocation::parse(library, location, error))
+        return error;
+    {
+        const bool sqlite = location.backend == LibraryLocation::SQLite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "direct");
+        db.setDatabaseName(sqlite ? location.path : location.database);
+        db.setHostName(location.host);
+        db.setUserName(location.user);
+        if (!db.open())
+            error = db.lastError().text();
+        QSqlQuery query(db);
+        for (const QString& statement : statements) {
+            if (error.isEmpty() && !query.exec(statement))
+                error = statement + ": " + query.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase("direct");
+    return error;
+}
+
+/// The sample road course with its chicane's bends gap metres apart (the straights before and after
+/// it shortened to keep the lap closed), every piece scaled.
+TrackShape roadCourse(double gap, double scale)
+{
+    QVector<TrackShape::Piece> pieces = TrackShape::sampleRoadCourse().pieces();
+    pieces[4].length -= gap;
+    pieces[8].length -= 2.0 * gap * std::cos(M_PI / 6.0) - gap; // the bends at ±30° carry the two gaps
+    if (gap > 0.0) {
+        pieces.insert(7, {gap, 0.0});
+        pieces.insert(6, {gap, 0.0});
+    }
+    for (TrackShape::Piece& piece : pieces) {
+        piece.length *= scale;
+        piece.radius *= scale;
+    }
+    return TrackShape(pieces, "road course", 5);
+}
+
+/// The first file's corners and track length in the JSON of a run.
+QPair<QJsonArray, double> cornersOf(const QJsonObject& json)
+{
+    const QJsonObject file = json.value("files").toArray().first().toObject();
+    return {file.value("corners").toArray(), file.value("trackLengthM").toDouble()};
+}
+
 } // namespace
 
 class tst_Library : public QObject
@@ -80,6 +130,8 @@ private slots:
     void refusesNonLibrary();
     void libraryReference();
     void migratesOlder();
+    void cornerNumbering_data();
+    void cornerNumbering();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -302,23 +354,12 @@ void tst_Library::refusesNonLibrary()
         QSKIP("a PostgreSQL database holds no foreign bytes");
     if (newer) {
         QCOMPARE(runCli({"--library", m_library, "--bests"}), 0);
-        LibraryLocation location;
-        QString error;
-        QVERIFY(LibraryLocation::parse(m_library, location, error));
-        QSqlDatabase db = QSqlDatabase::addDatabase(location.backend == LibraryLocation::SQLite ? "QSQLITE" : "QPSQL",
-                                                    "newer");
-        db.setDatabaseName(location.backend == LibraryLocation::SQLite ? location.path : location.database);
-        db.setHostName(location.host);
-        db.setUserName(location.user);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec("UPDATE schema_version SET version = 999"));
-        db.close();
+        QCOMPARE(runSql(m_library, {"UPDATE schema_version SET version = 999"}), QString());
     } else {
         QFile file(m_library);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    QSqlDatabase::removeDatabase("newer");
     const QByteArray before = backend == QLatin1String("sqlite") ? fileBytes(m_library) : QByteArray();
     QString err;
     QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}, nullptr, &err), 2);
@@ -371,29 +412,94 @@ void tst_Library::migratesOlder()
     QJsonObject sessions;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
-    {
-        LibraryLocation location;
-        QString error;
-        QVERIFY(LibraryLocation::parse(m_library, location, error));
-        const bool sqlite = location.backend == LibraryLocation::SQLite;
-        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "older");
-        db.setDatabaseName(sqlite ? location.path : location.database);
-        db.setHostName(location.host);
-        db.setUserName(location.user);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
-        QVERIFY(query.exec("DROP INDEX files_by_recording"));
-        for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
-            QVERIFY2(query.exec(QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column)),
-                     qPrintable(query.lastError().text()));
-        QVERIFY(query.exec("UPDATE schema_version SET version = 1"));
-    }
-    QSqlDatabase::removeDatabase("older");
+    QStringList older{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
+    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
+        older << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
+    QCOMPARE(runSql(m_library, older << "UPDATE schema_version SET version = 1"), QString());
     QJsonObject json;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
     QCOMPARE(json, bests);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json, sessions);
+}
+
+void tst_Library::cornerNumbering_data()
+{
+    QTest::addColumn<QStringList>("firstAdd"); // how the first session is added
+    QTest::addColumn<double>("chicaneGap");    // the second session's track
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QString>("damage");       // done to the stored numbering
+    QTest::addColumn<bool>("reused");          // by the second session
+    QTest::addColumn<QString>("warning");
+    const QStringList alone{"--add"};
+    const QStringList comparing{"--add", "--csv", "CSV"};
+    QTest::newRow("a chicane found as three corners") << alone << 50.0 << 1.0 << QString() << true << QString();
+    QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << QString() << true << QString();
+    QTest::newRow("another layout under the same name")
+        << alone << 0.0 << 1.25 << QString() << false << "corners found afresh, none reused";
+    QTest::newRow("a stored corner off the lap") << alone << 50.0 << 1.0 << "UPDATE corners SET apex_m = 1e9 WHERE number = 2"
+                                                 << false << "does not hold together";
+    QTest::newRow("a stored corner missing") << alone << 50.0 << 1.0 << "DELETE FROM corners WHERE number = 3" << false
+                                             << "does not hold together";
+}
+
+// The first session added numbers its track's corners for every later one, fitted to its laps'
+// length, even where the later one would find other corners; laps of another length, or a stored
+// numbering that does not hold together, find their own and say so.
+void tst_Library::cornerNumbering()
+{
+    QFETCH(QStringList, firstAdd);
+    QFETCH(double, chicaneGap);
+    QFETCH(double, scale);
+    QFETCH(QString, damage);
+    QFETCH(bool, reused);
+    QFETCH(QString, warning);
+    const QString work = folder(QStringLiteral("numbering-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work + "/csv"));
+    ScenarioOptions options;
+    options.timedLaps = 2;
+    options.tickRate = 20;
+    options.track = roadCourse(0.0, 1.0);
+    QVERIFY(Scenario(options).write(work + "/first.ibt"));
+    options.track = roadCourse(chicaneGap, scale);
+    options.seed = 2;
+    QVERIFY(options.track.closureGap() < 1e-6);
+    QVERIFY(Scenario(options).write(work + "/second.ibt"));
+
+    QJsonObject json;
+    QCOMPARE(runCli({work + "/first.ibt", "--json", "-"}, &json), 0);
+    const auto [numbered, numberedLength] = cornersOf(json);
+    QCOMPARE(numbered.size(), 5);
+    QCOMPARE(runCli({work + "/second.ibt", "--json", "-"}, &json), 0);
+    const QJsonArray own = cornersOf(json).first;
+    QCOMPARE(own.size(), chicaneGap > 0.0 ? 7 : 5);
+
+    QCOMPARE(runCli(QStringList{"--library", m_library, work + "/first.ibt"} + firstAdd.replaceInStrings("CSV", work + "/csv")), 0);
+    if (!damage.isEmpty())
+        QCOMPARE(runSql(m_library, {damage}), QString());
+    QCOMPARE(runCli({"--library", m_library, "--add", work + "/second.ibt"}), 0);
+    for (const QString& file : {QStringLiteral("second.ibt"), QStringLiteral("first.ibt")}) {
+        QString err;
+        QCOMPARE(runCli({"--library", m_library, work + "/" + file, "--corners", "--json", "-"}, &json, &err), 0);
+        const auto [corners, length] = cornersOf(json);
+        const bool first = file == QLatin1String("first.ibt");
+        if (!warning.isEmpty())
+            QCOMPARE(err.contains(warning), !first || !damage.isEmpty());
+        const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
+        QCOMPARE(header.contains("numbered as in the library since 20"), (first && damage.isEmpty()) || reused);
+        if (!damage.isEmpty())
+            continue; // found afresh, on the run's reference: the library's best lap
+        const QJsonArray& expected = first || reused ? numbered : own;
+        const double ratio = first || !reused ? 1.0 : length / numberedLength;
+        QCOMPARE(corners.size(), expected.size());
+        for (int i = 0; i < corners.size(); ++i) {
+            QCOMPARE(corners.at(i)["number"].toInt(), i + 1);
+            for (const char* key : {"startM", "apexM", "endM"})
+                QVERIFY2(qAbs(corners.at(i)[key].toDouble() - expected.at(i)[key].toDouble() * ratio) < 0.5,
+                         qPrintable(QStringLiteral("%1 corner %2 %3: %4, expected %5").arg(file).arg(i + 1).arg(key)
+                                        .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
+        }
+    }
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.
