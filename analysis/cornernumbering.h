@@ -17,11 +17,15 @@ struct CornerNumbering
     int sourceLap = -1;       // the lap's number
     QString definedAt;        // ISO 8601 UTC when it was stored; empty while it is not
 
+    static constexpr int maxCorners = 1000; // more is not a track's numbering but noise
+
     bool isEmpty() const { return corners.isEmpty(); }
     /// The corners on laps that measure the track as length: their distances scaled by the ratio
     /// of the lengths. False when the lengths differ by more than driving lines do (another layout
-    /// under the same name) or the numbering does not hold together (corners off the lap, out of order).
+    /// under the same name) or the numbering does not hold together (holdsTogether()).
     bool fitTo(double length, QVector<Corner>& fitted) const;
+    /// Numbered 1, 2, ... by apex, at most maxCorners, every distance on a lap of trackLength.
+    bool holdsTogether() const;
 };
 
 /// The stored numbering of a track and layout; an empty one when there is none.

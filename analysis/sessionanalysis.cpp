@@ -57,6 +57,12 @@ void identify(FileAnalysis& file, const QVector<QSharedPointer<ZEL::Lap>>& laps)
     file.trackKey = track + QLatin1Char('\n') + file.carName;
 }
 
+/// The track and its configuration of a file's key, without the car.
+QString trackOf(const FileAnalysis& file)
+{
+    return file.trackKey.section(QLatin1Char('\n'), 0, 1);
+}
+
 } // namespace
 
 bool SessionAnalysis::hasValidTime(const ZEL::LapHeader& lap)
@@ -71,11 +77,12 @@ SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs, const CornerLooku
     for (int f = 0; f < inputs.size(); ++f)
         analyseFile(m_files[f], inputs.at(f));
 
-    // One map origin per track, so that laps from different files lie on each other.
+    // One map origin per track, whatever the car, so that laps from different files lie on each
+    // other where the report draws them together.
     QMap<QString, QVector<const ZEL::Lap*>> lapsByTrack;
     for (const FileAnalysis& file : qAsConst(m_files)) {
         for (const LapAnalysis& lap : file.laps)
-            lapsByTrack[file.trackKey].append(lap.lap.data());
+            lapsByTrack[trackOf(file)].append(lap.lap.data());
     }
     QMap<QString, LocalProjection> projections;
     for (auto it = lapsByTrack.cbegin(); it != lapsByTrack.cend(); ++it) {
@@ -84,9 +91,9 @@ SessionAnalysis::SessionAnalysis(const QVector<Input>& inputs, const CornerLooku
             projections.insert(it.key(), projection);
     }
     for (FileAnalysis& file : m_files) {
-        if (!projections.contains(file.trackKey))
+        if (!projections.contains(trackOf(file)))
             continue;
-        const LocalProjection projection = projections.value(file.trackKey);
+        const LocalProjection projection = projections.value(trackOf(file));
         for (LapAnalysis& lap : file.laps) {
             lap.map = TrackMap::of(*lap.lap, lap.aligned, projection);
             file.hasMap = file.hasMap || !lap.map.isEmpty();
@@ -199,7 +206,7 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
 
 bool SessionAnalysis::sameTrack(const FileAnalysis& a, const FileAnalysis& b)
 {
-    return a.trackKey.section(QLatin1Char('\n'), 0, 1) == b.trackKey.section(QLatin1Char('\n'), 0, 1);
+    return trackOf(a) == trackOf(b);
 }
 
 void SessionAnalysis::chooseReferences()
@@ -255,7 +262,7 @@ void SessionAnalysis::findCorners(const CornerLookup& storedCorners)
     QMap<QString, QPair<CornerNumbering, FileAnalysis::CornerOrigin>> found; // by track, layout and car; per file for another layout
     for (int f = 0; f < m_files.size(); ++f) {
         FileAnalysis& file = m_files[f];
-        const QString track = file.trackKey.section(QLatin1Char('\n'), 0, 1);
+        const QString track = trackOf(file);
         if (storedCorners && !file.trackName.isEmpty() && !stored.contains(track))
             stored.insert(track, storedCorners(file.trackName, file.trackConfig));
         const CornerNumbering given = stored.value(track);

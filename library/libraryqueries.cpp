@@ -36,7 +36,7 @@ const QString selectBestLap = QStringLiteral(
 const QString selectCornerNumbering = QStringLiteral(
     "SELECT n.track_length_m, n.source_path, n.source_lap, n.defined_at, c.number, c.start_m, c.apex_m, c.end_m"
     " FROM corner_numberings n JOIN corners c ON c.numbering_id = n.id"
-    " WHERE n.track = ? AND n.config = ? ORDER BY c.number");
+    " WHERE n.track = ? AND n.config = ? ORDER BY c.number LIMIT ?");
 
 QString groupKey(const QString& track, const QString& config, const QString& car, const QString& driver)
 {
@@ -193,7 +193,8 @@ bool LibraryQueries::cornerNumbering(const QString& track, const QString& config
     m_error.clear();
     QSqlQuery query = m_library.newQuery();
     query.setForwardOnly(true);
-    if (!m_library.run(query, selectCornerNumbering, {LapLibrary::name(track), LapLibrary::name(config)})) {
+    const QVariantList values{LapLibrary::name(track), LapLibrary::name(config), CornerNumbering::maxCorners + 1};
+    if (!m_library.run(query, selectCornerNumbering, values)) {
         m_error = m_library.errorString();
         return false;
     }
@@ -205,5 +206,10 @@ bool LibraryQueries::cornerNumbering(const QString& track, const QString& config
         numbering.corners.append(
             {query.value(4).toInt(), query.value(5).toDouble(), query.value(6).toDouble(), query.value(7).toDouble()});
     }
-    return true;
+    if (numbering.isEmpty() || numbering.holdsTogether())
+        return true;
+    m_error = QStringLiteral("warning: %1: the stored corner numbering of %2 does not hold together; corners found afresh")
+                  .arg(m_library.location().displayName(), track);
+    numbering = CornerNumbering();
+    return false;
 }

@@ -83,7 +83,7 @@ public:
     bool bestLap(const QString& track, const QString& config, const QString& car, const QString& driver,
                  LibraryLap& lap);
     /// The corner numbering of the track and layout; empty when it has none. False with
-    /// errorString() on a failure.
+    /// errorString() on a failure, or an empty one when the stored one does not hold together.
     bool cornerNumbering(const QString& track, const QString& config, CornerNumbering& numbering);
 
     QString errorString() const { return m_error; }

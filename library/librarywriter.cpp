@@ -254,8 +254,7 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
 bool LibraryWriter::storeCorners(const StoredFile& file)
 {
     const CornerNumbering& numbering = file.corners;
-    QVector<Corner> checked; // only what reads back as a numbering
-    if (numbering.isEmpty() || !numbering.fitTo(numbering.trackLength, checked))
+    if (numbering.isEmpty() || !numbering.holdsTogether()) // only what reads back as a numbering
         return true;
     const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
                               numbering.sourcePath, numbering.sourceLap,
@@ -266,8 +265,8 @@ bool LibraryWriter::storeCorners(const StoredFile& file)
     const bool added = inserted->next();
     const qint64 id = added ? inserted->value(0).toLongLong() : -1;
     inserted->finish();
-    for (int i = 0; added && i < checked.size(); ++i) {
-        const Corner& corner = checked.at(i);
+    for (int i = 0; added && i < numbering.corners.size(); ++i) {
+        const Corner& corner = numbering.corners.at(i);
         if (!run(insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
             return false;
     }

@@ -1,6 +1,10 @@
 #include "analysis/sessionanalysis.h"
+#include "library/laplibrary.h"
 #include "library/laptrace.h"
 #include "library/librarylocation.h"
+#include "library/libraryqueries.h"
+#include "library/librarywriter.h"
+#include "library/storedfile.h"
 #include "scenario/scenario.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
@@ -62,8 +66,8 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-/// Runs statements straight on a library's database, as another program would; the error, empty when none.
-QString changeDirectly(const QString& library, const QStringList& statements)
+/// Runs SQL on a library past ibtimport's checks: empty when every statement ran, else the error.
+QString runSql(const QString& library, const QStringList& statements)
 {
     LibraryLocation location;
     QString error;
@@ -133,6 +137,7 @@ private slots:
     void migratesOlder();
     void cornerNumbering_data();
     void cornerNumbering();
+    void oneNumberingPerTrack();
     void realRecordings();
     void diskFull();
     void traceKeepsTheLap();
@@ -355,7 +360,7 @@ void tst_Library::refusesNonLibrary()
         QSKIP("a PostgreSQL database holds no foreign bytes");
     if (newer) {
         QCOMPARE(runCli({"--library", m_library, "--bests"}), 0);
-        QCOMPARE(changeDirectly(m_library, {"UPDATE schema_version SET version = 999"}), QString());
+        QCOMPARE(runSql(m_library, {"UPDATE schema_version SET version = 999"}), QString());
     } else {
         QFile file(m_library);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -438,7 +443,7 @@ void tst_Library::olderFingerprints()
     QVERIFY(QDir().mkpath(work));
     QVERIFY(QFile::copy(folder("sessions/s1.ibt"), work + "/a.ibt"));
     QCOMPARE(runCli({"--library", m_library, "--add", work}), 0);
-    QCOMPARE(changeDirectly(m_library, {"UPDATE files SET fingerprint = fingerprint || fingerprint"}), QString());
+    QCOMPARE(runSql(m_library, {"UPDATE files SET fingerprint = fingerprint || fingerprint"}), QString());
     QJsonObject json;
     QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
     QCOMPARE(json.value("unchanged").toInt(), 1);
@@ -457,10 +462,10 @@ void tst_Library::migratesOlder()
     QJsonObject sessions;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
-    QStringList back{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
+    QStringList older{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
     for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number", "sector_start_pct"})
-        back << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
-    QCOMPARE(changeDirectly(m_library, back << "UPDATE schema_version SET version = 1"), QString());
+        older << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
+    QCOMPARE(runSql(m_library, older << "UPDATE schema_version SET version = 1"), QString());
     QJsonObject json;
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &json), 0);
     QCOMPARE(json, bests);
@@ -473,22 +478,32 @@ void tst_Library::cornerNumbering_data()
     QTest::addColumn<QStringList>("firstAdd"); // how the first session is added
     QTest::addColumn<double>("chicaneGap");    // the second session's track
     QTest::addColumn<double>("scale");
-    QTest::addColumn<bool>("reused");
+    QTest::addColumn<QString>("damage");       // done to the stored numbering
+    QTest::addColumn<bool>("reused");          // by the second session
+    QTest::addColumn<QString>("warning");
     const QStringList alone{"--add"};
     const QStringList comparing{"--add", "--csv", "CSV"};
-    QTest::newRow("a chicane found as three corners") << alone << 50.0 << 1.0 << true;
-    QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << true;
-    QTest::newRow("another layout under the same name") << alone << 0.0 << 1.25 << false;
+    QTest::newRow("a chicane found as three corners") << alone << 50.0 << 1.0 << QString() << true << QString();
+    QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << QString() << true << QString();
+    QTest::newRow("another layout under the same name")
+        << alone << 0.0 << 1.25 << QString() << false << "corners found afresh, none reused";
+    QTest::newRow("a stored corner off the lap") << alone << 50.0 << 1.0 << "UPDATE corners SET apex_m = 1e9 WHERE number = 2"
+                                                 << false << "does not hold together";
+    QTest::newRow("a stored corner missing") << alone << 50.0 << 1.0 << "DELETE FROM corners WHERE number = 3" << false
+                                             << "does not hold together";
 }
 
 // The first session added numbers its track's corners for every later one, fitted to its laps'
-// length, even where the later one would find other corners; laps of another length find their own.
+// length, even where the later one would find other corners; laps of another length, or a stored
+// numbering that does not hold together, find their own and say so.
 void tst_Library::cornerNumbering()
 {
     QFETCH(QStringList, firstAdd);
     QFETCH(double, chicaneGap);
     QFETCH(double, scale);
+    QFETCH(QString, damage);
     QFETCH(bool, reused);
+    QFETCH(QString, warning);
     const QString work = folder(QStringLiteral("numbering-%1").arg(m_libraryCount));
     QVERIFY(QDir().mkpath(work + "/csv"));
     ScenarioOptions options;
@@ -510,15 +525,20 @@ void tst_Library::cornerNumbering()
     QCOMPARE(own.size(), chicaneGap > 0.0 ? 7 : 5);
 
     QCOMPARE(runCli(QStringList{"--library", m_library, work + "/first.ibt"} + firstAdd.replaceInStrings("CSV", work + "/csv")), 0);
+    if (!damage.isEmpty())
+        QCOMPARE(runSql(m_library, {damage}), QString());
     QCOMPARE(runCli({"--library", m_library, "--add", work + "/second.ibt"}), 0);
     for (const QString& file : {QStringLiteral("second.ibt"), QStringLiteral("first.ibt")}) {
         QString err;
         QCOMPARE(runCli({"--library", m_library, work + "/" + file, "--corners", "--json", "-"}, &json, &err), 0);
         const auto [corners, length] = cornersOf(json);
         const bool first = file == QLatin1String("first.ibt");
-        QCOMPARE(err.contains("corners found afresh, none reused"), !first && !reused);
+        if (!warning.isEmpty())
+            QCOMPARE(err.contains(warning), !first || !damage.isEmpty());
         const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
-        QCOMPARE(header.contains("numbered as in the library since 20"), first || reused);
+        QCOMPARE(header.contains("numbered as in the library since 20"), (first && damage.isEmpty()) || reused);
+        if (!damage.isEmpty())
+            continue; // found afresh, on the run's reference: the library's best lap
         const QJsonArray& expected = first || reused ? numbered : own;
         const double ratio = first || !reused ? 1.0 : length / numberedLength;
         QCOMPARE(corners.size(), expected.size());
@@ -530,6 +550,45 @@ void tst_Library::cornerNumbering()
                                         .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
         }
     }
+}
+
+// A writer stores its session's numbering only while the track has none: one that another writer
+// stored after this one looked (the lookup of a concurrent --add) stays, by a unique key.
+void tst_Library::oneNumberingPerTrack()
+{
+    const QString work = folder(QStringLiteral("writers-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work));
+    LibraryLocation location;
+    QString error;
+    QVERIFY(LibraryLocation::parse(m_library, location, error));
+    PluginFixture fixture;
+    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
+    QString track, config;
+    for (const double chicaneGap : {0.0, 50.0}) {
+        ScenarioOptions options;
+        options.timedLaps = 1;
+        options.tickRate = 20;
+        options.track = roadCourse(chicaneGap, 1.0);
+        FileFingerprint file;
+        file.path = work + QStringLiteral("/gap%1.ibt").arg(chicaneGap);
+        QVERIFY(Scenario(options).write(file.path));
+        QVERIFY(FileFingerprint::stat(file.path, file) && file.computeHash(error));
+        const SessionAnalysis analysis({{file.path, fixture.import(file.path).laps}}); // finds its own corners
+        const StoredFile stored = StoredFile::of(file, QString(), analysis.files().first());
+        QCOMPARE(stored.corners.corners.size(), chicaneGap > 0.0 ? 7 : 5);
+        track = stored.track;
+        config = stored.config;
+        LapLibrary library; // a writer of its own
+        QVERIFY2(library.open(location), qPrintable(library.errorString()));
+        bool alreadyStored = true;
+        QVERIFY(LibraryWriter(library).store(stored, alreadyStored) && !alreadyStored);
+    }
+    LapLibrary library;
+    QVERIFY(library.open(location));
+    CornerNumbering numbering;
+    QVERIFY(LibraryQueries(library).cornerNumbering(track, config, numbering));
+    QCOMPARE(numbering.corners.size(), 5);
+    QVERIFY(numbering.sourcePath.endsWith("gap0.ibt"));
 }
 
 // The simulator's own recordings: every lap stored, bests as the import finds them.

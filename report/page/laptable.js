@@ -51,9 +51,11 @@ function gapText(entry, lap) {
   return last === null || last === undefined ? '' : signedText(last, 3);
 }
 
-function lapRow(entry, lap, sectors, best, fastest) {
+// A lap's row: figures are the shown file's (tableFigures), null for a lap of another file.
+function lapRow(entry, lap, figures) {
   var n = entry.lap;
   var f = files[entry.file];
+  var sectors = figures ? figures.sectors : 0, best = figures && figures.best;
   var hasTrace = !!traceOf(f, n);
   var tr = el('tr', { 'data-lap': String(n), 'data-file': String(entry.file) });
   var ticked = shownAt(entry) >= 0;
@@ -88,7 +90,7 @@ function lapRow(entry, lap, sectors, best, fastest) {
   tr.appendChild(number);
   tr.appendChild(el('td', { 'class': 'kind' }, lap.kind && lap.kind !== '-' ? lap.kind : ''));
   var ms = validMs(lap);
-  tr.appendChild(el('td', fastest ? { 'class': 'fastest' } : {}, timeText(ms)));
+  tr.appendChild(el('td', figures && n === figures.fastest ? { 'class': 'fastest' } : {}, timeText(ms)));
   for (var s = 0; s < sectors; ++s) {
     var v = (lap.sectorTimesMs || [])[s];
     var isBest = best && ms !== null && v !== null && v !== undefined && v === best[s];
@@ -100,48 +102,56 @@ function lapRow(entry, lap, sectors, best, fastest) {
   return tr;
 }
 
-function renderLapTable() {
-  var f = file();
-  var table = document.getElementById('laps');
-  table.textContent = '';
-  var sectors = sectorCount(f);
-  var head = el('tr');
-  ['Show Ref', 'Lap', 'Kind', 'Time'].forEach(function (name, i) {
-    head.appendChild(el('th', i === 2 ? { 'class': 'kind' } : {}, name));
-  });
-  for (var s = 0; s < sectors; ++s) head.appendChild(el('th', {}, 'S' + (s + 1)));
-  [['Gap', 'gap to the reference, s'], ['Top km/h', 'top speed'], ['Fuel L', 'fuel used']].forEach(function (h) {
-    head.appendChild(el('th', { title: h[1] }, h[0]));
-  });
-  var thead = el('thead');
-  thead.appendChild(head);
-  table.appendChild(thead);
-
-  var best = [];
-  for (s = 0; s < sectors; ++s) {
+// What the rows of the shown file share: the number of sectors, the best time of each among the laps
+// with a valid time, and the fastest lap's number.
+function tableFigures(f) {
+  var sectors = sectorCount(f), best = [];
+  for (var s = 0; s < sectors; ++s) {
     best.push(null);
     (f.laps || []).forEach(function (lap) {
       var v = (lap.sectorTimesMs || [])[s];
       if (validMs(lap) !== null && v !== null && v !== undefined && (best[s] === null || v < best[s])) best[s] = v;
     });
   }
-  var fastest = fastestLapNumber(f);
-  var body = el('tbody');
-  (f.laps || []).forEach(function (lap) {
-    body.appendChild(lapRow({ file: view.file, lap: lap.lapNumber }, lap, sectors, best, lap.lapNumber === fastest));
+  return { sectors: sectors, best: best, fastest: fastestLapNumber(f) };
+}
+
+function renderLapTable() {
+  var f = file();
+  var table = document.getElementById('laps');
+  table.textContent = '';
+  var figures = tableFigures(f);
+  var head = el('tr');
+  ['Show Ref', 'Lap', 'Kind', 'Time'].forEach(function (name, i) {
+    head.appendChild(el('th', i === 2 ? { 'class': 'kind' } : {}, name));
   });
+  for (var s = 0; s < figures.sectors; ++s) head.appendChild(el('th', {}, 'S' + (s + 1)));
+  [['Gap', 'gap to the reference, s'], ['Top km/h', 'top speed'], ['Fuel L', 'fuel used']].forEach(function (h) {
+    head.appendChild(el('th', { title: h[1] }, h[0]));
+  });
+  var thead = el('thead');
+  thead.appendChild(head);
+  table.appendChild(thead);
+  var body = el('tbody');
+  (f.laps || []).forEach(function (lap) { body.appendChild(lapRow({ file: view.file, lap: lap.lapNumber }, lap, figures)); });
   table.appendChild(body);
   // Laps of other files on the charts (a teammate's, the reference) stay listed, to untick or choose.
   var others = view.shown.filter(function (e) { return e.file !== view.file; });
   if (others.length) {
     var extra = el('tbody', { 'class': 'other-files' });
     var title = el('tr');
-    title.appendChild(el('th', { colspan: String(7 + sectors), 'class': 'group' }, 'From other files'));
+    title.appendChild(el('th', { colspan: String(7 + figures.sectors), 'class': 'group' }, 'From other files'));
     extra.appendChild(title);
-    others.forEach(function (e) { extra.appendChild(lapRow(e, lapOf(e), 0, null, false)); });
+    others.forEach(function (e) { extra.appendChild(lapRow(e, lapOf(e), null)); });
     table.appendChild(extra);
   }
   renderNotes(referenceLap());
+}
+
+// A tick changes its lap's row alone: the table laid out anew would cost more than the rest of the tick.
+function renderLapRow(entry) {
+  var row = document.querySelector('#laps tr[data-file="' + entry.file + '"][data-lap="' + entry.lap + '"]');
+  row.replaceWith(lapRow(entry, lapOf(entry), tableFigures(file())));
 }
 
 function renderNotes(refLap) {

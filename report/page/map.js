@@ -2,11 +2,10 @@
 
 var minMapExtentM = 20, minMapSide = 260, mapChrome = 60;
 
-function mapBounds() {
-  var t = traces();
-  var b = null;
-  (t ? t.laps : []).forEach(function (lap) {
-    if (!lap.x) return;
+// The box around these laps' positions, grown from b (null: none yet).
+function mapBounds(laps, b) {
+  laps.forEach(function (lap) {
+    if (!lap || !lap.x) return;
     for (var k = 0; k < lap.x.length; ++k) {
       var x = lap.x[k], y = lap.y[k];
       if (x === null || y === null) continue;
@@ -61,15 +60,97 @@ function gainColour(f) {
   return 'rgb(' + grey.map(function (v, j) { return Math.round(v + (end[j] - v) * w); }).join(',') + ')';
 }
 
+// The colour of each stretch of the focus lap as the selector asks, and the legend that says so.
+function focusColours(focus, lapTrace, mode) {
+  if (mode === 'delta') {
+    // The delta itself: how far ahead (green) or behind (red) of the reference the lap is there.
+    var ahead = deltaOf(lapTrace);
+    var most = ahead.reduce(function (m, v) { return v === null ? m : Math.max(m, Math.abs(v)); }, 0) || 1e-3;
+    return { colours: ahead.map(function (v) { return v === null ? '#ccc' : gainColour(v / most); }),
+      legend: 'Lap ' + focus + ' against the reference: green ahead, red behind, up to ' + most.toFixed(3) + ' s.' };
+  }
+  if (mode === 'gain') {
+    // The slope of the delta over a short stretch: where this lap gains or loses against the reference.
+    var delta = deltaOf(lapTrace);
+    var w = Math.max(1, Math.round(25 / traces().stepM));
+    var slopes = delta.map(function (v, k) {
+      var a = delta[Math.max(0, k - w)], b = delta[Math.min(delta.length - 1, k + w)];
+      return a === null || b === null ? null : b - a;
+    });
+    var sorted = slopes.filter(function (v) { return v !== null; }).map(Math.abs).sort(function (a, b) { return a - b; });
+    var top = sorted.length ? sorted[Math.floor(0.95 * (sorted.length - 1))] || 1e-3 : 1;
+    return { colours: slopes.map(function (v) { return v === null ? '#ccc' : gainColour(v / top); }),
+      legend: 'Lap ' + focus + ' against the reference: green gains time, red loses it.' };
+  }
+  var speed = values(lapTrace, 'speed', lapTrace.time.length);
+  var known = speed.filter(function (v) { return v !== null; });
+  var lo = Math.min.apply(null, known), hi = Math.max.apply(null, known);
+  return { colours: speed.map(function (v) { return v === null ? '#ccc' : rampColour((v - lo) / Math.max(hi - lo, 1)); }),
+    legend: 'Lap ' + focus + ' speed: blue ' + Math.round(lo) + ' km/h to red ' + Math.round(hi) + ' km/h.' };
+}
+
+// A lap's line, colourAt(k) for the stretch that ends at point k; with its grid's step in metres,
+// faint outside the charts' zoom. Stretches of one colour and shade go as one line.
+function strokeLap(ctx, lap, step, at, colourAt) {
+  var range = view.range, style = null, alpha = null, end = -1;
+  for (var k = 1; k < lap.x.length; ++k) {
+    if (lap.x[k - 1] === null || lap.x[k] === null) continue;
+    var shade = !range || !step || (k * step >= range[0] && (k - 1) * step <= range[1]) ? 1 : 0.25;
+    var colour = colourAt(k);
+    if (colour !== style || shade !== alpha) {
+      if (style !== null) ctx.stroke();
+      ctx.beginPath();
+      ctx.strokeStyle = style = colour;
+      ctx.globalAlpha = alpha = shade;
+      end = -1;
+    }
+    if (end !== k - 1) ctx.moveTo(at.px(lap.x[k - 1]), at.py(lap.y[k - 1]));
+    ctx.lineTo(at.px(lap.x[k]), at.py(lap.y[k]));
+    end = k;
+  }
+  if (style !== null) ctx.stroke();
+  ctx.globalAlpha = 1;
+}
+
+// The line and the sector starts, and the corners' numbers beside their apexes, on the outline.
+function drawMarks(ctx, shape, size, at) {
+  var t = traces();
+  ctx.fillStyle = '#1d232b';
+  ctx.font = Math.round(Math.max(size / 40, 11 * (window.devicePixelRatio || 1))) + 'px sans-serif';
+  [0].concat(sectorDistances()).forEach(function (d, i) {
+    var k = Math.round(d / t.stepM);
+    if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;
+    ctx.beginPath();
+    ctx.arc(at.px(shape.x[k]), at.py(shape.y[k]), size / 140, 0, 2 * Math.PI);
+    ctx.fill();
+    ctx.fillText(i === 0 ? 'S/F' : 'S' + (i + 1), at.px(shape.x[k]) + size / 90, at.py(shape.y[k]) - size / 90);
+  });
+  ctx.fillStyle = '#7b2fbe';
+  (file().corners || []).forEach(function (c) {
+    var k = Math.round(c.apexM / t.stepM);
+    if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;
+    ctx.fillText(String(c.number), at.px(shape.x[k]) + size / 60, at.py(shape.y[k]) + size / 60);
+  });
+}
+
+// The laps drawn, of any file, the reference first so that the others show over it.
+function mapLaps() {
+  return view.shown.filter(isReference).concat(view.shown.filter(function (e) { return !isReference(e); }))
+    .filter(function (e) { var lt = entryTrace(e); return lt && lt.x; });
+}
+
 function drawMap() {
   var canvas = document.getElementById('map');
   var box = document.getElementById('map-box');
   var t = traces();
-  var bounds = t ? mapBounds() : null;
+  // The file's own laps make the map; the laps of other files drawn on it widen it when they stray.
+  var bounds = t ? mapBounds(t.laps, null) : null;
   // A car that never moved draws a dot, not a map.
   if (bounds && Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY) < minMapExtentM) bounds = null;
   box.hidden = !bounds;
   if (!bounds) return;
+  var laps = mapLaps();
+  bounds = mapBounds(laps.filter(function (e) { return e.file !== view.file; }).map(entryTrace), bounds);
   // As large as the column is wide and the window leaves below the table.
   var side = Math.max(minMapSide, Math.min(box.clientWidth,
     window.innerHeight - box.getBoundingClientRect().top - mapChrome));
@@ -82,13 +163,15 @@ function drawMap() {
   var margin = 0.06 * size;
   var scale = (size - 2 * margin) / Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY, 1);
   var offX = (size - (bounds.maxX - bounds.minX) * scale) / 2, offY = (size - (bounds.maxY - bounds.minY) * scale) / 2;
-  function px(x) { return offX + (x - bounds.minX) * scale; }
-  function py(y) { return size - offY - (y - bounds.minY) * scale; }
+  var at = {
+    px: function (x) { return offX + (x - bounds.minX) * scale; },
+    py: function (y) { return size - offY - (y - bounds.minY) * scale; }
+  };
 
   var focus = focusLap();
   var lapTrace = focus === null ? null : traceOf(file(), focus);
   var shape = outlineLap();
-  mapPoints = { shape: shape, px: px, py: py, ratio: size / canvas.clientWidth };
+  mapPoints = { shape: shape, px: at.px, py: at.py, ratio: size / canvas.clientWidth };
   var select = document.getElementById('map-colour');
   var refIsFocus = isReference({ file: view.file, lap: focus });
   // Without a lap from the line against another reference only speed can colour it; the selector
@@ -97,90 +180,31 @@ function drawMap() {
   Array.prototype.forEach.call(select.options, function (o) { o.disabled = !compares && o.value !== 'speed'; });
   if (!compares) select.value = 'speed';
   else if (view.mapMode && select.value !== view.mapMode) select.value = view.mapMode;
-  var mode = select.value;
-  var colours = [];
-  var legend = '';
-  if (lapTrace && mode === 'delta') {
-    // The delta itself: how far ahead (green) or behind (red) of the reference the lap is there.
-    var ahead = deltaOf(lapTrace);
-    var most = ahead.reduce(function (m, v) { return v === null ? m : Math.max(m, Math.abs(v)); }, 0) || 1e-3;
-    colours = ahead.map(function (v) { return v === null ? '#ccc' : gainColour(v / most); });
-    legend = 'Lap ' + focus + ' against the reference: green ahead, red behind, up to ' + most.toFixed(3) + ' s.';
-  } else if (lapTrace && mode === 'gain') {
-    // The slope of the delta over a short stretch: where this lap gains or loses against the reference.
-    var delta = deltaOf(lapTrace);
-    var w = Math.max(1, Math.round(25 / t.stepM));
-    var slopes = delta.map(function (v, k) {
-      var a = delta[Math.max(0, k - w)], b = delta[Math.min(delta.length - 1, k + w)];
-      return a === null || b === null ? null : b - a;
-    });
-    var sorted = slopes.filter(function (v) { return v !== null; }).map(Math.abs).sort(function (a, b) { return a - b; });
-    var top = sorted.length ? sorted[Math.floor(0.95 * (sorted.length - 1))] || 1e-3 : 1;
-    colours = slopes.map(function (v) { return v === null ? '#ccc' : gainColour(v / top); });
-    legend = 'Lap ' + focus + ' against the reference: green gains time, red loses it.';
-  } else if (lapTrace) {
-    var speed = values(lapTrace, 'speed', lapTrace.time.length);
-    var known = speed.filter(function (v) { return v !== null; });
-    var lo = Math.min.apply(null, known), hi = Math.max.apply(null, known);
-    colours = speed.map(function (v) { return v === null ? '#ccc' : rampColour((v - lo) / Math.max(hi - lo, 1)); });
-    legend = 'Lap ' + focus + ' speed: blue ' + Math.round(lo) + ' km/h to red ' + Math.round(hi) + ' km/h.';
-  }
-  // The outline of the track, then the coloured lap over it.
+  var coloured = lapTrace ? focusColours(focus, lapTrace, select.value) : { colours: [], legend: '' };
+  // The outline of the track, the focus lap coloured over it, then every lap drawn as a thin line
+  // in its charts' colour.
   ctx.lineCap = 'round';
   ctx.lineJoin = 'round';
-  ctx.strokeStyle = '#d5d9de';
   ctx.lineWidth = Math.max(6, size / 60);
-  ctx.beginPath();
-  var started = false;
-  for (var k = 0; k < shape.x.length; ++k) {
-    if (shape.x[k] === null || shape.y[k] === null) { started = false; continue; }
-    if (started) ctx.lineTo(px(shape.x[k]), py(shape.y[k])); else ctx.moveTo(px(shape.x[k]), py(shape.y[k]));
-    started = true;
-  }
-  ctx.stroke();
+  strokeLap(ctx, shape, null, at, function () { return '#d5d9de'; });
   if (lapTrace && lapTrace.x) {
-    ctx.lineWidth = Math.max(3, size / 140);
-    var range = view.range;
-    var step = t.stepM;
-    for (k = 1; k < lapTrace.x.length; ++k) {
-      if (lapTrace.x[k - 1] === null || lapTrace.x[k] === null) continue;
-      var inRange = !range || (k * step >= range[0] && (k - 1) * step <= range[1]);
-      ctx.globalAlpha = inRange ? 1 : 0.25;
-      ctx.strokeStyle = colours[k] || '#888';
-      ctx.beginPath();
-      ctx.moveTo(px(lapTrace.x[k - 1]), py(lapTrace.y[k - 1]));
-      ctx.lineTo(px(lapTrace.x[k]), py(lapTrace.y[k]));
-      ctx.stroke();
-    }
-    ctx.globalAlpha = 1;
+    ctx.lineWidth = Math.max(4, size / 90);
+    strokeLap(ctx, lapTrace, t.stepM, at, function (k) { return coloured.colours[k] || '#888'; });
   }
-  // Sector starts and the line.
-  ctx.fillStyle = '#1d232b';
-  ctx.font = Math.round(Math.max(size / 40, 11 * (window.devicePixelRatio || 1))) + 'px sans-serif';
-  [0].concat(sectorDistances()).forEach(function (d, i) {
-    var k = Math.round(d / t.stepM);
-    if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;
-    ctx.beginPath();
-    ctx.arc(px(shape.x[k]), py(shape.y[k]), size / 140, 0, 2 * Math.PI);
-    ctx.fill();
-    ctx.fillText(i === 0 ? 'S/F' : 'S' + (i + 1), px(shape.x[k]) + size / 90, py(shape.y[k]) - size / 90);
+  ctx.lineWidth = Math.max(1.5, size / 300);
+  laps.forEach(function (entry) {
+    var colour = colourOf(entry);
+    strokeLap(ctx, entryTrace(entry), traces(files[entry.file]).stepM, at, function () { return colour; });
   });
-  // The corners' numbers beside their apexes.
-  ctx.fillStyle = '#7b2fbe';
-  (file().corners || []).forEach(function (c) {
-    var k = Math.round(c.apexM / t.stepM);
-    if (!shape.x || k >= shape.x.length || shape.x[k] === null) return;
-    ctx.fillText(String(c.number), px(shape.x[k]) + size / 60, py(shape.y[k]) + size / 60);
-  });
-  // Every ticked lap's position at the cursor.
+  drawMarks(ctx, shape, size, at);
+  // Every lap's position at the cursor's distance, on its own file's grid.
   if (view.cursor !== null) {
-    view.shown.forEach(function (entry) {
-      if (entry.file !== view.file) return;
+    laps.forEach(function (entry) {
       var lt = entryTrace(entry);
-      var c = view.cursor;
-      if (!lt || !lt.x || c >= lt.x.length || lt.x[c] === null) return;
+      var c = Math.round(view.cursor * t.stepM / traces(files[entry.file]).stepM);
+      if (c >= lt.x.length || lt.x[c] === null) return;
       ctx.beginPath();
-      ctx.arc(px(lt.x[c]), py(lt.y[c]), size / 70, 0, 2 * Math.PI);
+      ctx.arc(at.px(lt.x[c]), at.py(lt.y[c]), size / 70, 0, 2 * Math.PI);
       ctx.fillStyle = colourOf(entry);
       ctx.fill();
       ctx.lineWidth = 2;
@@ -188,7 +212,8 @@ function drawMap() {
       ctx.stroke();
     });
   }
-  document.getElementById('map-legend').textContent = legend;
+  document.getElementById('map-legend').textContent = coloured.legend +
+    (laps.length ? ' Thin lines: the laps on the charts, in their colours.' : '');
 }
 
 // The outline lap and the transform of the last drawn map, to find the grid point under the mouse.

@@ -1,19 +1,19 @@
 // What changes what is shown: ticking a lap, choosing the reference, another file.
 
+// A tick or an untick of any lap adds or takes off that lap's series on the charts as they stand,
+// and the other laps keep their colours. No charts yet, none left or a grid of another length (the
+// longest lap came or went) build the charts anew.
 function toggleLap(entry, on) {
   var at = shownAt(entry);
   var changed = on ? at < 0 : at >= 0 && !isReference(entry);
   if (!changed) return refresh();
-  // Colours go by the order of ticking: a lap added last, or the last one taken away, leaves
-  // the others' colours as they are.
-  var last = at === view.shown.length - 1;
+  var n = gridLength();
   if (on) view.shown.push(entry);
   else view.shown.splice(at, 1);
-  // The charts as they stand take the lap's series in or out; no charts yet, none left or
-  // colours that move mean the chart area changes as a whole.
-  if (!view.plots.length || !view.shown.length || (!on && !last)) return refresh();
+  holdColours();
+  if (!view.plots.length || !view.shown.length || gridLength() !== n) return refresh();
   updateChartSeries(entry, on);
-  refresh(true);
+  refresh(entry);
 }
 
 // The old reference stays drawn, so that it can be chosen again.
@@ -23,10 +23,14 @@ function setReference(entry) {
   refresh();
 }
 
-function refresh(chartsCurrent) {
+// Draws what is shown now. After a tick (ticked: its lap) the charts stand as updateChartSeries left
+// them, and of the lap table only the lap's own row changes when it is one of this file's.
+function refresh(ticked) {
+  holdColours();
   publishState();
-  renderLapTable();
-  if (!chartsCurrent) renderCharts();
+  if (ticked && ticked.file === view.file) renderLapRow(ticked);
+  else renderLapTable();
+  if (!ticked) renderCharts();
   renderReadout();
   drawMap();
   renderCorners();

@@ -219,12 +219,43 @@ class ReportPage(unittest.TestCase):
         self.assertEqual(after[0], before[0] + 1)
         self.assertEqual(after[1], before[1] + 2)
         self.assertIn([self.state()['file'], int(row)], self.state()['shown'])
+        self.check_untick_before_last()
         # Unticked, its series go again from every chart; ticked once more for the checks that follow.
         self.click(self.state()['file'], int(row), 'input.show')
         self.assertEqual(self.js('return reportView.plots.map(u => u.series.length)'), before)
         self.assertNotIn([self.state()['file'], int(row)], self.state()['shown'])
         self.click(self.state()['file'], int(row), 'input.show')
         return int(row)
+
+    def drawn(self):
+        """Per chart the lap and label of each series, and per lap drawn its colour in the read-out and the lap table."""
+        return self.js("return [reportView.plots.map(u => u.owners.slice(1).map((e, i) => [e.file, e.lap, u.series[i + 1].label])),"
+                       "Object.fromEntries([...document.querySelectorAll('#readout tr[data-lap], #laps tr.ticked')].map(r =>"
+                       "  [r.closest('div').id + ' ' + r.dataset.file + ':' + r.dataset.lap, r.querySelector('.swatch').style.background]))]")
+
+    def check_untick_before_last(self):
+        """Unticking a lap of this file ticked before others takes exactly its series off the charts as they
+        stand, and the laps left keep their colours; ticked again, it comes last."""
+        state = self.state()
+        middle = next((e for e in state['shown'][:-1] if e != state['reference'] and e[0] == state['file']), None)
+        if middle is None:
+            return
+        series, colours = self.drawn()
+        self.js('reportView.plots.forEach(u => u.kept = true)')
+        self.click(*middle, 'input.show')
+        self.assertEqual(self.drawn(), [[[s for s in chart if s[:2] != middle] for chart in series],
+                                        {k: v for k, v in colours.items() if not k.endswith(' %d:%d' % tuple(middle))}])
+        self.assertTrue(self.js('return reportView.plots.every(u => u.kept)'))
+        self.click(*middle, 'input.show')
+
+    def map_pixels(self, file, lap):
+        """How many pixels of the map have the colour the lap has in the read-out."""
+        return self.js("var s = document.querySelector('#readout tr[data-file=\"' + arguments[0] + '\"][data-lap=\"' + arguments[1] + '\"] .swatch');"
+                       "var want = getComputedStyle(s).backgroundColor.match(/\\d+/g).map(Number);"
+                       "var c = document.getElementById('map'), d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data, n = 0;"
+                       "for (var i = 0; i < d.length; i += 4)"
+                       "  if (Math.abs(d[i] - want[0]) + Math.abs(d[i + 1] - want[1]) + Math.abs(d[i + 2] - want[2]) < 6) ++n;"
+                       "return n", file, lap)
 
     def check_picker(self):
         """Picking a channel adds a chart of it and a column of the read-out; typing filters the list,
@@ -441,6 +472,12 @@ class ReportPage(unittest.TestCase):
         self.assertEqual(self.state()['reference'], state['reference'])
         series = self.js('return reportView.plots[0].series.length')
         self.assertEqual(series, len(self.state()['shown']) + 1)
+        # Alone beside the reference on the same circle, the practice lap is drawn over it on the map in its
+        # colour, its point at the cursor too.
+        for other in [e for e in self.state()['shown'] if e not in (state['reference'], [practice, lap])]:
+            self.click(*other, 'input.show')
+        self.move_to(0.5)
+        self.assertGreater(self.map_pixels(practice, lap), 50)
         self.check_file(report, race, 'across')
         self.assertIsNotNone(first_reference)
 
