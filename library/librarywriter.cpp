@@ -80,6 +80,13 @@ QString sectorList(const QVector<qint64>& times)
     return texts.join(QLatin1Char(','));
 }
 
+/// The track, layout, car and driver whose laps a file's join, as the library names them.
+QVariantList groupOf(const SessionSummary& session)
+{
+    return {LapLibrary::name(session.trackName), LapLibrary::name(session.trackConfig),
+            LapLibrary::name(session.carName), LapLibrary::name(session.driverName)};
+}
+
 /// Exact to the last bit: a stored fraction reads back as the one the session info gave.
 QString fractionList(const QVector<double>& fractions)
 {
@@ -195,15 +202,17 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         if (!best || lap.lapTimeMs < best->lapTimeMs)
             best = &lap;
     }
-    const QVariantList fileValues{
-        m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
-        file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
-                                  : LapLibrary::null(QVariant::String),
-        LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), text(file.driverId), number(file.trackLengthM),
-        file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
-        text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-        file.laps.size(), validLaps, best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
-        best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int), text(fractionList(file.sectorStartPct))};
+    QVariantList fileValues{m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
+                            file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
+                                                      : LapLibrary::null(QVariant::String)};
+    fileValues << groupOf(file.session)
+               << QVariantList{text(file.driverId), number(file.trackLengthM), file.session.sessionType,
+                               text(file.session.sessionName), text(file.leagueId), text(file.sessionId),
+                               text(file.subSessionId), text(file.setupName), text(file.error),
+                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate), file.laps.size(), validLaps,
+                               best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
+                               best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int),
+                               text(fractionList(file.sectorStartPct))};
     QSqlQuery* upserted = run(upsertFile, fileValues);
     if (!upserted)
         return false;
@@ -240,8 +249,7 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
     // removed, the best before it can still be drawn.
-    QSqlQuery* groupBest = run(selectGroupBest, {LapLibrary::name(file.track), LapLibrary::name(file.config),
-                                                 LapLibrary::name(file.car), LapLibrary::name(file.driver), fileId});
+    QSqlQuery* groupBest = run(selectGroupBest, groupOf(file.session) << fileId);
     if (!groupBest || !groupBest->next())
         return false;
     const QVariant fastest = groupBest->value(0);
@@ -256,7 +264,7 @@ bool LibraryWriter::storeCorners(const StoredFile& file)
     const CornerNumbering& numbering = file.corners;
     if (numbering.isEmpty() || !numbering.holdsTogether()) // only what reads back as a numbering
         return true;
-    const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
+    const QVariantList values{LapLibrary::name(file.session.trackName), LapLibrary::name(file.session.trackConfig), numbering.trackLength,
                               numbering.sourcePath, numbering.sourceLap,
                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
     QSqlQuery* inserted = run(insertNumbering, values);

@@ -23,12 +23,7 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     stored.subSessionId = analysis.info.subSessionId();
     stored.setupName = analysis.info.setupName();
     stored.sectorStartPct = analysis.info.sectorStartPct();
-    stored.track = analysis.trackName;
-    stored.config = analysis.trackConfig;
-    stored.car = analysis.carName;
-    stored.driver = analysis.driverName;
-    stored.sessionType = analysis.sessionType;
-    stored.sessionName = analysis.sessionName;
+    stored.session = SessionSummary::of(analysis);
     for (const LapAnalysis& lap : analysis.laps) {
         stored.driverId = lap.lap->findValue(QStringLiteral("iRacing UserID")).value.toString();
         if (!stored.driverId.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/sessionanalysis.h"
+#include "analysis/sessionsummary.h"
 #include "library/filefingerprint.h"
 #include "library/laptrace.h"
 
@@ -33,14 +34,9 @@ struct StoredFile
     FileFingerprint file;
     QString error;          // the import's error; empty when it worked
     QDateTime recordedAt;
-    QString track;
-    QString config;
-    QString car;
-    QString driver;
+    SessionSummary session; // track, layout, car, driver and session, as the report names them
     QString driverId;
     double trackLengthM = 0.0;
-    int sessionType = -1;
-    QString sessionName;
     QString leagueId;
     QString sessionId;
     QString subSessionId;

@@ -576,8 +576,8 @@ void tst_Library::oneNumberingPerTrack()
         const SessionAnalysis analysis({{file.path, fixture.import(file.path).laps}}); // finds its own corners
         const StoredFile stored = StoredFile::of(file, QString(), analysis.files().first());
         QCOMPARE(stored.corners.corners.size(), chicaneGap > 0.0 ? 7 : 5);
-        track = stored.track;
-        config = stored.config;
+        track = stored.session.trackName;
+        config = stored.session.trackConfig;
         LapLibrary library; // a writer of its own
         QVERIFY2(library.open(location), qPrintable(library.errorString()));
         bool alreadyStored = true;

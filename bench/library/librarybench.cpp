@@ -186,11 +186,11 @@ bool fillSynthetic(const QString& library)
         file.file.size = 1000000 + f;
         file.file.hash = QString::number(f);
         file.recordedAt = QDateTime::fromSecsSinceEpoch(1700000000 + f * 3600LL, Qt::UTC);
-        file.track = QStringLiteral("Track %1").arg(f % 10);
-        file.config = QStringLiteral("Full");
-        file.car = QStringLiteral("Car %1").arg(f / 10 % 5);
-        file.driver = QStringLiteral("Driver %1").arg(f / 50 % 40);
-        file.sessionName = QStringLiteral("Practice");
+        file.session.trackName = QStringLiteral("Track %1").arg(f % 10);
+        file.session.trackConfig = QStringLiteral("Full");
+        file.session.carName = QStringLiteral("Car %1").arg(f / 10 % 5);
+        file.session.driverName = QStringLiteral("Driver %1").arg(f / 50 % 40);
+        file.session.sessionName = QStringLiteral("Practice");
         for (int i = 0; i < lapsPerFile; ++i) {
             StoredLap stored;
             stored.index = i;
