@@ -1,14 +1,13 @@
 #include "scenario/scenario.h"
+#include "support/clirun.h"
 #include "support/tmpfs.h"
 
 #include <QImage>
 #include <QtTest>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -16,21 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int untimedMs = 3599000;
-
-/// The exit status of the command line tool, -1 when it crashed or hung.
-int runCli(const QString& arguments, QString* out = nullptr, QString* err = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral(ZEL_CLI_PATH), QProcess::splitCommand(arguments));
-    const bool exited = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
-    if (out)
-        *out = QString::fromUtf8(process.readAllStandardOutput());
-    if (err)
-        *err = QString::fromUtf8(process.readAllStandardError());
-    return exited ? process.exitCode() : -1;
-}
 
 /// Writes a short, low-rate scenario; returns its flying laps' times in ms, truncated as the plugin does.
 QVector<int> writeScenario(const QString& path, ScenarioOptions::Session session)
@@ -73,7 +57,6 @@ private slots:
     void exports();
     void errors_data();
     void errors();
-    void plotsOfTheirOwn();
     void namesAsData_data();
     void namesAsData();
     void inputs();
@@ -96,6 +79,10 @@ void tst_Cli::initTestCase()
     // For the error cases: a file where a folder should be, a folder without .ibt files, a file cut in its header.
     QVERIFY(QFile::copy("practice.ibt", "blocker") && QDir().mkdir("empty"));
     QVERIFY(QFile::copy("practice.ibt", "cut.ibt") && QFile::resize("cut.ibt", 60));
+    ScenarioOptions cut;
+    cut.tickRate = 20;
+    cut.minutes = 0.6; // the out lap and part of the first timed lap
+    QVERIFY(Scenario(cut).write("short.ibt"));
     // The same session elsewhere and in another car, for comparisons that do not hold.
     for (const auto& [name, from, to] : {std::make_tuple("elsewhere.ibt", "Lakeside Motor Park", "Hillside Ring"),
                                          std::make_tuple("othercar.ibt", "Apex GT4 Hybrid", "Apex GT3")}) {
@@ -179,8 +166,9 @@ void tst_Cli::exports_data()
 
     QTest::newRow("csv, json with channel values, png")
         << "--csv csv --json summary.json --with-channels --plot plot.png --plot-size 640x480 practice.ibt";
-    // A name with markup in it stays text in the SVG's title.
-    QTest::newRow("json to standard output, svg") << "--json - --plot R&D<1>.svg --plot-size 640x480 practice.ibt";
+    // A name with markup in it stays text in the SVG's title; a file without a timed lap has a plot of its own.
+    QTest::newRow("json to standard output, svgs")
+        << "--json - --plot R&D<1>.svg --plot-size 640x480 practice.ibt short.ibt";
 }
 
 void tst_Cli::exports()
@@ -190,7 +178,7 @@ void tst_Cli::exports()
     QString out;
     QCOMPARE(runCli(arguments, &out), 0);
 
-    QFile svg("R&D<1>.svg");
+    QFile svg("R&D<1>-practice.svg");
     QXmlStreamReader xml(&svg);
     if (toFiles) {
         QCOMPARE(QImage("plot.png", "PNG").size(), QSize(640, 480));
@@ -200,6 +188,9 @@ void tst_Cli::exports()
         while (!xml.atEnd())
             xml.readNext();
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        // The short file's longest lap against the practice's reference, named as another file's.
+        QFile cut("R&D<1>-short.svg");
+        QVERIFY(cut.open(QIODevice::ReadOnly) && cut.readAll().contains(", reference (practice.ibt)"));
     }
 
     QFile json("summary.json");
@@ -210,17 +201,6 @@ void tst_Cli::exports()
     // The file's names and lists once, not once per lap.
     QVERIFY(report["channels"].toArray().contains("speed") && report["properties"]["Track length"]["unit"] == "km");
     QVERIFY(!laps.first().toObject().contains("trackName") && !laps.first()["properties"].toObject().contains("Track length"));
-    QVector<int> timed;
-    for (const QJsonValue& lap : laps) {
-        for (const char* key : {"lapNumber", "lapInRun", "runNumber", "lapStatus", "sessionType", "sampleCount"})
-            QVERIFY2(lap[key].isDouble(), key);
-        QVERIFY(lap["completed"].isBool() && (lap["lapTimeMs"].isDouble() || lap["lapTimeMs"].isNull()));
-        if (lap["lapTimeMs"].isDouble() && lap["lapTimeMs"].toInt() != untimedMs)
-            timed.append(lap["lapTimeMs"].toInt());
-        QCOMPARE(lap["channelData"]["speed"]["values"].toArray().size(), toFiles ? lap["sampleCount"].toInt() : 0);
-    }
-    QCOMPARE(timed, m_practiceMs);
-
     // The analysis, whose figures tst_sessionanalysis checks: what the file says, the statistics, the reference.
     const int best = *std::min_element(m_practiceMs.cbegin(), m_practiceMs.cend());
     QCOMPARE(report["recordedAt"].toString(), QStringLiteral("2024-05-25T01:30:00Z"));
@@ -230,17 +210,22 @@ void tst_Cli::exports()
     QVERIFY(report["lapTimeStats"]["stdDevMs"].isDouble() && report["hasMap"] == true);
     QVERIFY(report["theoreticalBestMs"].toInt() <= best);
     QCOMPARE(report["reference"]["path"].toString(), QStringLiteral("practice.ibt"));
+    QVector<int> timed;
     for (const QJsonValue& lap : laps) {
+        for (const char* key : {"lapNumber", "lapInRun", "runNumber", "lapStatus", "sessionType", "sampleCount"})
+            QVERIFY2(lap[key].isDouble(), key);
         const bool valid = lap["validTime"].toBool();
-        QCOMPARE(valid, lap["lapTimeMs"].isDouble());
-        QCOMPARE(lap["sectorTimesMs"].toArray().size(), 4);
+        QVERIFY(lap["completed"].isBool() && valid == lap["lapTimeMs"].isDouble() && lap["sectorTimesMs"].toArray().size() == 4);
         QVERIFY(lap["topSpeedKmh"].toDouble() > 100.0 && lap["fullThrottlePct"].isDouble() && lap["fuelUsedL"].isDouble());
+        QCOMPARE(lap["channelData"]["speed"]["values"].toArray().size(), toFiles ? lap["sampleCount"].toInt() : 0);
         if (!valid)
             continue;
+        timed.append(lap["lapTimeMs"].toInt());
         QCOMPARE(lap["deltaToReferenceMs"].toInt(), lap["lapTimeMs"].toInt() - best);
         if (lap["lapTimeMs"].toInt() == best)
             QCOMPARE(report["reference"]["lapNumber"].toInt(), lap["lapNumber"].toInt());
     }
+    QCOMPARE(timed, m_practiceMs);
     if (!toFiles)
         return;
 
@@ -330,21 +315,6 @@ void tst_Cli::errors()
     if (QByteArray(QTest::currentDataTag()).contains("before any import"))
         QVERIFY2(out.isEmpty(), qPrintable(out));
     QCOMPARE(QDir().entryList(), before);
-}
-
-// In a batch each file's plot shows its own laps, also a file without a timed lap.
-void tst_Cli::plotsOfTheirOwn()
-{
-    ScenarioOptions options;
-    options.tickRate = 20;
-    options.minutes = 0.6; // the out lap and part of the first timed lap
-    QVERIFY(Scenario(options).write("short.ibt"));
-    QCOMPARE(runCli("--plot own.svg --plot-size 800x600 practice.ibt short.ibt"), 0);
-    QFile cut("own-short.svg");
-    QVERIFY(cut.open(QIODevice::ReadOnly));
-    // Its own longest lap against the practice's reference, named as another file's.
-    const QByteArray svg = cut.readAll();
-    QVERIFY(svg.contains(", reference (practice.ibt)"));
 }
 
 void tst_Cli::namesAsData_data()

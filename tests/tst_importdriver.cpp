@@ -1,15 +1,14 @@
 #include "ibt/ibtsource.h"
-#include "ibt/ibtwriter.h"
 #include "scenario/scenario.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
+#include "support/lapdump.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 #include "support/streamfeed.h"
 #include "support/testfiles.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,28 +17,6 @@ Q_DECLARE_METATYPE(ScenarioOptions)
 
 namespace {
 
-/// A valid file of `records` records of a car standing on track, built in memory.
-QByteArray smallFile(int records)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::ReadWrite);
-    IbtWriter writer;
-    const int lap = writer.addVariable("Lap", irsdk_int);
-    const int pct = writer.addVariable("LapDistPct", irsdk_float, "%");
-    const int onTrack = writer.addVariable("IsOnTrack", irsdk_bool);
-    writer.addVariable("SessionNum", irsdk_int);
-    writer.setSessionInfo(TestFiles::playerSessionInfo());
-    writer.open(&buffer);
-    for (int r = 0; r < records; ++r) {
-        writer.setValue(lap, 1);
-        writer.setValue(pct, 0.1 + r * 0.001);
-        writer.setValue(onTrack, 1);
-        writer.writeRecord();
-    }
-    writer.close();
-    return buffer.data();
-}
-
 /// A message with the path and the time of the import taken out.
 QString said(QString message, const QString& path)
 {
@@ -47,22 +24,14 @@ QString said(QString message, const QString& path)
     return message.replace(path, QStringLiteral("<path>")).replace(ms, QStringLiteral("? ms"));
 }
 
-/// What an import gave, path aside: every message, and per lap its row, samples and a hash of each channel's values.
+/// What an import gave, path aside: every message, then each lap.
 QStringList outcome(const ImportResult& result, const QString& path)
 {
     QStringList lines;
     for (int i = 0; i < result.messages.size(); ++i)
         lines << QString::number(result.verbosities.at(i)) + QLatin1Char(' ') + said(result.messages.at(i), path);
-    for (const auto& lap : result.laps) {
-        QString line = QStringLiteral("lap %1 %2 %3").arg(lap->lapNumber()).arg(int(lap->completed())).arg(lap->sampleCount());
-        for (auto channel = lap->channels().cbegin(); channel != lap->channels().cend(); ++channel) {
-            const QVector<double>& values = channel.value()->values;
-            const QByteArray bytes(reinterpret_cast<const char*>(values.constData()), values.size() * 8);
-            line += QLatin1Char(' ') + channel.key() + QLatin1Char('=')
-                    + QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
-        }
-        lines << line;
-    }
+    for (const auto& lap : result.laps)
+        lines << lapDump(*lap);
     return lines;
 }
 
@@ -95,42 +64,38 @@ private slots:
     {
         QTest::addColumn<QByteArray>("file"); // null: there is no file
         QTest::addColumn<QString>("last");    // the last message
-        QTest::addColumn<int>("samples");     // of the one lap returned; -1: none
+        QTest::addColumn<int>("laps");
 
-        const QByteArray good = smallFile(5);
-        const QString done = QStringLiteral("Done in ? ms; Laps readed 1");
-        QTest::newRow("no such file") << QByteArray() << "Can't open file <path>" << -1;
-        QTest::newRow("empty file") << QByteArray("") << headerError << -1;
+        const QByteArray good = TestFiles::twoLapScenario();
+        QTest::newRow("no such file") << QByteArray() << "Can't open file <path>" << 0;
+        QTest::newRow("empty file") << QByteArray("") << headerError << 0;
+        QTest::newRow("whole file") << good << "Done in ? ms; Laps readed 4" << 4;
         // The lap open at the end of the file is always returned, empty or not.
-        QTest::newRow("five records") << good << done << 5;
-        QTest::newRow("partial last record ignored") << good.left(good.size() - 1) << done << 4;
-        QTest::newRow("ends after the headers") << smallFile(0) << done << 0;
+        QTest::newRow("ends after the headers") << good.left(fieldOf(good, bufOffsetAt)) << "Done in ? ms; Laps readed 1" << 1;
     }
 
     void messages()
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, last);
-        QFETCH(int, samples);
+        QFETCH(int, laps);
 
         const QString path = m_dir.filePath(QStringLiteral("case.ibt"));
         QFile::remove(path);
         if (!file.isNull())
             TestFiles::write(path, file);
         const ImportResult result = m_fixture.import(path);
-        const QString level = samples < 0 ? QStringLiteral("-2 ") : QStringLiteral("0 ");
         QCOMPARE(outcome(result, path).mid(0, 3),
                  (QStringList{"0 " + messagePrefix + "Importing file <path> ...",
                               "0 " + messagePrefix + "Using format iRacing binary telemetry (*.ibt)",
-                              level + messagePrefix + last}));
+                              (laps ? "0 " : "-2 ") + messagePrefix + last}));
         QCOMPARE(result.messages.size(), 3);
-        QCOMPARE(result.laps.size(), samples < 0 ? 0 : 1);
-        if (samples < 0)
-            return;
-        QCOMPARE(result.laps.first()->sampleCount(), samples);
-        QCOMPARE(result.laps.first()->completed(), false);
-        QCOMPARE(result.laps.first()->simulatorName(), QStringLiteral("iRacing"));
-        QCOMPARE(result.laps.first()->pluginName(), QStringLiteral("ZEL iRacing ibt import plugin"));
+        QCOMPARE(result.laps.size(), laps);
+        for (const auto& lap : result.laps) {
+            QVERIFY(laps > 1 || (lap->sampleCount() == 0 && !lap->completed()));
+            QCOMPARE(lap->simulatorName(), QStringLiteral("iRacing"));
+            QCOMPARE(lap->pluginName(), QStringLiteral("ZEL iRacing ibt import plugin"));
+        }
     }
 
     void otherInputs_data()

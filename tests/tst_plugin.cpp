@@ -39,32 +39,6 @@ private slots:
         QCOMPARE(plugin->formats(), QStringList{QStringLiteral("iRacing binary telemetry (*.ibt)")});
     }
 
-    void metacast_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("plugin class name") << QByteArray("iRPluginImport") << "object";
-        QTest::newRow("interface class name") << QByteArray("ZelPluginInterfaceImport") << "interface";
-        QTest::newRow("interface identifier") << QByteArray(ZelPluginInterfaceImport_iid) << "interface";
-        QTest::newRow("other interface version")
-            << QByteArray("org.zel-telemetry.host.ZelPluginInterfaceImport/0.1") << "none";
-        QTest::newRow("unrelated class") << QByteArray("ZelDataEmitter") << "none";
-    }
-
-    void metacast()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QString, expected);
-
-        // The interface part sits behind the QObject base, so its address differs from the object's.
-        void* const object = m_fixture.instance();
-        void* const interface = m_fixture.plugin();
-        QVERIFY(interface != object);
-        const QHash<QString, void*> pointers{{"object", object}, {"interface", interface}, {"none", nullptr}};
-        QCOMPARE(m_fixture.instance()->qt_metacast(name.constData()), pointers.value(expected));
-    }
-
     // The host's build connects to these by signature, in this order; a queued connection needs the
     // metatype the emitter registers for the first argument (named after the colon).
     void emitterSignals()

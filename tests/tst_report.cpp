@@ -4,6 +4,7 @@
 #include "report/numbertext.h"
 #include "report/reportpage.h"
 #include "report/sessiontraces.h"
+#include "support/near.h"
 #include "support/pluginfixture.h"
 
 #include <QJsonArray>
@@ -158,52 +159,48 @@ void tst_Report::traces()
     QFETCH(bool, coarser);
     QFETCH(bool, thinned);
     const SessionAnalysis analysis({{m_path, m_session.laps}});
-    const SessionTraces traces(analysis.files().first(), budget);
+    const FileAnalysis& file = analysis.files().first();
+    const SessionTraces traces(file, budget);
     const double step = traces.stepM();
     QCOMPARE(step > 1.0, coarser);
     QCOMPARE(traces.extraStride() > 1, thinned);
-    QVERIFY2(traces.json().size() < budget, qPrintable(QStringLiteral("%1 bytes, step %2, stride %3").arg(traces.json().size()).arg(step).arg(traces.extraStride())));
+    QVERIFY2(traces.json().size() < budget, qPrintable(QString::number(traces.json().size())));
 
     QJsonParseError error;
     const QJsonObject json = QJsonDocument::fromJson(traces.json(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(json.value(QLatin1String("stepM")).toDouble(), step);
+    QCOMPARE(json["stepM"].toDouble(), step);
     QStringList keys;
-    for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
-        keys.append(channel.toObject().value(QLatin1String("key")).toString());
+    for (const QJsonValue& channel : json["channels"].toArray())
+        keys.append(channel["key"].toString());
     QCOMPARE(keys.mid(0, 5), (QStringList{"speed", "throttle", "brake", "gear", "steer"}));
-    QVERIFY(keys.contains(QLatin1String("channel:rpm")));
-    QVERIFY(!keys.contains(QLatin1String("lapdist"))); // the grid itself
+    QVERIFY(keys.contains("channel:rpm") && !keys.contains("lapdist")); // the grid itself is no channel
 
-    const QJsonArray laps = json.value(QLatin1String("laps")).toArray();
+    const QJsonArray laps = json["laps"].toArray();
     QCOMPARE(laps.size(), m_session.laps.size());
     for (int i = 0; i < laps.size(); ++i) {
-        const QJsonObject lap = laps.at(i).toObject();
+        const QJsonValue lap = laps.at(i);
         const ZEL::Lap& source = *m_session.laps.at(i);
-        QCOMPARE(lap.value(QLatin1String("lapNumber")).toInt(), source.lapNumber());
-        QCOMPARE(lap.value(QLatin1String("fromLine")).toBool(), analysis.files().first().laps.at(i).aligned.startsAtLine());
-        const QJsonArray time = lap.value(QLatin1String("time")).toArray();
-        const QJsonObject values = lap.value(QLatin1String("values")).toObject();
-        QCOMPARE(lap.value(QLatin1String("x")).toArray().size(), time.size());
-        QCOMPARE(values.value(QLatin1String("speed")).toArray().size(), time.size());
+        const LapAnalysis& analysed = file.laps.at(i);
+        QCOMPARE(lap["lapNumber"].toInt(), source.lapNumber());
+        QCOMPARE(lap["fromLine"].toBool(), analysed.aligned.startsAtLine());
+        const QJsonArray time = lap["time"].toArray();
+        QCOMPARE(lap["x"].toArray().size(), time.size());
+        QCOMPARE(lap["values"]["speed"].toArray().size(), time.size());
         // The cold tyre pressure never changes: one number for the lap, not an array.
-        QVERIFY(values.value(QLatin1String("channel:lfcoldpressure")).isDouble());
+        QVERIFY(lap["values"]["channel:lfcoldpressure"].isDouble());
         // A lap's clock is 0 at the line and its recorded time where the grid reaches the line.
-        const LapAnalysis& analysed = analysis.files().first().laps.at(i);
+        const double line = file.trackLength / step;
         if (analysed.validTime) {
             QCOMPARE(time.first().toDouble(), 0.0);
-            const double line = analysis.files().first().trackLength / step;
-            QVERIFY2(std::fabs(line - std::round(line)) < 1e-2 && time.size() > int(std::round(line)), qPrintable(QString::number(line) + " " + QString::number(time.size())));
-            QVERIFY(std::fabs(time.at(int(std::round(line))).toDouble() - analysed.lapTime) < 1e-4);
+            COMPARE_NEAR(line, std::round(line), 1e-2);
+            COMPARE_NEAR(time.at(int(std::round(line))).toDouble(), analysed.lapTime, 1e-4);
         }
-
         // Speed at every 50th grid point is the recording's, blended by lap distance, in km/h.
-        const ZEL::Channel& distance = *source.channel(QStringLiteral("lapdist"));
-        const ZEL::Channel& speed = *source.channel(QStringLiteral("speed"));
-        for (int k = 0; k < time.size(); k += 50) {
-            const double d = k * step;
-            const double value = traceValue(values.value(QLatin1String("speed")), k);
-            int j = 0;
+        const ZEL::Channel& distance = *source.channel("lapdist");
+        const ZEL::Channel& speed = *source.channel("speed");
+        for (int k = 0, j = 0; k < time.size(); k += 50) {
+            const double d = k * step, value = traceValue(lap["values"]["speed"], k);
             while (j + 1 < distance.size() && distance.value(j + 1) <= d)
                 ++j;
             if (distance.value(j) > d || j + 1 >= distance.size()) {
@@ -211,10 +208,7 @@ void tst_Report::traces()
                 continue;
             }
             const double w = (d - distance.value(j)) / (distance.value(j + 1) - distance.value(j));
-            const double expected = 3.6 * (speed.value(j) + w * (speed.value(j + 1) - speed.value(j)));
-            QVERIFY2(std::fabs(value - expected) <= 0.05 + 1e-9,
-                     qPrintable(QStringLiteral("lap %1 at %2 m: %3 instead of %4")
-                                    .arg(source.lapNumber()).arg(d).arg(value).arg(expected)));
+            COMPARE_NEAR(value, 3.6 * (speed.value(j) + w * (speed.value(j + 1) - speed.value(j))), 0.05 + 1e-9);
         }
     }
 }
@@ -230,12 +224,9 @@ void tst_Report::page()
 {
     QFETCH(bool, withLaps);
     // Text from a file must not end the element it is embedded in, nor pass for a mark of the template.
-    const QString hostile = QStringLiteral("</script><script>alert(1)</script>/*@SCRIPT@*/<!--@DATA@-->");
-    QJsonObject file{{QStringLiteral("path"), QStringLiteral("/tmp/x.ibt")},
-                     {QStringLiteral("trackName"), hostile},
-                     {QStringLiteral("error"), !withLaps},
-                     {QStringLiteral("laps"), QJsonArray()}};
-    const QByteArray summary = QJsonDocument(QJsonObject{{QStringLiteral("files"), QJsonArray{file}}}).toJson();
+    const QString hostile = "</script><script>alert(1)</script>/*@SCRIPT@*/<!--@DATA@-->";
+    const QJsonObject file{{"path", "/tmp/x.ibt"}, {"trackName", hostile}, {"error", !withLaps}, {"laps", QJsonArray()}};
+    const QByteArray summary = QJsonDocument(QJsonObject{{"files", QJsonArray{file}}}).toJson();
     const SessionAnalysis analysis({{m_path, withLaps ? m_session.laps : QVector<QSharedPointer<ZEL::Lap>>()}});
 
     const QString path = m_dir.filePath(QStringLiteral("report.html"));
@@ -277,15 +268,15 @@ void tst_Report::forgedChannels()
     QVector<QSharedPointer<ZEL::Lap>> laps;
     for (const QSharedPointer<ZEL::Lap>& source : qAsConst(m_session.laps)) {
         auto lap = QSharedPointer<ZEL::Lap>::create(*source); // shares the channels: replaced, not changed
-        const ZEL::Channel& pct = *source->channel(QStringLiteral("lapdistpct"));
+        const ZEL::Channel& pct = *source->channel("lapdistpct");
         if (distanceScale > 0.0) {
             auto distance = new ZEL::Channel(pct);
             for (double& v : distance->values)
                 v *= distanceScale;
-            lap->removeChannel(QStringLiteral("lapdist"));
-            lap->addChannel(distance, QStringLiteral("lapdist"));
+            lap->removeChannel("lapdist");
+            lap->addChannel(distance, "lapdist");
         }
-        for (const QString& name : {QStringLiteral("steer"), QStringLiteral("delta")}) {
+        for (const char* name : {"steer", "delta"}) {
             auto channel = new ZEL::Channel(pct);
             channel->values.fill(forged);
             lap->addChannel(channel, name);
@@ -295,20 +286,19 @@ void tst_Report::forgedChannels()
     const SessionAnalysis analysis({{m_path, laps}});
     const SessionTraces traces(analysis.files().first(), 4500000);
     const QJsonObject json = QJsonDocument::fromJson(traces.json()).object();
-    const QJsonArray lapTraces = json.value(QLatin1String("laps")).toArray();
     QVERIFY(traces.json().size() < 4500000);
-    QStringList keys;
-    for (const QJsonValue& channel : json.value(QLatin1String("channels")).toArray())
-        keys.append(channel.toObject().value(QLatin1String("key")).toString());
     if (distanceScale > 0.0) {
-        QVERIFY(lapTraces.isEmpty()); // no lap is that long: no grid at all
+        QVERIFY(json["laps"].toArray().isEmpty()); // no lap is that long: no grid at all
         return;
     }
-    QVERIFY(!keys.contains(QLatin1String("delta")) && keys.count(QLatin1String("steer")) == 1);
-    QVERIFY(keys.contains(QLatin1String("channel:steer")) && keys.contains(QLatin1String("channel:delta")));
-    const QJsonObject values = lapTraces.at(1).toObject().value(QLatin1String("values")).toObject();
-    QVERIFY(values.value(QLatin1String("steer")).isArray()); // the steering wheel's, not the forged channel
-    QVERIFY(values.value(QLatin1String("channel:delta")).isNull());
+    QStringList keys;
+    for (const QJsonValue& channel : json["channels"].toArray())
+        keys.append(channel["key"].toString());
+    QVERIFY(!keys.contains("delta") && keys.count("steer") == 1);
+    QVERIFY(keys.contains("channel:steer") && keys.contains("channel:delta"));
+    const QJsonValue values = json["laps"][1]["values"];
+    QVERIFY(values["steer"].isArray()); // the steering wheel's, not the forged channel
+    QVERIFY(values["channel:delta"].isNull());
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

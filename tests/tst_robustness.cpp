@@ -1,12 +1,11 @@
 #include "ibt/ibtlayout.h"
 #include "support/headerfields.h"
 #include "support/importmessages.h"
+#include "support/peakrss.h"
 #include "support/pluginfixture.h"
 #include "support/testfiles.h"
 
 #include <QtTest>
-
-#include <sys/resource.h>
 
 #include <climits>
 
@@ -147,7 +146,6 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, expected);
 
-        const auto peakRssKb = [] { rusage usage; getrusage(RUSAGE_SELF, &usage); return usage.ru_maxrss; };
         const long rssBefore = peakRssKb();
         const QString actual = importOutcome(file);
         // Far more than an import of these files needs, far less than a buffer sized by a header

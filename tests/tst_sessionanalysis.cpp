@@ -2,16 +2,18 @@
 #include "analysis/timedelta.h"
 #include "scenario/scenario.h"
 #include "support/headerfields.h"
+#include "support/near.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
+#include "support/testfiles.h"
 
-#include <QBuffer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 Q_DECLARE_METATYPE(ScenarioOptions)
 
@@ -97,13 +99,10 @@ void tst_SessionAnalysis::recordingInfo_data()
     QTest::addColumn<QString>("recordedAt");
     QTest::addColumn<Values>("sectors");
 
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
     ScenarioOptions options;
     options.tickRate = 5;
     options.timedLaps = 1;
-    Scenario(options).write(&buffer);
-    const QByteArray file = buffer.data();
+    const QByteArray file = TestFiles::scenario(options);
     const QString date = QStringLiteral("2024-05-25T01:30:00Z");
     const Values quarters{0.0, 0.25, 0.5, 0.75};
 
@@ -115,30 +114,26 @@ void tst_SessionAnalysis::recordingInfo_data()
         << withField(file, sessionInfoLenAt, file.size()) << false << date << Values{};
     QTest::newRow("negative session-info offset") << withField(file, sessionInfoOffsetAt, -8) << false << date << Values{};
 
+    // A file listing these sectors, sector n starting at (n + 1) / (count + 1) of the lap.
+    const auto sectored = [options](const QVector<int>& sectors) {
+        QByteArray list = "SplitTimeInfo:\n Sectors:\n";
+        for (const int n : sectors)
+            list += " - SectorNum: " + QByteArray::number(n) + "\n   SectorStartPct: "
+                    + QByteArray::number((n + 1.0) / (sectors.size() + 1), 'f', 6) + "\n";
+        ScenarioOptions listed = options;
+        listed.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", list + "OldSplitTimeInfo:");
+        return TestFiles::scenario(listed);
+    };
     // Sector numbers above 9 sort before 2 as names; the starts come back in lap order, the line first.
-    QByteArray twelve = "SplitTimeInfo:\n Sectors:\n";
-    for (const int sector : {0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9})
-        twelve += QByteArray(" - SectorNum: ") + QByteArray::number(sector) + "\n   SectorStartPct: "
-                  + QByteArray::number((sector + 1) / 13.0, 'f', 6) + "\n";
     Values twelveStarts{0.0};
     for (int sector = 0; sector < 12; ++sector)
         twelveStarts.append(QByteArray::number((sector + 1) / 13.0, 'f', 6).toDouble());
-    ScenarioOptions sectors = options;
-    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", twelve + "OldSplitTimeInfo:");
-    QBuffer second;
-    second.open(QIODevice::WriteOnly);
-    Scenario(sectors).write(&second);
-    QTest::newRow("twelve sectors, the first after the line") << second.data() << true << date << twelveStarts;
-
+    QTest::newRow("twelve sectors, the first after the line")
+        << sectored({0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9}) << true << date << twelveStarts;
     // More sectors than any track has: a forged list, taken for none rather than a time per sector per lap.
-    QByteArray many = "SplitTimeInfo:\n Sectors:\n";
-    for (int sector = 0; sector < 1000; ++sector)
-        many += " - SectorNum: " + QByteArray::number(sector) + "\n   SectorStartPct: " + QByteArray::number(sector / 1000.0) + "\n";
-    sectors.sessionInfo = Scenario(options).sessionInfo().replace("SplitTimeInfo:", many + "OldSplitTimeInfo:");
-    QBuffer third;
-    third.open(QIODevice::WriteOnly);
-    Scenario(sectors).write(&third);
-    QTest::newRow("a thousand sectors") << third.data() << true << date << Values{};
+    QVector<int> many(1000);
+    std::iota(many.begin(), many.end(), 0);
+    QTest::newRow("a thousand sectors") << sectored(many) << true << date << Values{};
 }
 
 void tst_SessionAnalysis::recordingInfo()
@@ -233,8 +228,8 @@ void tst_SessionAnalysis::alignment()
     QCOMPARE(aligned.sampleIndex(), index);
     QCOMPARE(aligned.distance().size(), distance.size());
     for (int k = 0; k < distance.size(); ++k) {
-        QVERIFY2(std::fabs(aligned.distance().at(k) - distance.at(k)) < 1e-3, qPrintable(QString::number(k)));
-        QVERIFY2(std::fabs(aligned.time().at(k) - time.at(k)) < 1e-9, qPrintable(QString::number(aligned.time().at(k))));
+        COMPARE_NEAR(aligned.distance().at(k), distance.at(k), 1e-3);
+        COMPARE_NEAR(aligned.time().at(k), time.at(k), 1e-9);
     }
     QCOMPARE(aligned.startsAtLine(), startsAtLine);
     QCOMPARE(aligned.endsAtLine(), endsAtLine);
@@ -287,10 +282,9 @@ void tst_SessionAnalysis::cutFileMeasuresItsTrack()
     options.sessionInfo = Scenario(options).sessionInfo().replace("TrackLength: 2.70 km", "TrackLength: 2.76 km");
     Scenario scenario(options);
     QVERIFY(scenario.write(path));
-    PluginFixture fixture;
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     QCOMPARE(analysis.files().first().info.trackLengthM(), 2760.0);
-    QVERIFY(std::fabs(analysis.files().first().trackLength - scenario.trackLengthM()) < 0.1);
+    COMPARE_NEAR(analysis.files().first().trackLength, scenario.trackLengthM(), 0.1);
 }
 
 void tst_SessionAnalysis::references_data()
@@ -349,17 +343,12 @@ void tst_SessionAnalysis::swings()
     const AlignedLap a = AlignedLap::of(lap, 1000.0), r = AlignedLap::of(reference, 1000.0);
     const TimeDelta delta(a, r);
     QVERIFY(a.isComplete() && r.isComplete());
-    QVERIFY(std::fabs(delta.atLine() - 0.205) < 1e-9);
-    QVERIFY(std::fabs(delta.at(450.0) - 0.505) < 1e-9);
-
-    const QVector<TimeDelta::Swing> swings = delta.largestSwings(2, 5.0);
-    QCOMPARE(swings.size(), 2);
-    QCOMPARE(swings.at(0).from, 200.0);
-    QCOMPARE(swings.at(0).to, 300.0);
-    QVERIFY(std::fabs(swings.at(0).change - 0.5) < 1e-9);
-    QCOMPARE(swings.at(1).from, 600.0);
-    QCOMPARE(swings.at(1).to, 700.0);
-    QVERIFY(std::fabs(swings.at(1).change + 0.3) < 1e-9);
+    COMPARE_NEAR(delta.atLine(), 0.205, 1e-9);
+    COMPARE_NEAR(delta.at(450.0), 0.505, 1e-9);
+    QStringList swings; // from, to, change in ms
+    for (const TimeDelta::Swing& swing : delta.largestSwings(2, 5.0))
+        swings << QStringLiteral("%1-%2 %3").arg(swing.from).arg(swing.to).arg(std::llround(swing.change * 1000.0));
+    QCOMPARE(swings, (QStringList{"200-300 500", "600-700 -300"}));
 }
 
 void tst_SessionAnalysis::stats_data()
@@ -406,33 +395,25 @@ void tst_SessionAnalysis::scenarioGeometry()
     const QString path = dir.filePath(QStringLiteral("scenario.ibt"));
     Scenario scenario(options);
     QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
-    PluginFixture fixture;
-    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     const FileAnalysis& file = analysis.files().first();
     const double length = scenario.trackLengthM();
     const double step = 1.0 / options.tickRate;
 
-    QVERIFY(std::fabs(file.trackLength - length) < 0.01);
-    QCOMPARE(file.sectors.count(), 4);
-    QVERIFY(file.hasMap);
+    COMPARE_NEAR(file.trackLength, length, 0.01);
     const LapAnalysis* reference = analysis.referenceOf(0);
-    QVERIFY(reference);
+    QVERIFY(file.sectors.count() == 4 && file.hasMap && reference);
 
     // The slowest point of the profile sets the top speed of a flying lap.
     double slowest = 1e9;
-    for (int i = 0; i <= 20000; ++i) {
-        const double p = i / 20000.0;
+    for (double p = 0.0; p <= 1.0; p += 5e-5)
         slowest = std::min(slowest, (Scenario::lapTimeShare(p + 1e-6) - Scenario::lapTimeShare(p - 1e-6)) / 2e-6);
-    }
     int flying = 0;
     for (const LapAnalysis& lap : file.laps) {
         // Every mapped sample lies where the circuit puts that distance.
         for (int k = 0; k < lap.aligned.size(); ++k) {
             const QPointF expected = Scenario::circuitPosition(lap.aligned.distance().at(k) / length, length);
-            const double error = std::hypot(lap.map.x().at(k) - expected.x(), lap.map.y().at(k) - expected.y());
-            QVERIFY2(error < 1.0, qPrintable(QStringLiteral("lap %1 sample %2: %3 m off")
-                                                 .arg(lap.lap->lapNumber()).arg(k).arg(error)));
+            COMPARE_NEAR(std::hypot(lap.map.x().at(k) - expected.x(), lap.map.y().at(k) - expected.y()), 0.0, 1.0);
         }
         if (!lap.validTime)
             continue;
@@ -441,24 +422,18 @@ void tst_SessionAnalysis::scenarioGeometry()
         QCOMPARE(std::llround(sum(lap.sectorTimes) * 1000.0), std::llround(lap.lapTime * 1000.0));
         // Sector times and the delta follow the profile scaled to each lap's time.
         for (int k = 0; k < 4; ++k) {
-            const double expected =
-                lap.lapTime * (Scenario::lapTimeShare((k + 1) / 4.0) - Scenario::lapTimeShare(k / 4.0));
-            QVERIFY2(std::fabs(lap.sectorTimes.at(k) - expected) < step,
-                     qPrintable(QStringLiteral("sector %1: %2 s, expected %3 s").arg(k).arg(lap.sectorTimes.at(k)).arg(expected)));
+            const double share = Scenario::lapTimeShare((k + 1) / 4.0) - Scenario::lapTimeShare(k / 4.0);
+            COMPARE_NEAR(lap.sectorTimes.at(k), lap.lapTime * share, step);
         }
         const TimeDelta delta(lap.aligned, reference->aligned);
-        for (int i = 0; i <= 50; ++i) {
-            const double p = i / 50.0;
-            const double expected = (lap.lapTime - reference->lapTime) * Scenario::lapTimeShare(p);
-            QVERIFY2(std::fabs(delta.at(p * file.trackLength) - expected) < step,
-                     qPrintable(QStringLiteral("at %1: %2 s, expected %3 s").arg(p).arg(delta.at(p * file.trackLength)).arg(expected)));
-        }
-        QVERIFY(std::fabs(lap.figures.topSpeed - length / (lap.lapTime * slowest)) < 0.005 * lap.figures.topSpeed);
+        for (int i = 0; i <= 50; ++i)
+            COMPARE_NEAR(delta.at(i / 50.0 * file.trackLength), (lap.lapTime - reference->lapTime) * Scenario::lapTimeShare(i / 50.0), step);
+        COMPARE_NEAR(lap.figures.topSpeed, length / (lap.lapTime * slowest), 0.005 * lap.figures.topSpeed);
         QVERIFY(lap.lapTime >= reference->lapTime);
     }
     QCOMPARE(flying, options.timedLaps);
-    QVERIFY(std::fabs(file.stats.best - reference->lapTime) < 1e-9);
-    QVERIFY(std::fabs(file.theoreticalBest - sum(file.bestSectors)) < 1e-9);
+    COMPARE_NEAR(file.stats.best, reference->lapTime, 1e-9);
+    COMPARE_NEAR(file.theoreticalBest, sum(file.bestSectors), 1e-9);
     QVERIFY(file.theoreticalBest <= reference->lapTime);
 }
 
@@ -470,9 +445,7 @@ void tst_SessionAnalysis::realRecordings_data()
 void tst_SessionAnalysis::realRecordings()
 {
     QFETCH(QString, path);
-    PluginFixture fixture;
-    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
-    const SessionAnalysis analysis({{path, fixture.import(path).laps}});
+    const SessionAnalysis analysis = PluginFixture().analyse(path);
     const FileAnalysis& file = analysis.files().first();
 
     const QString sessionInfo = QString::fromLatin1(RealRecordings::sessionInfoText(path));
@@ -498,9 +471,8 @@ void tst_SessionAnalysis::realRecordings()
         QVERIFY(lap.aligned.isComplete());
         QCOMPARE(std::llround(sum(lap.sectorTimes) * 1000.0), std::llround(lap.lapTime * 1000.0));
         QCOMPARE(lap.aligned.timeAt(0.0), 0.0);
-        QVERIFY(std::fabs(lap.aligned.timeAt(lap.aligned.trackLength()) - lap.lapTime) < 1e-9);
-        const double endDelta = TimeDelta(lap.aligned, reference->aligned).atLine();
-        QVERIFY2(std::fabs(endDelta - (lap.lapTime - reference->lapTime)) < 1e-9, qPrintable(QString::number(endDelta)));
+        COMPARE_NEAR(lap.aligned.timeAt(lap.aligned.trackLength()), lap.lapTime, 1e-9);
+        COMPARE_NEAR(TimeDelta(lap.aligned, reference->aligned).atLine(), lap.lapTime - reference->lapTime, 1e-9);
     }
 }
 

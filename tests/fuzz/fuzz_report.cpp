@@ -12,22 +12,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdlib>
-
 namespace {
-
-/// The input as a file of its own, opened by path like any other; the analysis reads it again.
-QString writeInput(const uint8_t* data, size_t size)
-{
-    static const int fd = memfd_create("fuzz.ibt", 0);
-    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
-        std::abort();
-    return QStringLiteral("/proc/self/fd/%1").arg(fd);
-}
 
 /// Text on a plot needs a GUI application; the minimal platform needs no display.
 void startGui()

@@ -7,21 +7,15 @@
 #include "ibt/ibtlayout.h"
 #include "scenario/scenario.h"
 #include "support/realrecordings.h"
+#include "support/testfiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 /// Few records per lap keep every seed small enough for many executions per second.
 ScenarioOptions small(ScenarioOptions::Session session)
@@ -111,30 +105,25 @@ int main(int argc, char** argv)
             all.append({QFileInfo(path).completeBaseName(), options});
     }
 
+    // A seed that cannot be written ends the program with the reason.
     int reportSeeds = 0;
     const auto writeReportSeed = [&](const QString& name, const QByteArray& bytes) {
         ++reportSeeds;
-        return writeFile(reportDir.filePath(name + QStringLiteral(".ibt")), bytes.left(maxSeedBytes));
+        TestFiles::write(reportDir.filePath(name + QStringLiteral(".ibt")), bytes.left(maxSeedBytes));
     };
     for (const auto& entry : all) {
-        Scenario scenario(entry.second);
-        const QString path = importDir.filePath(entry.first + QStringLiteral(".ibt"));
-        QFile written(path);
-        const bool ok = scenario.write(path) && written.open(QIODevice::ReadOnly);
-        const QByteArray bytes = ok ? written.readAll() : QByteArray();
-        if (!ok || !writeFile(infoDir.filePath(entry.first + QStringLiteral(".txt")), scenario.sessionInfo())
-            || !writeReportSeed(entry.first, bytes) || !writeReportSeed(entry.first + QStringLiteral("-1e7"), scaledDistance(bytes, 1e7f))
-            || !writeReportSeed(entry.first + QStringLiteral("-1e9"), scaledDistance(bytes, 1e9f))) {
-            std::fprintf(stderr, "cannot write seed %s: %s\n", qPrintable(entry.first),
-                         qPrintable(scenario.errorString()));
-            return 1;
-        }
+        const QByteArray bytes = TestFiles::scenario(entry.second);
+        TestFiles::write(importDir.filePath(entry.first + QStringLiteral(".ibt")), bytes);
+        TestFiles::write(infoDir.filePath(entry.first + QStringLiteral(".txt")), Scenario(entry.second).sessionInfo());
+        writeReportSeed(entry.first, bytes);
+        writeReportSeed(entry.first + QStringLiteral("-1e7"), scaledDistance(bytes, 1e7f));
+        writeReportSeed(entry.first + QStringLiteral("-1e9"), scaledDistance(bytes, 1e9f));
     }
     for (const QString& path : RealRecordings::files()) {
         QFile recording(path);
-        if (!recording.open(QIODevice::ReadOnly)
-            || !writeReportSeed(QFileInfo(path).completeBaseName() + QStringLiteral("-records"), recording.read(maxSeedBytes)))
+        if (!recording.open(QIODevice::ReadOnly))
             return 1;
+        writeReportSeed(QFileInfo(path).completeBaseName() + QStringLiteral("-records"), recording.read(maxSeedBytes));
     }
     std::printf("%d seeds each in %s and %s, %d in %s\n", int(all.size()), argv[1], argv[2], reportSeeds, argv[3]);
     return 0;

@@ -3,6 +3,12 @@
 #include "ibt/importdriver.h"
 #include "plugin/zelplugininterfaceimport.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
 /// The host's side of an import in a fuzz target: fixed names; messages go to nobody.
 class FuzzHost : public ZelPluginInterfaceImport
 {
@@ -16,3 +22,12 @@ public:
         return ImportDriver(*this).importFile(path, format);
     }
 };
+
+/// The input as an in-memory file, rewritten for every input and opened by path like any other.
+inline QString writeInput(const uint8_t* data, size_t size)
+{
+    static const int fd = memfd_create("fuzz.ibt", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        std::abort();
+    return QStringLiteral("/proc/self/fd/%1").arg(fd);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/sessionanalysis.h"
 #include "ibt/importdriver.h"
 #include "model/lap.h"
 #include "plugin/zelplugininterfaceimport.h"
@@ -31,6 +32,8 @@ public:
 
     /// Runs importFile with a direct receiver on sendMessage and takes ownership of the laps.
     ImportResult import(const QString& path, const QString& format = ImportDriver::formatFilter());
+    /// The analysis of the file's import on its own.
+    SessionAnalysis analyse(const QString& path) { return SessionAnalysis({{path, import(path).laps}}); }
 
 private:
     // Never unloaded: the plugin object must outlive every fixture that handed it out.

@@ -1,7 +1,5 @@
 #include "support/testfiles.h"
 
-#include "scenario/scenario.h"
-
 #include <QBuffer>
 #include <QFile>
 
@@ -24,18 +22,23 @@ QByteArray playerSessionInfo()
            "   SessionType: Practice\n";
 }
 
-QByteArray twoLapScenario()
+QByteArray scenario(const ScenarioOptions& options)
 {
-    ScenarioOptions options;
-    options.tickRate = 2;
-    options.lapSeconds = 10.0;
-    options.timedLaps = 2;
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
     Scenario scenario(options);
     if (!scenario.write(&buffer))
         qFatal("cannot write the scenario: %s", qPrintable(scenario.errorString()));
     return buffer.data();
+}
+
+QByteArray twoLapScenario()
+{
+    ScenarioOptions options;
+    options.tickRate = 2;
+    options.lapSeconds = 10.0;
+    options.timedLaps = 2;
+    return scenario(options);
 }
 
 QString write(const QString& path, const QByteArray& bytes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scenario/scenario.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,6 +10,9 @@ namespace TestFiles {
 
 /// Session info of a practice session in which car 0 is the player's.
 QByteArray playerSessionInfo();
+
+/// The scenario's file, in memory; ends the test program when it cannot be written.
+QByteArray scenario(const ScenarioOptions& options);
 
 /// Two timed laps at two records a second, from the scenario generator: every part of a real file,
 /// small enough to cut at many places.
