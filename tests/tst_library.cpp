@@ -442,10 +442,8 @@ void tst_Library::cornerNumbering_data()
     QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << QString() << true << QString();
     QTest::newRow("another layout under the same name")
         << alone << 0.0 << 1.25 << QString() << false << "corners found afresh, none reused";
-    QTest::newRow("a stored corner off the lap") << alone << 50.0 << 1.0 << "UPDATE corners SET apex_m = 1e9 WHERE number = 2"
-                                                 << false << "does not hold together";
-    QTest::newRow("a stored corner missing") << alone << 50.0 << 1.0 << "DELETE FROM corners WHERE number = 3" << false
-                                             << "does not hold together";
+    for (const char* damage : {"UPDATE corners SET apex_m = 1e9 WHERE number = 2", "DELETE FROM corners WHERE number = 3"})
+        QTest::newRow(damage) << alone << 50.0 << 1.0 << QString(damage) << false << "does not hold together";
 }
 
 // The first session added numbers its track's corners for every later one, fitted to its laps'
@@ -501,8 +499,7 @@ void tst_Library::cornerNumbering()
             QCOMPARE(corners.at(i)["number"].toInt(), i + 1);
             for (const char* key : {"startM", "apexM", "endM"})
                 QVERIFY2(qAbs(corners.at(i)[key].toDouble() - expected.at(i)[key].toDouble() * ratio) < 0.5,
-                         qPrintable(QStringLiteral("%1 corner %2 %3: %4, expected %5").arg(file).arg(i + 1).arg(key)
-                                        .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
+                         qPrintable(QStringLiteral("%1, corner %2: %3").arg(file).arg(i + 1).arg(key)));
         }
     }
 }
