@@ -3,6 +3,7 @@
 #include "analysis/sessionanalysis.h"
 #include "baseline.h"
 #include "cli/jsonreport.h"
+#include "cli/pluginhost.h"
 #include "ibt/importdriver.h"
 #include "plugin/zelplugininterfaceimport.h"
 #include "report/reportpage.h"
@@ -10,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QPluginLoader>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTextStream>
@@ -28,18 +28,18 @@ qint64 peakResidentBytes()
     return qint64(usage.ru_maxrss) * 1024; // kilobytes on Linux
 }
 
-ZelPluginInterfaceImport* loadPlugin(QPluginLoader& loader)
+/// The plugin as ibtimport loads it, from beside this program; null, with the reason told, if it does not load.
+ZelPluginInterfaceImport* loadPlugin(PluginHost& host)
 {
-    auto* plugin = qobject_cast<ZelPluginInterfaceImport*>(loader.instance());
-    if (!plugin)
-        QTextStream(stderr) << "ibtbench: " << loader.errorString() << '\n';
-    return plugin;
+    if (!host.load(QString()))
+        QTextStream(stderr) << "ibtbench: " << host.errorString() << '\n';
+    return host.plugin();
 }
 
 bool import(const QString& path, Probe::Figures& figures, bool json)
 {
-    QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/libvirad.so"));
-    ZelPluginInterfaceImport* plugin = loadPlugin(loader);
+    PluginHost host;
+    ZelPluginInterfaceImport* plugin = loadPlugin(host);
     if (!plugin)
         return false;
     figures.startBytes = peakResidentBytes();
@@ -83,8 +83,8 @@ bool import(const QString& path, Probe::Figures& figures, bool json)
 /// Two imports of the file at once, each on a thread of its own, through one plugin object.
 bool importTwice(const QString& path, Probe::Figures& figures)
 {
-    QPluginLoader loader(QCoreApplication::applicationDirPath() + QStringLiteral("/libvirad.so"));
-    ZelPluginInterfaceImport* plugin = loadPlugin(loader);
+    PluginHost host;
+    ZelPluginInterfaceImport* plugin = loadPlugin(host);
     if (!plugin)
         return false;
     figures.startBytes = peakResidentBytes();

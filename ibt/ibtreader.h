@@ -14,6 +14,8 @@ class IbtReader
 {
 public:
     static constexpr int carSlots = 64;
+    /// The key under which the player's samples are marked with 1.
+    static QString fullTelemetryKey() { return QStringLiteral("fulltelemetry"); }
 
     IbtReader();
 

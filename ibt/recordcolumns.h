@@ -20,8 +20,14 @@ public:
         QString key;
         QString unit;
         qint32 type;
-        qint32 offset; // of the element read, inside the record
+        qint32 offset; // of the element read, inside the record; inEveryRecord for a constant
+        qint32 constant = 0;
+
+        /// A value the import adds to every record read in place (an int, constant)
+        /// rather than one read from it.
+        bool isConstant() const { return offset == inEveryRecord; }
     };
+    static constexpr qint32 inEveryRecord = -1;
 
     /// The variant a sample holds for one element; invalid for type codes valid files never use.
     static QVariant decode(qint32 type, const char* element);
@@ -72,7 +78,7 @@ public:
     QVariant value(int column) const
     {
         const Column& c = m_columns.at(column);
-        return decode(c.type, m_record + c.offset);
+        return c.isConstant() ? QVariant(c.constant) : decode(c.type, m_record + c.offset);
     }
 
 private:

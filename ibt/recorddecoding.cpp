@@ -34,6 +34,11 @@ void IbtReader::prepareVariables(const irsdk_header& header, const irsdk_varHead
             byKey.insert(varNames.last(), {varNames.last(), varUnits.last(), var.type,
                                            qint32(var.offset + (count - 1) * size)});
     }
+    // The player's sample carries the mark of full telemetry; read in place, as a column of its own.
+    if (fastPath && fullTelemetry) {
+        const QString key = fullTelemetryKey();
+        byKey.insert(key, {key, QString(""), irsdk_int, RecordColumns::inEveryRecord, 1});
+    }
     m_columns = RecordColumns(byKey);
     const auto column = [this](const char* key) { return m_columns.indexOf(QLatin1String(key)); };
     m_keyColumns = {column("sessionnum"),     column("lapdistpct"),        column("sessionstate"),

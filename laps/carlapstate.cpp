@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -125,6 +126,30 @@ QVariant CarLapState::sampleValue(const QString& key, int column) const
     return record && column >= 0 ? record->value(column) : QVariant();
 }
 
+template<typename T>
+T CarLapState::sampleNumber(const QString& key, int column, T absent) const
+{
+    constexpr qint32 type = std::is_same_v<T, float> ? irsdk_float : std::is_same_v<T, int> ? irsdk_int : irsdk_bool;
+    if (record && column >= 0 && sample.values().isEmpty()) {
+        const RecordColumns::Column& c = record->at(column);
+        if (c.type == type && !c.isConstant())
+            return T(RecordColumns::number<type>(record->bytes() + c.offset));
+    }
+    const QVariant value = sampleValue(key, column);
+    if (!value.isValid())
+        return absent;
+    if constexpr (std::is_same_v<T, float>)
+        return value.toFloat();
+    else if constexpr (std::is_same_v<T, int>)
+        return value.toInt();
+    else
+        return value.toBool();
+}
+
+template float CarLapState::sampleNumber(const QString&, int, float) const;
+template int CarLapState::sampleNumber(const QString&, int, int) const;
+template bool CarLapState::sampleNumber(const QString&, int, bool) const;
+
 ZEL::Sample CarLapState::fullSample() const
 {
     ZEL::Sample full;
@@ -151,13 +176,17 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
     // Laps of a run are about as long as each other: a lap just begun gets room for a little more
     // than the last one held, so that its channels are filled without growing by copies. A first lap
     // gets room for what is left of the file, which on a short file is the whole of it.
+    // The next lap begins at the line while this one is still open (its completion is seen a few
+    // records later), so this one, nearly whole, is the last lap then.
     if (target.sampleCount() == 1) {
-        const qint64 room = m_lastLapSamples > 0 ? m_lastLapSamples + m_lastLapSamples / spareShare
-                                                 : std::min<qint64>(recordsLeft + 1, firstLapRoom);
+        if (&target == &nextLap)
+            m_lapOrder.flush();
+        const qint64 last = &target == &nextLap && !lap.isEmpty() ? lap.sampleCount() : m_lastLapSamples;
+        const qint64 room = last > 0 ? last + last / spareShare : std::min<qint64>(recordsLeft + 1, firstLapRoom);
         for (const QSharedPointer<ZEL::Channel>& channel : target.channels())
             budget.reserve(channel->values, room);
     }
-    order.workOut(target, *record, sample);
+    order.workOut(target, *record);
 }
 
 void CarLapState::makeRoom(const ZEL::Lap& target, const ZEL::Sample& sample, LapBudget& budget)

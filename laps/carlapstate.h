@@ -73,6 +73,10 @@ public:
     QVariant sampleValue(const QString& key) const;
     /// The same, with the key's column in the record read in place looked up once (-1 for none).
     QVariant sampleValue(const QString& key, int column) const;
+    /// The value as the variant's toFloat(), toInt() or toBool() gives it (T float, int or bool), absent
+    /// when the sample has none; read from the record without a variant when its column holds a T.
+    template<typename T>
+    T sampleNumber(const QString& key, int column, T absent) const;
     /// Appends the sample to a lap; what the lap's channels grow by is counted in the budget first.
     void appendToLap(LapBudget& budget) { appendTo(lap, m_lapOrder, budget); }
     void appendToNextLap(LapBudget& budget) { appendTo(nextLap, m_nextLapOrder, budget); }

@@ -9,7 +9,7 @@ namespace {
 
 // Records a batch holds at most: their bytes stay in the processor's cache while every channel takes
 // its values from them.
-constexpr int batchRecords = 64;
+constexpr int batchRecords = 128;
 
 /// Makes room for count more values at the end and returns where they go; the room is there already.
 double* grow(QVector<double>& values, int count)
@@ -36,18 +36,9 @@ void ChannelOrder::appendElements() const
 bool ChannelOrder::append(ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries)
 {
     // Any change to the lap's map since the order was worked out has detached it from ours.
-    if (m_room == 0 || m_channels.isEmpty() || !lap.channels().isSharedWith(m_channels) || &record != m_record)
+    if (m_room == 0 || m_channels.isEmpty() || !lap.channels().isSharedWith(m_channels) || &record != m_record
+        || !entries.values().isEmpty())
         return false;
-    const auto& values = entries.values();
-    if (values.size() != m_entryKeys.size())
-        return false;
-    int e = 0;
-    for (auto entry = values.cbegin(); entry != values.cend(); ++entry, ++e) {
-        if (entry.key() != m_entryKeys.at(e))
-            return false;
-    }
-    for (auto entry = values.cbegin(); entry != values.cend(); ++entry)
-        m_batchEntries.append(entry.value().value.toDouble());
     m_batch.append(record.bytes());
     --m_room;
     if (m_batch.size() == batchRecords)
@@ -66,27 +57,18 @@ void ChannelOrder::flush()
     appendElements<irsdk_float>();
     appendElements<irsdk_double>();
     const int count = m_batch.size();
-    const int stride = m_entryKeys.size();
-    for (const Slot& slot : qAsConst(m_entries)) {
-        double* out = grow(*slot.values, count);
-        for (int r = 0; r < count; ++r)
-            out[r] = m_batchEntries.at(r * stride + slot.source);
-    }
-    for (QVector<double>* values : qAsConst(m_markers))
-        std::fill_n(grow(*values, count), count, ZEL::missingValue);
+    for (const Fill& fill : qAsConst(m_fills))
+        std::fill_n(grow(*fill.values, count), count, fill.value);
     m_batch.clear();
-    m_batchEntries.clear();
 }
 
-void ChannelOrder::workOut(const ZEL::Lap& lap, const RecordColumns& record, const ZEL::Sample& entries)
+void ChannelOrder::workOut(const ZEL::Lap& lap, const RecordColumns& record)
 {
     reset();
     m_channels = lap.channels();
     m_record = &record;
-    m_entryKeys = entries.keys();
-    // Both key lists ascend like the channels; an entry set on top of the record wins over its column.
+    // The columns ascend like the channels.
     int column = 0;
-    int entry = 0;
     m_room = std::numeric_limits<int>::max();
     for (auto channel = m_channels.cbegin(); channel != m_channels.cend(); ++channel) {
         const QString& name = channel.key();
@@ -94,13 +76,11 @@ void ChannelOrder::workOut(const ZEL::Lap& lap, const RecordColumns& record, con
         m_room = qMin(m_room, values->capacity() - values->size());
         while (column < record.size() && record.at(column).key < name)
             ++column;
-        while (entry < m_entryKeys.size() && m_entryKeys.at(entry) < name)
-            ++entry;
-        if (entry < m_entryKeys.size() && m_entryKeys.at(entry) == name)
-            m_entries.append({values, entry});
-        else if (column < record.size() && record.at(column).key == name)
-            m_elements[record.at(column).type].append({values, record.at(column).offset});
+        if (column == record.size() || record.at(column).key != name)
+            m_fills.append({values, ZEL::missingValue});
+        else if (record.at(column).isConstant())
+            m_fills.append({values, double(record.at(column).constant)});
         else
-            m_markers.append(values);
+            m_elements[record.at(column).type].append({values, record.at(column).offset});
     }
 }

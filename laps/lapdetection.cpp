@@ -20,24 +20,12 @@ constexpr int raceSession = 5;
 
 enum class CarClass { Parked, PitRoad, Running };
 
-float floatOr(const CarLapState& car, const QString& key, int column, float absent)
-{
-    const QVariant value = car.sampleValue(key, column);
-    return value.isValid() ? value.toFloat() : absent;
-}
-
-int intOr(const CarLapState& car, const QString& key, int column, int absent)
-{
-    const QVariant value = car.sampleValue(key, column);
-    return value.isValid() ? value.toInt() : absent;
-}
-
 } // namespace
 
 int IbtReader::sessionNumber() const
 {
     return isCarIndex(playerCarIdx)
-               ? cars.at(playerCarIdx).sampleValue(QStringLiteral("sessionnum"), m_keyColumns.sessionNum).toInt()
+               ? cars.at(playerCarIdx).sampleNumber(QStringLiteral("sessionnum"), m_keyColumns.sessionNum, 0)
                : -1;
 }
 
@@ -59,22 +47,23 @@ void IbtReader::updateLaps()
         CarLapState& car = cars[i];
         if (car.driverName.isEmpty())
             continue;
-        car.lapDistPct = floatOr(car, QStringLiteral("lapdistpct"), k.lapDistPct, -1.0f);
-        car.sessionState = intOr(car, QStringLiteral("sessionstate"), k.sessionState, 0);
+        car.lapDistPct = car.sampleNumber(QStringLiteral("lapdistpct"), k.lapDistPct, -1.0f);
+        car.sessionState = car.sampleNumber(QStringLiteral("sessionstate"), k.sessionState, 0);
         if (!(car.lapDistPct > takesPart))
             continue;
 
         CarClass carClass = CarClass::Running;
         if (i == playerCarIdx) {
-            car.lapNumber = intOr(car, QStringLiteral("lap"), k.lap, -1);
-            const bool onTrack = car.sampleValue(QStringLiteral("isontrack"), k.isOnTrack).toBool();
+            car.lapNumber = car.sampleNumber(QStringLiteral("lap"), k.lap, -1);
+            const bool onTrack = car.sampleNumber(QStringLiteral("isontrack"), k.isOnTrack, false);
             bool onPitRoad = false;
             if (onTrack) {
-                onPitRoad = car.sampleValue(QStringLiteral("onpitroad"), k.onPitRoad).toBool();
-                car.lapLastTime = floatOr(car, QStringLiteral("laplastlaptime"), k.lapLastLapTime, -1.0f);
-                car.lapCurrentTime = floatOr(car, QStringLiteral("lapcurrentlaptime"), k.lapCurrentLapTime, 1e25f);
+                onPitRoad = car.sampleNumber(QStringLiteral("onpitroad"), k.onPitRoad, false);
+                car.lapLastTime = car.sampleNumber(QStringLiteral("laplastlaptime"), k.lapLastLapTime, -1.0f);
+                car.lapCurrentTime = car.sampleNumber(QStringLiteral("lapcurrentlaptime"), k.lapCurrentLapTime, 1e25f);
             }
-            car.sample.setValue(QStringLiteral("fulltelemetry"), 1, QString(""));
+            if (!car.record) // a record read in place has the mark as a column
+                car.sample.setValue(fullTelemetryKey(), 1, QString(""));
             if (!onTrack)
                 carClass = CarClass::Parked;
             else if (onPitRoad)
@@ -126,8 +115,7 @@ void IbtReader::routeSample(CarLapState& car)
         return; // a lap does not begin in the pits
     // The slow-speed filter looks for the simulator's own capitalised key, which decoding never
     // produces; kept to the key as given, so every sample passes.
-    const QVariant speed = car.sampleValue(QStringLiteral("Speed"), m_keyColumns.speed);
-    if (speed.isValid() && speed.toFloat() < 1.0f)
+    if (car.sampleNumber(QStringLiteral("Speed"), m_keyColumns.speed, 1.0f) < 1.0f)
         return;
     const double max = car.maxLapDistPct;
     if (std::isnan(max) || double(car.lapDistPct) > max) {
