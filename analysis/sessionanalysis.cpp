@@ -255,7 +255,7 @@ void SessionAnalysis::findCorners(const CornerLookup& storedCorners)
     QMap<QString, QPair<CornerNumbering, FileAnalysis::CornerOrigin>> found; // by track, layout and car; per file for another layout
     for (int f = 0; f < m_files.size(); ++f) {
         FileAnalysis& file = m_files[f];
-        const QString track = file.trackKey.section(QLatin1Char('\n'), 0, 1);
+        const QString track = trackOf(file);
         if (storedCorners && !file.trackName.isEmpty() && !stored.contains(track))
             stored.insert(track, storedCorners(file.trackName, file.trackConfig));
         const CornerNumbering given = stored.value(track);
