@@ -6,6 +6,8 @@
 #include "library/librarywriter.h"
 #include "library/storedfile.h"
 #include "scenario/scenario.h"
+#include "support/clirun.h"
+#include "support/near.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
 #include "support/tmpfs.h"
@@ -21,22 +23,6 @@
 #include <csignal>
 
 namespace {
-
-/// The exit status of the command line tool (-1 when it crashed or hung), its JSON on standard output.
-int runCli(const QStringList& arguments, QJsonObject* json = nullptr, QString* err = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral(ZEL_CLI_PATH), arguments);
-    const bool exited = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
-    if (json)
-        *json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
-    if (err)
-        *err = errors;
-    if (!exited || process.exitCode() > 1)
-        qWarning().noquote() << arguments.join(QLatin1Char(' ')) << "->" << errors;
-    return exited ? process.exitCode() : -1;
-}
 
 /// One generated session and what the library should make of it.
 struct Session
@@ -201,21 +187,9 @@ void tst_Library::init()
     if (m_library.isEmpty())
         QSKIP("ZEL_TEST_POSTGRES_URL is not set: run under scripts/with-postgres for the PostgreSQL rows");
     // A fresh, empty database for every test.
-    LibraryLocation location;
-    QString error;
-    QVERIFY2(LibraryLocation::parse(m_library, location, error), qPrintable(error));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("reset"));
-        db.setDatabaseName(location.database);
-        db.setHostName(location.host);
-        db.setUserName(location.user);
-        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
-        QSqlQuery query(db);
-        QVERIFY(query.exec(QStringLiteral("SET client_min_messages TO WARNING")));
-        QVERIFY(query.exec(QStringLiteral("DROP SCHEMA public CASCADE")));
-        QVERIFY(query.exec(QStringLiteral("CREATE SCHEMA public")));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("reset"));
+    const QString error = runSql(m_library, {"SET client_min_messages TO WARNING", "DROP SCHEMA public CASCADE",
+                                             "CREATE SCHEMA public"});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 // Adding stores every session once; asking gives each group's best; adding again imports nothing.
@@ -487,10 +461,8 @@ void tst_Library::cornerNumbering_data()
     QTest::newRow("laps 2 % longer, added comparing") << comparing << 0.0 << 1.02 << QString() << true << QString();
     QTest::newRow("another layout under the same name")
         << alone << 0.0 << 1.25 << QString() << false << "corners found afresh, none reused";
-    QTest::newRow("a stored corner off the lap") << alone << 50.0 << 1.0 << "UPDATE corners SET apex_m = 1e9 WHERE number = 2"
-                                                 << false << "does not hold together";
-    QTest::newRow("a stored corner missing") << alone << 50.0 << 1.0 << "DELETE FROM corners WHERE number = 3" << false
-                                             << "does not hold together";
+    for (const char* damage : {"UPDATE corners SET apex_m = 1e9 WHERE number = 2", "DELETE FROM corners WHERE number = 3"})
+        QTest::newRow(damage) << alone << 50.0 << 1.0 << QString(damage) << false << "does not hold together";
 }
 
 // The first session added numbers its track's corners for every later one, fitted to its laps'
@@ -546,8 +518,7 @@ void tst_Library::cornerNumbering()
             QCOMPARE(corners.at(i)["number"].toInt(), i + 1);
             for (const char* key : {"startM", "apexM", "endM"})
                 QVERIFY2(qAbs(corners.at(i)[key].toDouble() - expected.at(i)[key].toDouble() * ratio) < 0.5,
-                         qPrintable(QStringLiteral("%1 corner %2 %3: %4, expected %5").arg(file).arg(i + 1).arg(key)
-                                        .arg(corners.at(i)[key].toDouble()).arg(expected.at(i)[key].toDouble() * ratio)));
+                         qPrintable(QStringLiteral("%1, corner %2: %3").arg(file).arg(i + 1).arg(key)));
         }
     }
 }
@@ -636,9 +607,7 @@ void tst_Library::traceKeepsTheLap()
     options.lapSeconds = 250.0; // a long track: the grid coarsens to keep within its points
     const QString path = folder(QStringLiteral("long-%1.ibt").arg(m_libraryCount));
     QVERIFY(Scenario(options).write(path));
-    PluginFixture fixture;
-    QVERIFY2(fixture.isLoaded(), qPrintable(fixture.errorString()));
-    const SessionAnalysis imported({{path, fixture.import(path).laps}});
+    const SessionAnalysis imported = PluginFixture().analyse(path);
     const LapAnalysis* timed = nullptr;
     for (const LapAnalysis& lap : imported.files().first().laps)
         timed = lap.validTime && lap.aligned.isComplete() ? &lap : timed;
@@ -655,11 +624,11 @@ void tst_Library::traceKeepsTheLap()
     const SessionAnalysis stored({{QStringLiteral("stored trace"), {back}}});
     const LapAnalysis& lap = stored.files().first().laps.first();
     QVERIFY(lap.aligned.isComplete());
-    QVERIFY(qAbs(lap.aligned.lineToLineTime() - timed->lapTime) < 0.002);
-    QVERIFY(qAbs(lap.figures.topSpeed - timed->figures.topSpeed) < 0.05);
+    COMPARE_NEAR(lap.aligned.lineToLineTime(), timed->lapTime, 0.002);
+    COMPARE_NEAR(lap.figures.topSpeed, timed->figures.topSpeed, 0.05);
     QVERIFY(!lap.map.isEmpty());
     for (const double d : {100.0, 2000.0, 7000.0})
-        QVERIFY(qAbs(lap.aligned.timeAt(d) - timed->aligned.timeAt(d)) < 0.002);
+        COMPARE_NEAR(lap.aligned.timeAt(d), timed->aligned.timeAt(d), 0.002);
 }
 
 void tst_Library::location_data()

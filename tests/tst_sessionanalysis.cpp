@@ -458,6 +458,14 @@ void tst_SessionAnalysis::realRecordings()
     QVERIFY(!(file.theoreticalBest > file.stats.best));
 
     const LapAnalysis* reference = analysis.referenceOf(0);
+    // A whole lap finds about as many corners as the track counts turns; an oval one per end.
+    const int turns = file.info.trackTurns();
+    if (reference && file.info.trackType().contains(QLatin1String("oval")))
+        QCOMPARE(file.corners.size(), 2);
+    else if (reference)
+        QVERIFY2(std::abs(file.corners.size() - turns) <= std::max(2, turns / 3), qPrintable(QString::number(file.corners.size())));
+    for (int i = 1; i < file.corners.size(); ++i)
+        QVERIFY(file.corners.at(i).start >= file.corners.at(i - 1).end);
     for (const LapAnalysis& lap : file.laps) {
         const Values& d = lap.aligned.distance();
         const Values lat = lap.aligned.values(*lap.lap, QStringLiteral("lat"));
@@ -465,6 +473,16 @@ void tst_SessionAnalysis::realRecordings()
             QVERIFY(k == 0 || d.at(k) > d.at(k - 1));
             QVERIFY2(lat.at(k) != 0.0, "a sample the simulator zeroed was kept");
         }
+        // The corners' times add up to the lap's delta at the line, to the millisecond.
+        qint64 cornersMs = 0;
+        bool known = !lap.cornerFigures.isEmpty();
+        for (const CornerFigures& f : lap.cornerFigures) {
+            known = known && !std::isnan(f.delta);
+            cornersMs += known ? std::llround(f.delta * 1000.0) : 0;
+        }
+        QCOMPARE(known, lap.aligned.isComplete() && reference);
+        if (known)
+            QCOMPARE(cornersMs, std::llround(lap.deltaToReference * 1000.0));
         if (!lap.validTime)
             continue;
         // Sector sums, the time at the line and the end-of-lap delta are the recorded lap times.
