@@ -119,20 +119,24 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
 
     // Records are read in large blocks straight into one of two buffers and decoded where they lie.
     // The buffers take turns: the player's sample reads the last record in place up to the final lap,
-    // so the next read, which can end inside a partial record, goes to the other. A partial record at
-    // the end is left out; a record that cannot lie inside the file reads as no records at all.
+    // so the next read goes to the other. The records are those the file held when it was opened: a
+    // partial record at the end is left out; a record that cannot lie inside the file reads as no
+    // records at all. A buffer is left unset for the read to fill, and the second is made only for a
+    // second block.
     const qint32 recordOffset = header.varBuf[0].bufOffset;
-    std::vector<char> blocks[2];
+    std::unique_ptr<char[]> blocks[2];
     if (header.bufLen > 0 && source.contains(recordOffset, header.bufLen) && source.seek(recordOffset)) {
         const size_t length = size_t(header.bufLen);
         const qint64 recordCount = (source.size() - recordOffset) / header.bufLen;
         reader->setRecordCount(recordCount);
-        const size_t perBlock = size_t(std::clamp<qint64>(recordCount, 1, qint64(std::max<size_t>(1, blockBytes / length))));
-        for (std::vector<char>& block : blocks)
-            block.resize(perBlock * length);
-        for (int turn = 0;; turn = 1 - turn) {
-            const char* block = blocks[turn].data();
-            const size_t records = source.read(blocks[turn].data(), blocks[turn].size()) / length;
+        const qint64 perBlock = std::clamp<qint64>(recordCount, 1, qint64(std::max<size_t>(1, blockBytes / length)));
+        int turn = 0;
+        for (qint64 left = recordCount; left > 0; turn = 1 - turn) {
+            if (!blocks[turn])
+                blocks[turn].reset(new char[size_t(perBlock) * length]);
+            const char* block = blocks[turn].get();
+            const size_t wanted = size_t(std::min(left, perBlock));
+            const size_t records = source.read(blocks[turn].get(), wanted * length) / length;
             for (size_t r = 0; r < records; ++r) {
                 reader->endSample();
                 reader->decodeRecord(header, varHeaders.data(), block + r * length);
@@ -141,8 +145,9 @@ bool ImportDriver::readLaps(const QString& path, std::vector<std::unique_ptr<ZEL
                     laps.push_back(handOut(reader->playerLap(), reader->budget));
             }
             reader->flushRecords();
-            if (records < perBlock)
+            if (records < wanted)
                 break;
+            left -= qint64(records);
         }
     }
     reader->finishPlayerLap(false);

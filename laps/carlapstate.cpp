@@ -167,7 +167,9 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
         return;
     // New keys, a lap changed since or a channel out of room: merge, and work the order out again
     // for the next record.
+    // The order lets go of its share of the lap's channel map, which the merge would copy otherwise.
     order.flush();
+    order.reset();
     const ZEL::Sample merged = record ? fullSample() : sample;
     makeRoom(target, merged, budget);
     target.appendSample(merged);

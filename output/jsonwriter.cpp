@@ -126,10 +126,15 @@ void JsonWriter::value(double v)
 void JsonWriter::samples(const QVector<double>& values)
 {
     beginArray();
-    // Tens of millions of numbers: written into a block here, which goes out when nearly full.
+    // Tens of millions of numbers: written into a block here, which goes out when nearly full. A value
+    // the same as the one before (most channels hold still for a while) repeats its text; a small whole
+    // number, whose shortest text is its digits, is written as an integer.
     char block[64 * 1024];
     char* out = block;
     char* const full = block + sizeof block - 64;
+    char last[32] = {}; // copied whole: the block keeps 64 bytes spare
+    int lastLength = -1;
+    double lastValue = 0.0;
     for (int i = 0; i < values.size(); ++i) {
         if (out > full) {
             raw(block, int(out - block));
@@ -138,15 +143,26 @@ void JsonWriter::samples(const QVector<double>& values)
         if (i > 0)
             *out++ = ',';
         const double v = values.at(i);
+        if (lastLength >= 0 && std::memcmp(&v, &lastValue, sizeof v) == 0) {
+            std::memcpy(out, last, sizeof last);
+            out += lastLength;
+            continue;
+        }
+        char* const start = out;
         const float single = float(v);
         if (!isSampleValue(v)) {
             std::memcpy(out, "null", 4);
             out += 4;
+        } else if (std::fabs(v) < 1e5 && v == std::trunc(v) && !(v == 0 && std::signbit(v))) {
+            out = std::to_chars(out, block + sizeof block, int(v)).ptr;
         } else if (double(single) == v) {
             out = std::to_chars(out, block + sizeof block, single).ptr;
         } else {
             out = std::to_chars(out, block + sizeof block, v).ptr;
         }
+        lastLength = int(out - start);
+        std::memcpy(last, start, size_t(lastLength));
+        lastValue = v;
     }
     raw(block, int(out - block));
     m_first.last() = false;

@@ -1,4 +1,5 @@
 #include "analysis/sessionanalysis.h"
+#include "output/jsonwriter.h"
 #include "scenario/scenario.h"
 #include "report/lapresampler.h"
 #include "report/numbertext.h"
@@ -9,6 +10,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,6 +45,8 @@ private slots:
     void initTestCase();
     void numberText_data();
     void numberText();
+    void sampleText_data();
+    void sampleText();
     void resampling_data();
     void resampling();
     void traces_data();
@@ -88,6 +92,35 @@ void tst_Report::numberText_data()
     QTest::newRow("beyond 64 bits") << 1e20 << 3 << QByteArray("1e+20");
     QTest::newRow("NaN") << none << 2 << QByteArray("null");
     QTest::newRow("infinite") << double(INFINITY) << 2 << QByteArray("null");
+}
+
+// A channel's values in the JSON: each the shortest text that reads back as the value (a float's
+// for a value a float holds), repeats and whole numbers written the same way.
+void tst_Report::sampleText_data()
+{
+    QTest::addColumn<QVector<double>>("values");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("whole numbers") << QVector<double>{3, -42, 99999, 100000, 1e6} << QByteArray("[3,-42,99999,1e+05,1e+06]");
+    QTest::newRow("zeros keep their sign") << QVector<double>{0.0, -0.0, -0.0, 0.0} << QByteArray("[0,-0,-0,0]");
+    QTest::newRow("repeats") << QVector<double>{0.1, 0.1, double(0.1f), double(0.1f), 2.5, 2.5}
+                             << QByteArray("[0.1,0.1,0.1,0.1,2.5,2.5]");
+    QTest::newRow("missing after a value") << QVector<double>{7, none, none, 7} << QByteArray("[7,null,null,7]");
+    // More than one of the writer's blocks of text: a repeat's text stays whole across them.
+    const QVector<double> thirds(20000, 1.0 / 3);
+    QTest::newRow("repeats across blocks") << thirds
+                                           << "[" + QByteArray("0.3333333333333333,").repeated(thirds.size()).chopped(1) + "]";
+}
+
+void tst_Report::sampleText()
+{
+    QFETCH(QVector<double>, values);
+    QFETCH(QByteArray, text);
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    JsonWriter json(&buffer);
+    json.samples(values);
+    QVERIFY(json.flush());
+    QCOMPARE(buffer.data(), text);
 }
 
 void tst_Report::numberText()

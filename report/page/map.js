@@ -197,19 +197,23 @@ function drawMap() {
     strokeLap(ctx, entryTrace(entry), traces(files[entry.file]).stepM, at, function () { return colour; });
   });
   drawMarks(ctx, shape, size, at);
-  // Every lap's position at the cursor's distance, on its own file's grid.
+  // Every lap's position at the cursor's distance, on its own file's grid. Laps at one place show as
+  // rings around each other, the reference outermost, all of them in a white edge.
   if (view.cursor !== null) {
-    laps.forEach(function (entry) {
+    var ring = Math.max(3, size / 120);
+    var points = laps.map(function (entry, i) {
       var lt = entryTrace(entry);
       var c = Math.round(view.cursor * t.stepM / traces(files[entry.file]).stepM);
-      if (c >= lt.x.length || lt.x[c] === null) return;
+      if (c >= lt.x.length || lt.x[c] === null) return null;
+      return { x: at.px(lt.x[c]), y: at.py(lt.y[c]), r: size / 70 + ring * (laps.length - 1 - i), colour: colourOf(entry) };
+    }).filter(Boolean);
+    ctx.fillStyle = '#fff';
+    points.forEach(function (p) { ctx.beginPath(); ctx.arc(p.x, p.y, p.r + 2, 0, 2 * Math.PI); ctx.fill(); });
+    points.forEach(function (p) {
       ctx.beginPath();
-      ctx.arc(at.px(lt.x[c]), at.py(lt.y[c]), size / 70, 0, 2 * Math.PI);
-      ctx.fillStyle = colourOf(entry);
+      ctx.arc(p.x, p.y, p.r, 0, 2 * Math.PI);
+      ctx.fillStyle = p.colour;
       ctx.fill();
-      ctx.lineWidth = 2;
-      ctx.strokeStyle = '#fff';
-      ctx.stroke();
     });
   }
   document.getElementById('map-legend').textContent = coloured.legend +
