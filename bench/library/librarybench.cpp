@@ -116,14 +116,18 @@ void clear(const QString& library)
     lap.run(query, QStringLiteral("CREATE SCHEMA public"));
 }
 
-/// Importing a folder against adding it to a new library, in turn so that a change of the machine's
-/// load falls on both; the medians compare. The goal is on processor time, what adding costs.
-void compareAddWithImport(const QString& what, const QString& library, const QString& folder)
+/// Importing a folder against adding it to a library, in turn so that a change of the machine's load
+/// falls on both; the medians compare. The goal is on processor time, what adding costs. The library is
+/// new, or holds the other recording given (the usual case: no tables to create).
+void compareAddWithImport(const QString& what, const QString& library, const QString& folder,
+                          const QString& other = QString())
 {
     QVector<double> importWall, importCpu, addWall, addCpu;
     for (int run = 0; run < pairedRuns; ++run) {
         const Cost import = runCli({folder});
         clear(library);
+        if (!other.isEmpty() && runCli({QStringLiteral("--library"), library, QStringLiteral("--add"), other}).wall < 0.0)
+            return;
         const Cost add = runCli({QStringLiteral("--library"), library, QStringLiteral("--add"), folder});
         if (import.wall < 0.0 || add.wall < 0.0)
             return;
@@ -132,11 +136,12 @@ void compareAddWithImport(const QString& what, const QString& library, const QSt
         addWall << add.wall;
         addCpu << add.cpu;
     }
+    const QString where = other.isEmpty() ? QStringLiteral("to a new library") : QStringLiteral("to a library of another session");
     const double cpuRatio = median(addCpu) / median(importCpu);
     const double overhead = cpuRatio - 1.0;
     out() << QStringLiteral("  %1: import %2 s, adding %3 s of processor time: %4, %5 of the goal (at most +10 %) %6;"
                             " wall clock %7 s and %8 s (%9)\n")
-                 .arg(what)
+                 .arg(what + QLatin1Char(' ') + where)
                  .arg(median(importCpu), 0, 'f', 3)
                  .arg(median(addCpu), 0, 'f', 3)
                  .arg(percent(cpuRatio))
@@ -217,9 +222,12 @@ void measure(const QString& name, const QString& library, const QString& folder,
              const QString& smallFolder)
 {
     out() << "\n" << name << " (medians of " << pairedRuns << " runs)\n";
+    const QString other = smallFolder + QStringLiteral("/session-0000.ibt");
     compareAddWithImport(QStringLiteral("%1 five-minute recordings").arg(recordings), library, folder);
-    for (const QString& real : realFolders)
+    for (const QString& real : realFolders) {
         compareAddWithImport(real, library, real);
+        compareAddWithImport(real, library, real, other);
+    }
 
     clear(library);
     timeCli({QStringLiteral("--library"), library, QStringLiteral("--add"), smallFolder});
