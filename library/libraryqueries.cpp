@@ -176,14 +176,13 @@ bool LibraryQueries::bestLap(const QString& track, const QString& config, const 
             break;
         }
     }
+    // Empty between commas where the lap did not drive a sector whole.
     const QString times = query.value(7).toString();
-    for (const QString& time : times.split(QLatin1Char(','))) {
+    for (const QString& time : times.isEmpty() ? QStringList() : times.split(QLatin1Char(','))) {
         bool ok = false;
         const qint64 ms = time.toLongLong(&ok);
         lap.sectorTimesMs.append(ok && ms >= 0 ? ms : -1);
     }
-    if (times.isEmpty())
-        lap.sectorTimesMs.clear();
     return true;
 }
 

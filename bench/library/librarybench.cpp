@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -25,7 +26,7 @@
 namespace {
 
 constexpr int runs = 3;
-constexpr int pairedRuns = 7;         // of importing and adding, in turn: their medians compare
+constexpr int pairedRuns = 11;        // of importing and adding, in turn: their medians compare
 constexpr double maxAddOverhead = 0.10;
 constexpr int recordings = 12;        // for adding against importing
 constexpr int unchangedRecordings = 1000;
@@ -71,6 +72,22 @@ Cost runCli(const QStringList& arguments)
         return {};
     }
     return {timer.nsecsElapsed() / 1e9, childCpuSeconds() - cpuBefore};
+}
+
+/// Instructions of one run of ibtimport with these arguments, every thread's, as valgrind's callgrind
+/// counts them; negative without valgrind.
+double instructions(const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("valgrind"),
+                  QStringList{QStringLiteral("--tool=callgrind"), QStringLiteral("--callgrind-out-file=/dev/null"), cli()}
+                      + arguments);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        return -1.0;
+    const QRegularExpressionMatch collected = QRegularExpression(QStringLiteral("Collected : (\\d+)"))
+                                                  .match(QString::fromLocal8Bit(process.readAllStandardError()));
+    return collected.hasMatch() ? collected.captured(1).toDouble() : -1.0;
 }
 
 /// Wall-clock seconds of the best of the runs of ibtimport with these arguments; negative when it failed.
@@ -122,13 +139,17 @@ void clear(const QString& library)
 void compareAddWithImport(const QString& what, const QString& library, const QString& folder,
                           const QString& other = QString())
 {
+    const auto prepare = [&library, &other] {
+        clear(library);
+        return other.isEmpty() || runCli({QStringLiteral("--library"), library, QStringLiteral("--add"), other}).wall >= 0.0;
+    };
+    const QStringList adding{QStringLiteral("--library"), library, QStringLiteral("--add"), folder};
     QVector<double> importWall, importCpu, addWall, addCpu;
     for (int run = 0; run < pairedRuns; ++run) {
         const Cost import = runCli({folder});
-        clear(library);
-        if (!other.isEmpty() && runCli({QStringLiteral("--library"), library, QStringLiteral("--add"), other}).wall < 0.0)
+        if (!prepare())
             return;
-        const Cost add = runCli({QStringLiteral("--library"), library, QStringLiteral("--add"), folder});
+        const Cost add = runCli(adding);
         if (import.wall < 0.0 || add.wall < 0.0)
             return;
         importWall << import.wall;
@@ -150,6 +171,14 @@ void compareAddWithImport(const QString& what, const QString& library, const QSt
                  .arg(median(importWall), 0, 'f', 3)
                  .arg(median(addWall), 0, 'f', 3)
                  .arg(percent(median(addWall) / median(importWall)));
+    const double importCount = instructions({folder});
+    const double addCount = prepare() ? instructions(adding) : -1.0;
+    if (importCount > 0.0 && addCount > 0.0) {
+        out() << QStringLiteral("    instructions (valgrind's callgrind, which the load does not disturb): %1 and %2 million: %3\n")
+                     .arg(importCount / 1e6, 0, 'f', 0)
+                     .arg(addCount / 1e6, 0, 'f', 0)
+                     .arg(percent(addCount / importCount));
+    }
 }
 
 bool writeSessions(const QString& folder, int count, bool small)
