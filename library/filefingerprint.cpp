@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr qint64 blockBytes = 64 * 1024;
+// The first block holds the headers with the session's start date and times; the last one the last
+// records, a dozen or more, each with its own session time.
+constexpr qint64 blockBytes = 16 * 1024;
 constexpr int hexDigits = 32; // of an MD5 hash
 
 } // namespace

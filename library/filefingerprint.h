@@ -3,10 +3,11 @@
 #include <QString>
 
 /// What tells one recording from another without reading it whole: its size, its time of last
-/// change, and a hash of its size, first and last blocks. A recording's header and first
-/// records, and its last records, differ from any other's, so a moved or renamed file keeps its
-/// fingerprint and a changed one gets a new one. The hash is MD5: no one forges recordings to
-/// collide, and it costs a tenth of SHA-256, which libraries of the first version hold.
+/// change, and a hash of its size, first and last blocks. A recording's headers (with the date
+/// and time its session started) and its last records differ from any other's, so a moved or
+/// renamed file keeps its fingerprint and a changed one gets a new one. The hash is MD5: no one
+/// forges recordings to collide, and it costs a tenth of SHA-256, which libraries of the first
+/// version hold.
 struct FileFingerprint
 {
     QString path;        // absolute
