@@ -34,18 +34,13 @@ struct Record {
             bytes.resize(offset + int(sizeof value));
         std::memcpy(bytes.data() + offset, &value, sizeof value);
     }
-    irsdk_header header() const
-    {
-        irsdk_header h;
-        std::memset(&h, 0, sizeof h);
-        h.numVars = int(vars.size());
-        h.bufLen = bytes.size();
-        return h;
-    }
     void decodeInto(IbtReader& reader) const
     {
-        const irsdk_header h = header();
-        reader.decodeRecord(h, vars.data(), bytes.constData());
+        irsdk_header header;
+        std::memset(&header, 0, sizeof header);
+        header.numVars = int(vars.size());
+        header.bufLen = bytes.size();
+        reader.decodeRecord(header, vars.data(), bytes.constData());
     }
 };
 

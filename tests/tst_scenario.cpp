@@ -138,18 +138,16 @@ private slots:
         const QByteArray& file = buffer.data();
         const QVector<double> lap = column(file, "Lap"), pct = column(file, "LapDistPct"), speed = column(file, "Speed");
         const QVector<double> current = column(file, "LapCurrentLapTime"), last = column(file, "LapLastLapTime");
+        // Lap numbering and the timer between restarts are for the import tests to check.
         const double dt = 1.0 / options.tickRate;
 
         QString driven;
-        QSet<int> lines, restarts;
         for (const ScenarioLap& l : scenario.laps()) {
             driven += QStringLiteral("OTIA").at(l.kind);
             if (l.lineRecord < 0)
                 continue;
             // Lap steps at the line; the timer runs on and restarts 0.5 to 1.5 s later, with the last lap time.
             const int line = int(l.lineRecord), restart = int(l.timerRecord);
-            lines << line;
-            restarts << restart;
             QVERIFY(pct[line - 1] > 0.95 && pct[line] < 0.05);
             const double delay = (restart - line) * dt;
             QVERIFY2(delay >= 0.5 - dt && delay <= 1.5 + dt, qPrintable(QString::number(delay)));
@@ -157,19 +155,6 @@ private slots:
             QVERIFY(current[restart] >= delay - 1e-4 && current[restart] < delay + dt + 1e-4);
         }
         QCOMPARE(driven, kinds);
-
-        const int firstRestart = *std::min_element(restarts.cbegin(), restarts.cend());
-        int previous = -1;
-        for (int r = 0; r < lap.size(); ++r) {
-            // On lap 0 the timer stands at 0 until the first restart; otherwise it counts every record.
-            const double step = r < firstRestart && options.firstLap == 0 ? 0.0 : dt;
-            const bool steady = r > 0 && last[r] == last[r - 1] && qAbs(current[r] - current[r - 1] - step) < 1e-3;
-            QVERIFY2(r == 0 || restarts.contains(r) || steady, qPrintable(QString::number(r)));
-            if (lap[r] == 0 && pct[r] == 0 && speed[r] == 0)
-                continue; // a blank record, as the simulator writes them
-            QCOMPARE(lap[r], previous < 0 ? options.firstLap : lap[previous] + lines.contains(r));
-            previous = r;
-        }
 
         if (options.session != ScenarioOptions::Session::Race)
             return;

@@ -151,7 +151,8 @@ function renderLapTable() {
 // A tick changes its lap's row alone: the table laid out anew would cost more than the rest of the tick.
 function renderLapRow(entry) {
   var row = document.querySelector('#laps tr[data-file="' + entry.file + '"][data-lap="' + entry.lap + '"]');
-  row.replaceWith(lapRow(entry, lapOf(entry), tableFigures(file())));
+  if (row) row.replaceWith(lapRow(entry, lapOf(entry), tableFigures(file())));
+  else renderLapTable();
 }
 
 function renderNotes(refLap) {

@@ -139,6 +139,26 @@ function mapLaps() {
     .filter(function (e) { var lt = entryTrace(e); return lt && lt.x; });
 }
 
+// Every lap's position at the cursor's distance, on its own file's grid. Laps at one place show as
+// rings around each other, the reference outermost, all of them in a white edge.
+function drawCursorPoints(ctx, laps, size, at) {
+  var ring = Math.max(3, size / 120);
+  var points = laps.map(function (entry, i) {
+    var lt = entryTrace(entry);
+    var c = Math.round(view.cursor * traces().stepM / traces(files[entry.file]).stepM);
+    if (c >= lt.x.length || lt.x[c] === null) return null;
+    return { x: at.px(lt.x[c]), y: at.py(lt.y[c]), r: size / 70 + ring * (laps.length - 1 - i), colour: colourOf(entry) };
+  }).filter(Boolean);
+  ctx.fillStyle = '#fff';
+  points.forEach(function (p) { ctx.beginPath(); ctx.arc(p.x, p.y, p.r + 2, 0, 2 * Math.PI); ctx.fill(); });
+  points.forEach(function (p) {
+    ctx.beginPath();
+    ctx.arc(p.x, p.y, p.r, 0, 2 * Math.PI);
+    ctx.fillStyle = p.colour;
+    ctx.fill();
+  });
+}
+
 function drawMap() {
   var canvas = document.getElementById('map');
   var box = document.getElementById('map-box');
@@ -197,27 +217,9 @@ function drawMap() {
     strokeLap(ctx, entryTrace(entry), traces(files[entry.file]).stepM, at, function () { return colour; });
   });
   drawMarks(ctx, shape, size, at);
-  // Every lap's position at the cursor's distance, on its own file's grid. Laps at one place show as
-  // rings around each other, the reference outermost, all of them in a white edge.
-  if (view.cursor !== null) {
-    var ring = Math.max(3, size / 120);
-    var points = laps.map(function (entry, i) {
-      var lt = entryTrace(entry);
-      var c = Math.round(view.cursor * t.stepM / traces(files[entry.file]).stepM);
-      if (c >= lt.x.length || lt.x[c] === null) return null;
-      return { x: at.px(lt.x[c]), y: at.py(lt.y[c]), r: size / 70 + ring * (laps.length - 1 - i), colour: colourOf(entry) };
-    }).filter(Boolean);
-    ctx.fillStyle = '#fff';
-    points.forEach(function (p) { ctx.beginPath(); ctx.arc(p.x, p.y, p.r + 2, 0, 2 * Math.PI); ctx.fill(); });
-    points.forEach(function (p) {
-      ctx.beginPath();
-      ctx.arc(p.x, p.y, p.r, 0, 2 * Math.PI);
-      ctx.fillStyle = p.colour;
-      ctx.fill();
-    });
-  }
-  document.getElementById('map-legend').textContent = coloured.legend +
-    (laps.length ? ' Thin lines: the laps on the charts, in their colours.' : '');
+  if (view.cursor !== null) drawCursorPoints(ctx, laps, size, at);
+  document.getElementById('map-legend').textContent =
+    [coloured.legend, laps.length ? 'Thin lines: the laps on the charts, in their colours.' : ''].filter(Boolean).join(' ');
 }
 
 // The outline lap and the transform of the last drawn map, to find the grid point under the mouse.

@@ -1,13 +1,11 @@
 #include "realrecordings.h"
 
-#include "ibt/ibtlayout.h"
+#include "support/headerfields.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
-
-#include <cstring>
 
 namespace RealRecordings {
 
@@ -39,20 +37,11 @@ void addRows()
 QByteArray sessionInfoText(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(sizeof(irsdk_header)) : QByteArray();
+    if (header.size() != int(sizeof(irsdk_header)) || !file.seek(fieldOf(header, sessionInfoOffsetAt)))
         return {};
-    const QByteArray headerBytes = file.read(sizeof(irsdk_header));
-    if (headerBytes.size() != int(sizeof(irsdk_header)))
-        return {};
-    irsdk_header header;
-    std::memcpy(&header, headerBytes.constData(), sizeof header);
-    if (header.sessionInfoLen <= 0 || header.sessionInfoOffset < 0
-        || qint64(header.sessionInfoOffset) + header.sessionInfoLen > file.size())
-        return {};
-    if (!file.seek(header.sessionInfoOffset))
-        return {};
-    QByteArray text = file.read(header.sessionInfoLen);
-    if (text.size() != header.sessionInfoLen)
+    QByteArray text = file.read(fieldOf(header, sessionInfoLenAt));
+    if (text.isEmpty() || text.size() != fieldOf(header, sessionInfoLenAt))
         return {};
     text[text.size() - 1] = '\0';
     return text;
