@@ -81,11 +81,8 @@ private slots:
     {
         QFETCH(ScenarioOptions, options);
         QVERIFY(options.track.closureGap() < 1e-6);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("shaped.ibt"));
         Scenario scenario(options);
-        QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
-        const SessionAnalysis analysis = PluginFixture().analyse(path);
+        const SessionAnalysis analysis = PluginFixture().analyse(scenario);
         const FileAnalysis& file = analysis.files().first();
         const LapAnalysis* reference = analysis.referenceOf(0);
         QVERIFY(reference);

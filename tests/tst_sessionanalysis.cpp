@@ -258,14 +258,11 @@ private slots:
 
     void cutFileMeasuresItsTrack()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("cut.ibt"));
         ScenarioOptions options;
         options.minutes = 0.4; // the out lap and a third of a lap
         options.sessionInfo = Scenario(options).sessionInfo().replace("TrackLength: 2.70 km", "TrackLength: 2.76 km");
         Scenario scenario(options);
-        QVERIFY(scenario.write(path));
-        const SessionAnalysis analysis = PluginFixture().analyse(path);
+        const SessionAnalysis analysis = PluginFixture().analyse(scenario);
         QCOMPARE(analysis.files().first().info.trackLengthM(), 2760.0);
         COMPARE_NEAR(analysis.files().first().trackLength, scenario.trackLengthM(), 0.1);
     }
@@ -374,11 +371,8 @@ private slots:
     void scenarioGeometry()
     {
         QFETCH(ScenarioOptions, options);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("scenario.ibt"));
         Scenario scenario(options);
-        QVERIFY2(scenario.write(path), qPrintable(scenario.errorString()));
-        const SessionAnalysis analysis = PluginFixture().analyse(path);
+        const SessionAnalysis analysis = PluginFixture().analyse(scenario);
         const FileAnalysis& file = analysis.files().first();
         const double length = scenario.trackLengthM();
         const double step = 1.0 / options.tickRate;
