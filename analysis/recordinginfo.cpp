@@ -129,21 +129,29 @@ void RecordingInfo::readSessionInfo(const QByteArray& text, int session)
     m_subSessionId = identity("WeekendInfo/SubSessionID");
     m_setupName = root.valueAt(QStringLiteral("DriverInfo/DriverSetupName")).trimmed();
 
-    m_sectorStartPct.clear();
+    QVector<double> starts;
     if (const SessionInfoNode* sectors = root.childAt(QStringLiteral("SplitTimeInfo/Sectors"))) {
         for (const SessionInfoNode* sector : sectors->children()) {
             bool ok = false;
             const double start = sector->value(QStringLiteral("SectorStartPct")).toDouble(&ok);
-            if (ok && start >= 0.0 && start < 1.0)
-                m_sectorStartPct.append(start);
+            if (ok)
+                starts.append(start);
         }
     }
-    // Children are keyed by sector number as text ("10" sorts before "2"), so order by value.
-    std::sort(m_sectorStartPct.begin(), m_sectorStartPct.end());
-    m_sectorStartPct.erase(std::unique(m_sectorStartPct.begin(), m_sectorStartPct.end()), m_sectorStartPct.end());
-    if (!m_sectorStartPct.isEmpty() && m_sectorStartPct.first() != 0.0)
-        m_sectorStartPct.prepend(0.0);
+    setSectorStartPct(starts);
+}
+
+void RecordingInfo::setSectorStartPct(QVector<double> starts)
+{
+    starts.erase(std::remove_if(starts.begin(), starts.end(), [](double start) { return !(start >= 0.0 && start < 1.0); }),
+                 starts.end());
+    // Session-info children are keyed by sector number as text ("10" sorts before "2"), so order by value.
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    if (!starts.isEmpty() && starts.first() != 0.0)
+        starts.prepend(0.0);
     // A list no track has is a forged one: no sectors rather than megabytes of them for every lap.
-    if (m_sectorStartPct.size() > LapExtent::maxSectors)
-        m_sectorStartPct.clear();
+    if (starts.size() > LapExtent::maxSectors)
+        starts.clear();
+    m_sectorStartPct = starts;
 }

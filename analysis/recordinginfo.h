@@ -30,6 +30,8 @@ public:
     /// Where each sector starts, as fractions of the lap; the first is 0. Empty when unknown, and when
     /// the list is longer than any track's (LapExtent::maxSectors).
     const QVector<double>& sectorStartPct() const { return m_sectorStartPct; }
+    /// Takes sector starts from elsewhere (a lap library), checked as those of a session info.
+    void setSectorStartPct(QVector<double> starts);
     /// The track length that the session info states, in metres (often rounded to 10 m); 0 when unknown.
     double trackLengthM() const { return m_trackLengthM; }
     /// What kind of track it is ("road course", "oval", "short oval" ...); empty when unknown.

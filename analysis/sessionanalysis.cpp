@@ -128,6 +128,8 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
 {
     file.path = input.path;
     file.info.read(input.path); // a file that cannot be read again just has no sectors or date
+    if (!input.sectorStartPct.isEmpty())
+        file.info.setSectorStartPct(input.sectorStartPct);
     identify(file, input.laps);
 
     // The laps' own measure whenever one has it: the session info rounds the length, often to
@@ -165,7 +167,12 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
         analysis.lapTime = analysis.validTime ? lap->lapTime().msecsSinceStartOfDay() / 1000.0 : notANumber;
         if (analysis.validTime)
             analysis.aligned.stretchTo(analysis.lapTime);
-        analysis.sectorTimes = file.sectors.times(analysis.aligned);
+        // Stored times are the ones its recording gave; its trace would place the boundaries only
+        // to within a millisecond.
+        const int index = file.laps.size();
+        const bool stored = index < input.storedSectorTimes.size()
+                            && input.storedSectorTimes.at(index).size() == file.sectors.count();
+        analysis.sectorTimes = stored ? input.storedSectorTimes.at(index) : file.sectors.times(analysis.aligned);
         analysis.sectorGains.fill(notANumber, file.sectors.count());
         analysis.deltaToReference = notANumber;
         if (analysis.validTime)

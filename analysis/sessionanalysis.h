@@ -84,6 +84,10 @@ public:
         /// An input whose fastest valid lap the caller chose as this file's reference (a lap
         /// library's best); -1 to take the fastest of all inputs.
         int referenceInput = -1;
+        /// For a lap library's best, whose path is no recording: where its sectors start, and per
+        /// lap the sector times measured when it was stored (seconds, NaN where not driven whole).
+        QVector<double> sectorStartPct = {};
+        QVector<QVector<double>> storedSectorTimes = {};
     };
 
     /// storedCorners gives each track's kept numbering, used instead of finding the corners again.

@@ -2,7 +2,7 @@
 
 #include "cli/laptime.h"
 #include "output/cornerjson.h"
-#include "cli/sessionsummary.h"
+#include "analysis/sessionsummary.h"
 #include "cli/valuetext.h"
 #include "output/jsonwriter.h"
 #include "output/outputfile.h"

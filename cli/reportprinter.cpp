@@ -4,7 +4,7 @@
 
 #include "cli/laptable.h"
 #include "cli/laptime.h"
-#include "cli/sessionsummary.h"
+#include "analysis/sessionsummary.h"
 #include "cli/terminaltext.h"
 #include "cli/texttable.h"
 #include "cli/valuetext.h"

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr qint64 blockBytes = 64 * 1024;
+constexpr int hexDigits = 32; // of an MD5 hash
 
 } // namespace
 
@@ -31,7 +32,7 @@ bool FileFingerprint::computeHash(QString& error)
         error = file.errorString();
         return false;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(QCryptographicHash::Md5);
     const quint64 sizeBytes = qToLittleEndian(quint64(size));
     hash.addData(reinterpret_cast<const char*>(&sizeBytes), sizeof sizeBytes);
     hash.addData(file.read(blockBytes));
@@ -48,4 +49,9 @@ bool FileFingerprint::computeHash(QString& error)
     }
     this->hash = QString::fromLatin1(hash.result().toHex());
     return true;
+}
+
+bool FileFingerprint::isCurrentHash(const QString& hash)
+{
+    return hash.size() == hexDigits;
 }

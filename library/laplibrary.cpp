@@ -91,7 +91,7 @@ bool LapLibrary::openSQLite()
     if (version < 0 || version > LibrarySchema::currentVersion())
         return refuse(error);
     // WAL lets readers go on while one writer writes; foreign keys remove a file's laps with it.
-    return execute(QStringLiteral("PRAGMA journal_mode=WAL")) && execute(QStringLiteral("PRAGMA synchronous=NORMAL"))
+    return execute(QStringLiteral("PRAGMA synchronous=NORMAL")) && execute(QStringLiteral("PRAGMA journal_mode=WAL"))
            && execute(QStringLiteral("PRAGMA foreign_keys=ON"));
 }
 

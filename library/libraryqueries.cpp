@@ -29,7 +29,7 @@ const QString selectSessions = QStringLiteral(
     "SELECT path, recorded_at, track, config, car, driver, session_name, error, lap_count, valid_laps, best_lap_ms,"
     " best_lap_number FROM files ORDER BY recorded_at, path");
 const QString selectBestLap = QStringLiteral(
-    "SELECT f.driver, f.recorded_at, f.path, l.lap_number, l.lap_time_ms, t.data"
+    "SELECT f.driver, f.recorded_at, f.path, l.lap_number, l.lap_time_ms, t.data, f.sector_start_pct, l.sector_times_ms"
     " FROM laps l JOIN files f ON f.id = l.file_id JOIN traces t ON t.lap_id = l.id"
     " WHERE f.track = ? AND f.config = ? AND f.car = ? AND l.valid_time = 1 AND (? = '' OR lower(f.driver) = lower(?))"
     " ORDER BY l.lap_time_ms, f.recorded_at, l.id LIMIT 1");
@@ -166,6 +166,24 @@ bool LibraryQueries::bestLap(const QString& track, const QString& config, const 
     lap.path = query.value(2).toString();
     lap.lapNumber = query.value(3).toInt();
     lap.lapTimeMs = query.value(4).toLongLong();
+    // Read as the writer wrote them; a list that does not read as numbers is no list.
+    const QStringList starts = query.value(6).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& start : starts) {
+        bool ok = false;
+        lap.sectorStartPct.append(start.toDouble(&ok));
+        if (!ok) {
+            lap.sectorStartPct.clear();
+            break;
+        }
+    }
+    const QString times = query.value(7).toString();
+    for (const QString& time : times.split(QLatin1Char(','))) {
+        bool ok = false;
+        const qint64 ms = time.toLongLong(&ok);
+        lap.sectorTimesMs.append(ok && ms >= 0 ? ms : -1);
+    }
+    if (times.isEmpty())
+        lap.sectorTimesMs.clear();
     return true;
 }
 

@@ -63,6 +63,8 @@ struct LibraryLap
     int lapNumber = 0;
     qint64 lapTimeMs = -1;
     LapTrace trace;
+    QVector<double> sectorStartPct; // of its file, as fractions of the lap; empty when not stored
+    QVector<qint64> sectorTimesMs;  // -1 for a sector not driven whole
 };
 
 /// The questions the command line asks of a library; every value bound.

@@ -90,6 +90,10 @@ const QVector<QStringList> steps = {
                        " end_m DOUBLE PRECISION NOT NULL,"
                        " PRIMARY KEY (numbering_id, number))"),
     },
+    // 4: where each file's sectors start, so that a best's sectors compare after its file is gone.
+    {
+        QStringLiteral("ALTER TABLE files ADD COLUMN sector_start_pct TEXT"), // fractions of the lap, comma separated
+    },
 };
 
 const QString createVersionTable = QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)");

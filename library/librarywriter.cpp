@@ -15,6 +15,7 @@ const QString selectByPath =
     QStringLiteral("SELECT id, size, modified_ms, fingerprint FROM files WHERE host = ? AND path = ?");
 const QString selectByFingerprint = QStringLiteral("SELECT id, host, path FROM files WHERE fingerprint = ?");
 const QString updateModified = QStringLiteral("UPDATE files SET modified_ms = ? WHERE id = ?");
+const QString updateFingerprint = QStringLiteral("UPDATE files SET fingerprint = ? WHERE id = ?");
 const QString updatePath = QStringLiteral("UPDATE files SET path = ?, modified_ms = ? WHERE id = ?");
 const QString deleteFile = QStringLiteral("DELETE FROM files WHERE id = ?");
 const QString selectOtherCopy =
@@ -22,8 +23,8 @@ const QString selectOtherCopy =
 const QString upsertFile = QStringLiteral(
     "INSERT INTO files (host, path, size, modified_ms, fingerprint, recorded_at, track, config, car, driver,"
     " driver_id, track_length_m, session_type, session_name, league_id, session_id, subsession_id, setup_name,"
-    " error, added_at, lap_count, valid_laps, best_lap_ms, best_lap_number)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " error, added_at, lap_count, valid_laps, best_lap_ms, best_lap_number, sector_start_pct)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT (host, path) DO UPDATE SET size = excluded.size, modified_ms = excluded.modified_ms,"
     " fingerprint = excluded.fingerprint, recorded_at = excluded.recorded_at, track = excluded.track,"
     " config = excluded.config, car = excluded.car, driver = excluded.driver, driver_id = excluded.driver_id,"
@@ -31,7 +32,8 @@ const QString upsertFile = QStringLiteral(
     " session_name = excluded.session_name, league_id = excluded.league_id, session_id = excluded.session_id,"
     " subsession_id = excluded.subsession_id, setup_name = excluded.setup_name, error = excluded.error,"
     " added_at = excluded.added_at, lap_count = excluded.lap_count, valid_laps = excluded.valid_laps,"
-    " best_lap_ms = excluded.best_lap_ms, best_lap_number = excluded.best_lap_number"
+    " best_lap_ms = excluded.best_lap_ms, best_lap_number = excluded.best_lap_number,"
+    " sector_start_pct = excluded.sector_start_pct"
     // No row comes back when another writer stored this very file meanwhile.
     " WHERE files.fingerprint <> excluded.fingerprint"
     " RETURNING id");
@@ -78,6 +80,22 @@ QString sectorList(const QVector<qint64>& times)
     return texts.join(QLatin1Char(','));
 }
 
+/// The track, layout, car and driver whose laps a file's join, as the library names them.
+QVariantList groupOf(const SessionSummary& session)
+{
+    return {LapLibrary::name(session.trackName), LapLibrary::name(session.trackConfig),
+            LapLibrary::name(session.carName), LapLibrary::name(session.driverName)};
+}
+
+/// Exact to the last bit: a stored fraction reads back as the one the session info gave.
+QString fractionList(const QVector<double>& fractions)
+{
+    QStringList texts;
+    for (const double fraction : fractions)
+        texts.append(QString::number(fraction, 'g', 17));
+    return texts.join(QLatin1Char(','));
+}
+
 } // namespace
 
 LibraryWriter::LibraryWriter(LapLibrary& library) : m_library(library), m_host(QSysInfo::machineHostName())
@@ -90,46 +108,57 @@ bool LibraryWriter::failed()
     return false;
 }
 
+QSqlQuery* LibraryWriter::run(const QString& sql, const QVariantList& values)
+{
+    auto kept = m_statements.find(sql);
+    if (kept == m_statements.end())
+        kept = m_statements.insert(sql, m_library.newQuery());
+    return m_library.run(*kept, sql, values) ? &*kept : nullptr;
+}
+
 LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
 {
     if (!FileFingerprint::stat(file.path, file)) {
         m_error = QStringLiteral("cannot read %1").arg(file.path);
         return Need::Error;
     }
-    QSqlQuery byPath = m_library.newQuery();
-    if (!m_library.run(byPath, selectByPath, {m_host, file.path})) {
+    QSqlQuery* byPath = run(selectByPath, {m_host, file.path});
+    if (!byPath) {
         failed();
         return Need::Error;
     }
-    const bool known = byPath.next();
-    const qint64 knownId = known ? byPath.value(0).toLongLong() : -1;
-    if (known && byPath.value(1).toLongLong() == file.size && byPath.value(2).toLongLong() == file.modifiedMs)
+    const bool known = byPath->next();
+    const qint64 knownId = known ? byPath->value(0).toLongLong() : -1;
+    const bool same = known && byPath->value(1).toLongLong() == file.size && byPath->value(2).toLongLong() == file.modifiedMs;
+    const QString knownHash = known ? byPath->value(3).toString() : QString();
+    byPath->finish();
+    if (same && FileFingerprint::isCurrentHash(knownHash))
         return Need::Unchanged;
-    const QString knownHash = known ? byPath.value(3).toString() : QString();
-    byPath.finish();
 
     QString reason;
     if (!file.computeHash(reason)) {
         m_error = QStringLiteral("cannot read %1: %2").arg(file.path, reason);
         return Need::Error;
     }
-    QSqlQuery query = m_library.newQuery();
+    // An older library's hash is replaced once, so that the row follows the file when it moves.
+    if (same)
+        return run(updateFingerprint, {file.hash, knownId}) ? Need::Unchanged : (failed(), Need::Error);
     if (known && knownHash == file.hash)
-        return m_library.run(query, updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged
-                                                                                : (failed(), Need::Error);
+        return run(updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged : (failed(), Need::Error);
 
-    if (!m_library.run(query, selectByFingerprint, {file.hash})) {
+    QSqlQuery* copy = run(selectByFingerprint, {file.hash});
+    if (!copy) {
         failed();
         return Need::Error;
     }
-    if (!query.next())
+    if (!copy->next())
         return Need::Import;
-    const qint64 copyId = query.value(0).toLongLong();
-    const bool moved = query.value(1).toString() == m_host && !QFileInfo::exists(query.value(2).toString());
-    query.finish();
+    const qint64 copyId = copy->value(0).toLongLong();
+    const bool moved = copy->value(1).toString() == m_host && !QFileInfo::exists(copy->value(2).toString());
+    copy->finish();
     // What was at this path before is gone; a file that moved here takes its place.
-    if (!m_library.beginWrite() || (known && !m_library.run(query, deleteFile, {knownId}))
-        || (moved && !m_library.run(query, updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
+    if (!m_library.beginWrite() || (known && !run(deleteFile, {knownId}))
+        || (moved && !run(updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
         m_library.rollback();
         failed();
         return Need::Error;
@@ -155,11 +184,12 @@ bool LibraryWriter::store(const StoredFile& file, bool& alreadyStored)
 
 bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
 {
-    QSqlQuery query = m_library.newQuery();
-    if (!m_library.run(query, selectOtherCopy, {file.file.hash, m_host, file.file.path}))
+    QSqlQuery* copy = run(selectOtherCopy, {file.file.hash, m_host, file.file.path});
+    if (!copy)
         return false;
-    if (query.next()) {
-        alreadyStored = true;
+    alreadyStored = copy->next();
+    copy->finish();
+    if (alreadyStored) {
         m_library.rollback();
         return true;
     }
@@ -172,42 +202,45 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         if (!best || lap.lapTimeMs < best->lapTimeMs)
             best = &lap;
     }
-    const QVariantList fileValues{
-        m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
-        file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
-                                  : LapLibrary::null(QVariant::String),
-        LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), text(file.driverId), number(file.trackLengthM),
-        file.sessionType, text(file.sessionName), text(file.leagueId), text(file.sessionId), text(file.subSessionId),
-        text(file.setupName), text(file.error), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
-        file.laps.size(), validLaps, best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
-        best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int)};
-    if (!m_library.run(query, upsertFile, fileValues))
+    QVariantList fileValues{m_host, file.file.path, file.file.size, file.file.modifiedMs, file.file.hash,
+                            file.recordedAt.isValid() ? QVariant(file.recordedAt.toUTC().toString(Qt::ISODate))
+                                                      : LapLibrary::null(QVariant::String)};
+    fileValues << groupOf(file.session)
+               << QVariantList{text(file.driverId), number(file.trackLengthM), file.session.sessionType,
+                               text(file.session.sessionName), text(file.leagueId), text(file.sessionId),
+                               text(file.subSessionId), text(file.setupName), text(file.error),
+                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate), file.laps.size(), validLaps,
+                               best ? QVariant(best->lapTimeMs) : LapLibrary::null(QVariant::LongLong),
+                               best ? QVariant(best->lapNumber) : LapLibrary::null(QVariant::Int),
+                               text(fractionList(file.sectorStartPct))};
+    QSqlQuery* upserted = run(upsertFile, fileValues);
+    if (!upserted)
         return false;
-    if (!query.next()) {
-        alreadyStored = true;
+    alreadyStored = !upserted->next();
+    const qint64 fileId = alreadyStored ? -1 : upserted->value(0).toLongLong();
+    upserted->finish();
+    if (alreadyStored) {
         m_library.rollback();
         return true;
     }
-    const qint64 fileId = query.value(0).toLongLong();
-    query.finish();
-    if (!m_library.run(query, deleteLaps, {fileId}) || !m_library.run(query, deleteBestSectors, {fileId}))
+    if (!run(deleteLaps, {fileId}) || !run(deleteBestSectors, {fileId}))
         return false;
 
     qint64 bestLapId = -1;
-    QSqlQuery laps = m_library.newQuery();
     for (const StoredLap& lap : file.laps) {
         const QVariantList values{fileId, lap.index, lap.lapNumber, lap.runNumber, lap.lapInRun, lap.kind,
                                   int(lap.completed), int(lap.validTime), milliseconds(lap.lapTimeMs),
                                   sectorList(lap.sectorTimesMs), number(lap.topSpeedKmh), number(lap.minSpeedKmh),
                                   number(lap.fuelUsedL)};
-        if (!m_library.run(laps, insertLap, values) || !laps.next())
+        QSqlQuery* inserted = run(insertLap, values);
+        if (!inserted || !inserted->next())
             return false;
         if (lap.index == file.bestLap)
-            bestLapId = laps.value(0).toLongLong();
-        laps.finish();
+            bestLapId = inserted->value(0).toLongLong();
+        inserted->finish();
     }
     for (int k = 0; k < file.bestSectorsMs.size(); ++k) {
-        if (!m_library.run(query, insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
+        if (!run(insertBestSector, {fileId, file.bestSectorsMs.size(), k, file.bestSectorsMs.at(k)}))
             return false;
     }
     if (!storeCorners(file))
@@ -216,14 +249,14 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
     // removed, the best before it can still be drawn.
-    if (!m_library.run(query, selectGroupBest, {LapLibrary::name(file.track), LapLibrary::name(file.config), LapLibrary::name(file.car), LapLibrary::name(file.driver), fileId})
-        || !query.next())
+    QSqlQuery* groupBest = run(selectGroupBest, groupOf(file.session) << fileId);
+    if (!groupBest || !groupBest->next())
         return false;
-    const QVariant groupBest = query.value(0);
-    query.finish();
-    if (!groupBest.isNull() && groupBest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
+    const QVariant fastest = groupBest->value(0);
+    groupBest->finish();
+    if (!fastest.isNull() && fastest.toLongLong() <= file.laps.at(file.bestLap).lapTimeMs)
         return true;
-    return m_library.run(query, insertTrace, {bestLapId, file.bestTrace});
+    return run(insertTrace, {bestLapId, file.bestTrace.encode()});
 }
 
 bool LibraryWriter::storeCorners(const StoredFile& file)
@@ -231,18 +264,18 @@ bool LibraryWriter::storeCorners(const StoredFile& file)
     const CornerNumbering& numbering = file.corners;
     if (numbering.isEmpty() || !numbering.holdsTogether()) // only what reads back as a numbering
         return true;
-    QSqlQuery query = m_library.newQuery();
-    const QVariantList values{LapLibrary::name(file.track), LapLibrary::name(file.config), numbering.trackLength,
+    const QVariantList values{LapLibrary::name(file.session.trackName), LapLibrary::name(file.session.trackConfig), numbering.trackLength,
                               numbering.sourcePath, numbering.sourceLap,
                               QDateTime::currentDateTimeUtc().toString(Qt::ISODate)};
-    if (!m_library.run(query, insertNumbering, values))
+    QSqlQuery* inserted = run(insertNumbering, values);
+    if (!inserted)
         return false;
-    if (!query.next())
-        return true;
-    const qint64 id = query.value(0).toLongLong();
-    query.finish();
-    for (const Corner& corner : numbering.corners) {
-        if (!m_library.run(query, insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
+    const bool added = inserted->next();
+    const qint64 id = added ? inserted->value(0).toLongLong() : -1;
+    inserted->finish();
+    for (int i = 0; added && i < numbering.corners.size(); ++i) {
+        const Corner& corner = numbering.corners.at(i);
+        if (!run(insertCorner, {id, corner.number, corner.start, corner.apex, corner.end}))
             return false;
     }
     return true;

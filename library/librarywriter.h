@@ -2,7 +2,10 @@
 
 #include "library/filefingerprint.h"
 
+#include <QHash>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
 class LapLibrary;
 struct StoredFile;
@@ -33,8 +36,12 @@ private:
     bool storeRows(const StoredFile& file, bool& alreadyStored);
     bool storeCorners(const StoredFile& file);
     bool failed();
+    /// Runs a statement prepared once per writer, not once per file; null on failure. A
+    /// statement that returns rows is finished after reading, so that it holds no lock.
+    QSqlQuery* run(const QString& sql, const QVariantList& values);
 
     LapLibrary& m_library;
     QString m_host;
     QString m_error;
+    QHash<QString, QSqlQuery> m_statements;
 };

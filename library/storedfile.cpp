@@ -1,7 +1,5 @@
 #include "library/storedfile.h"
 
-#include "library/laptrace.h"
-
 #include <cmath>
 
 namespace {
@@ -24,12 +22,8 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     stored.sessionId = analysis.info.sessionId();
     stored.subSessionId = analysis.info.subSessionId();
     stored.setupName = analysis.info.setupName();
-    stored.track = analysis.trackName;
-    stored.config = analysis.trackConfig;
-    stored.car = analysis.carName;
-    stored.driver = analysis.driverName;
-    stored.sessionType = analysis.sessionType;
-    stored.sessionName = analysis.sessionName;
+    stored.sectorStartPct = analysis.info.sectorStartPct();
+    stored.session = SessionSummary::of(analysis);
     for (const LapAnalysis& lap : analysis.laps) {
         stored.driverId = lap.lap->findValue(QStringLiteral("iRacing UserID")).value.toString();
         if (!stored.driverId.isEmpty())
@@ -63,10 +57,8 @@ StoredFile StoredFile::of(const FileFingerprint& file, const QString& error, con
     }
     if (stored.bestLap >= 0) {
         const LapAnalysis& best = analysis.laps.at(stored.bestLap);
-        const LapTrace trace = LapTrace::of(*best.lap, best.aligned);
-        if (!trace.isEmpty())
-            stored.bestTrace = trace.encode();
-        else
+        stored.bestTrace = LapTrace::of(*best.lap, best.aligned);
+        if (stored.bestTrace.isEmpty())
             stored.bestLap = -1;
     }
     // Only a whole lap with a recorded time defines a track's numbering for the sessions after it.

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "analysis/sessionanalysis.h"
+#include "analysis/sessionsummary.h"
 #include "library/filefingerprint.h"
+#include "library/laptrace.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QVector>
@@ -33,22 +34,18 @@ struct StoredFile
     FileFingerprint file;
     QString error;          // the import's error; empty when it worked
     QDateTime recordedAt;
-    QString track;
-    QString config;
-    QString car;
-    QString driver;
+    SessionSummary session; // track, layout, car, driver and session, as the report names them
     QString driverId;
     double trackLengthM = 0.0;
-    int sessionType = -1;
-    QString sessionName;
     QString leagueId;
     QString sessionId;
     QString subSessionId;
     QString setupName;
+    QVector<double> sectorStartPct; // where the sectors start, as fractions of the lap
     QVector<StoredLap> laps;
     QVector<qint64> bestSectorsMs; // empty unless every sector has a best
     int bestLap = -1;              // index into laps of the trace's lap, -1 when none
-    QByteArray bestTrace;
+    LapTrace bestTrace;            // encoded only when it is stored
     CornerNumbering corners;       // found on a timed lap: the track's numbering unless it has one; else empty
 
     /// From the analysis of the file's laps (a one-file SessionAnalysis).

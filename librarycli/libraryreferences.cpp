@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <cmath>
+
 namespace {
 
 const QString anyone = QStringLiteral("any");
@@ -69,7 +71,13 @@ bool LibraryReferences::attach(QVector<FileImport>& files, QVector<SessionAnalys
             entry.libraryDriver = best.driver;
             entry.libraryRecordedAt = best.recordedAt;
             entries.insert(key, files.size());
-            inputs.append({entry.path, entry.laps});
+            SessionAnalysis::Input input{entry.path, entry.laps};
+            input.sectorStartPct = best.sectorStartPct;
+            QVector<double> sectorTimes;
+            for (const qint64 ms : qAsConst(best.sectorTimesMs))
+                sectorTimes.append(ms < 0 ? std::nan("") : ms / 1000.0);
+            input.storedSectorTimes = {sectorTimes};
+            inputs.append(input);
             files.append(entry);
         }
         inputs[f].referenceInput = entries.value(key);

@@ -120,6 +120,7 @@ private slots:
     void refusesNonLibrary_data();
     void refusesNonLibrary();
     void libraryReference();
+    void olderFingerprints();
     void migratesOlder();
     void cornerNumbering_data();
     void cornerNumbering();
@@ -363,8 +364,33 @@ void tst_Library::libraryReference()
         QVERIFY(reference.value("recordedAt").toString().startsWith("20"));
         QCOMPARE(qint64(reference.value("lapTimeMs").toDouble()), m_best.value(key + expected));
     }
-    // Comparing stores nothing.
+    // The best's sectors are those its recording gave, and the file's sector deltas are against them.
     QJsonObject json;
+    QJsonObject own;
+    QCOMPARE(runCli({"--library", m_library, s2, "--json", "-"}, &json), 0);
+    QCOMPARE(runCli({folder("sessions/s1.ibt"), "--json", "-"}, &own), 0);
+    const QJsonObject stored = json.value("files").toArray().last().toObject();
+    const QJsonObject recording = own.value("files").toArray().first().toObject();
+    QCOMPARE(stored.value("sectorStartPct"), recording.value("sectorStartPct"));
+    const QJsonObject best = stored.value("laps").toArray().first().toObject();
+    for (const QJsonValue& lap : recording.value("laps").toArray()) {
+        if (lap.toObject().value("lapNumber") == best.value("lapNumber"))
+            QCOMPARE(best.value("sectorTimesMs"), lap.toObject().value("sectorTimesMs"));
+    }
+    int compared = 0;
+    for (const QJsonValue& value : json.value("files").toArray().first().toObject().value("laps").toArray()) {
+        const QJsonArray times = value.toObject().value("sectorTimesMs").toArray();
+        const QJsonArray deltas = value.toObject().value("sectorDeltaToReferenceMs").toArray();
+        QCOMPARE(deltas.size(), best.value("sectorTimesMs").toArray().size());
+        for (int k = 0; k < deltas.size(); ++k) {
+            if (times.at(k).isNull())
+                continue;
+            QCOMPARE(deltas.at(k).toInt(), times.at(k).toInt() - best.value("sectorTimesMs").toArray().at(k).toInt());
+            ++compared;
+        }
+    }
+    QVERIFY(compared > 0);
+    // Comparing stores nothing.
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json.value("sessions").toArray().size(), 2);
     // With --add it compares, then stores; the page carries the library's lap to draw.
@@ -373,6 +399,25 @@ void tst_Library::libraryReference()
     QVERIFY(fileBytes(page).contains("library: Ana Lindqvist"));
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
     QCOMPARE(json.value("sessions").toArray().size(), 3);
+}
+
+// Fingerprints an older version computed: a file added again at its path gets the current one, and
+// then its row follows it when it moves.
+void tst_Library::olderFingerprints()
+{
+    const QString work = folder(QStringLiteral("older-%1").arg(m_libraryCount));
+    QVERIFY(QDir().mkpath(work));
+    QVERIFY(QFile::copy(folder("sessions/s1.ibt"), work + "/a.ibt"));
+    QCOMPARE(runCli({"--library", m_library, "--add", work}), 0);
+    QCOMPARE(runSql(m_library, {"UPDATE files SET fingerprint = fingerprint || fingerprint"}), QString());
+    QJsonObject json;
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("unchanged").toInt(), 1);
+    QVERIFY(QFile::rename(work + "/a.ibt", work + "/b.ibt"));
+    QCOMPARE(runCli({"--library", m_library, "--add", work, "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("unchanged").toInt(), 1);
+    QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &json), 0);
+    QCOMPARE(json.value("sessions").toArray().size(), 1);
 }
 
 // A library of the first schema, with sessions in it, is brought up to date and answers as before.
@@ -384,7 +429,7 @@ void tst_Library::migratesOlder()
     QCOMPARE(runCli({"--library", m_library, "--bests", "--json", "-"}, &bests), 0);
     QCOMPARE(runCli({"--library", m_library, "--sessions", "--json", "-"}, &sessions), 0);
     QStringList older{"DROP TABLE corners", "DROP TABLE corner_numberings", "DROP INDEX files_by_recording"};
-    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number"})
+    for (const char* column : {"lap_count", "valid_laps", "best_lap_ms", "best_lap_number", "sector_start_pct"})
         older << QStringLiteral("ALTER TABLE files DROP COLUMN %1").arg(column);
     QCOMPARE(runSql(m_library, older << "UPDATE schema_version SET version = 1"), QString());
     QJsonObject json;
@@ -494,8 +539,8 @@ void tst_Library::oneNumberingPerTrack()
         const SessionAnalysis analysis({{file.path, fixture.import(file.path).laps}}); // finds its own corners
         const StoredFile stored = StoredFile::of(file, QString(), analysis.files().first());
         QCOMPARE(stored.corners.corners.size(), chicaneGap > 0.0 ? 7 : 5);
-        track = stored.track;
-        config = stored.config;
+        track = stored.session.trackName;
+        config = stored.session.trackConfig;
         LapLibrary library; // a writer of its own
         QVERIFY2(library.open(location), qPrintable(library.errorString()));
         bool alreadyStored = true;

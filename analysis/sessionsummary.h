@@ -1,7 +1,6 @@
 #pragma once
 
 #include "analysis/sessionanalysis.h"
-#include "cli/fileimport.h"
 
 #include <QString>
 

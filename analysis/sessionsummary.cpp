@@ -1,14 +1,13 @@
-#include "cli/sessionsummary.h"
-
-#include "cli/laptime.h"
+#include "analysis/sessionsummary.h"
 
 SessionSummary SessionSummary::of(const FileAnalysis& file)
 {
     SessionSummary summary;
-    QVector<QSharedPointer<ZEL::Lap>> laps;
-    for (const LapAnalysis& lap : file.laps)
-        laps.append(lap.lap);
-    summary.fastestLap = LapTime::fastest(laps);
+    for (int i = 0; i < file.laps.size(); ++i) {
+        const LapAnalysis& lap = file.laps.at(i);
+        if (lap.validTime && (summary.fastestLap < 0 || lap.lapTime < file.laps.at(summary.fastestLap).lapTime))
+            summary.fastestLap = i;
+    }
     summary.trackName = file.trackName;
     summary.trackConfig = file.trackConfig;
     summary.carName = file.carName;
