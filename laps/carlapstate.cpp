@@ -166,8 +166,8 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
     if (record && order.append(target, *record, sample))
         return;
     // New keys, a lap changed since or a channel out of room: merge, and work the order out again
-    // for the next record.
-    // The order lets go of its share of the lap's channel map, which the merge would copy otherwise.
+    // for the next record. The order lets go of its share of the lap's channel map first, which the
+    // merge would copy otherwise.
     order.flush();
     order.reset();
     const ZEL::Sample merged = record ? fullSample() : sample;
@@ -177,9 +177,9 @@ void CarLapState::appendTo(ZEL::Lap& target, ChannelOrder& order, LapBudget& bud
         return;
     // Laps of a run are about as long as each other: a lap just begun gets room for a little more
     // than the last one held, so that its channels are filled without growing by copies. A first lap
-    // gets room for what is left of the file, which on a short file is the whole of it.
-    // The next lap begins at the line while this one is still open (its completion is seen a few
-    // records later), so this one, nearly whole, is the last lap then.
+    // gets room for what is left of the file, which on a short file is the whole of it. The next lap
+    // begins at the line while this one is still open (its completion is seen a few records later),
+    // so this one, nearly whole, is the last lap then.
     if (target.sampleCount() == 1) {
         if (&target == &nextLap)
             m_lapOrder.flush();

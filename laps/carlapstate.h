@@ -86,6 +86,13 @@ public:
         m_lapOrder.flush();
         m_nextLapOrder.flush();
     }
+    /// The same, and the lap's channel order lets go of its share of the lap's channel map, which
+    /// changing the map in place (as finishing the lap does) would copy otherwise.
+    void closeLap()
+    {
+        flush();
+        m_lapOrder.reset();
+    }
 
 private:
     void beginRun();

@@ -131,7 +131,7 @@ void IbtReader::routeSample(CarLapState& car)
 void IbtReader::finishLap(int carIdx, bool completed)
 {
     CarLapState& car = cars[carIdx];
-    car.flush();
+    car.closeLap();
     ZEL::Lap& lap = car.lap;
     if (lap.isEmpty())
         return;

@@ -1,4 +1,5 @@
 #include "ibt/ibtreader.h"
+#include "support/laptext.h"
 
 #include <QColor>
 #include <QtTest>
@@ -93,7 +94,7 @@ QString render(const ZEL::LapHeader& header, const QString& key)
     return value + QLatin1Char('[') + entry.unit() + QLatin1Char(']');
 }
 
-// "name[unit]=v,v;..." as channels ("~" the missing-value marker), "@key=number" as lap values.
+// A lap in the form lapText() writes: "name[unit]=v,v;..." as channels, "@key=number" as lap values.
 void fill(ZEL::Lap& lap, const QString& text)
 {
     for (const QString& item : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -109,21 +110,6 @@ void fill(ZEL::Lap& lap, const QString& text)
             channel->append(value == QLatin1String("~") ? ZEL::missingValue : value.toDouble());
         lap.addChannel(channel, head.section(QLatin1Char('['), 0, 0));
     }
-}
-
-// The lap in the form fill() reads, six significant digits.
-QString dump(const ZEL::Lap& lap)
-{
-    QStringList items;
-    for (auto it = lap.channels().cbegin(); it != lap.channels().cend(); ++it) {
-        QStringList values;
-        for (double value : it.value()->values)
-            values << (value == ZEL::missingValue ? QStringLiteral("~") : QString::number(value, 'g', 6));
-        items << QStringLiteral("%1[%2]=").arg(it.key(), it.value()->unit()) + values.join(QLatin1Char(','));
-    }
-    for (const QString& key : lap.keys())
-        items << QLatin1Char('@') + key + QLatin1Char('=') + lap.value(key).value.toString();
-    return items.join(QLatin1Char(';')).remove(QStringLiteral("[]")); // no unit, no brackets
 }
 
 } // namespace
@@ -400,7 +386,7 @@ private slots:
         reader.dropConstantChannels(car);
         reader.addDerivedChannels(car);
         reader.repairLapStart(car, QStringLiteral("lapcurrentlaptime"));
-        QCOMPARE(dump(reader.cars.at(car).lap), expected.isEmpty() ? lap : expected);
+        QCOMPARE(lapText(reader.cars.at(car).lap), expected.isEmpty() ? lap : expected);
     }
 };
 

@@ -43,10 +43,15 @@ function outlineLap() {
   return best;
 }
 
+// The ramps take colourSteps steps from one end to the other: neighbouring points then mostly share a
+// colour and a lap's line goes in a few hundred strokes, not one per point (ten times the drawing).
+var colourSteps = 32;
+function colourStep(f) { return Math.round(f * colourSteps) / colourSteps; }
+
 function rampColour(f) {
   // Blue (slow) through yellow to red (fast).
   var stops = [[49, 54, 149], [69, 117, 180], [254, 224, 144], [244, 109, 67], [165, 0, 38]];
-  f = Math.max(0, Math.min(1, f)) * (stops.length - 1);
+  f = colourStep(Math.max(0, Math.min(1, f))) * (stops.length - 1);
   var i = Math.min(Math.floor(f), stops.length - 2), w = f - i;
   var c = stops[i].map(function (v, j) { return Math.round(v + (stops[i + 1][j] - v) * w); });
   return 'rgb(' + c.join(',') + ')';
@@ -54,7 +59,7 @@ function rampColour(f) {
 
 function gainColour(f) {
   // Green where time is gained, grey where even, red where it is lost.
-  f = Math.max(-1, Math.min(1, f));
+  f = colourStep(Math.max(-1, Math.min(1, f)));
   var grey = [170, 170, 170], end = f < 0 ? [26, 152, 80] : [215, 48, 39];
   var w = Math.abs(f);
   return 'rgb(' + grey.map(function (v, j) { return Math.round(v + (end[j] - v) * w); }).join(',') + ')';

@@ -1,6 +1,7 @@
 #include "support/pluginfixture.h"
 
 #include <QObject>
+#include <QTemporaryDir>
 
 PluginFixture::PluginFixture() : m_loader(QStringLiteral(ZEL_PLUGIN_PATH))
 {
@@ -34,4 +35,13 @@ ImportResult PluginFixture::import(const QString& path, const QString& format)
             result.laps.append(QSharedPointer<ZEL::Lap>(lap));
     }
     return result;
+}
+
+SessionAnalysis PluginFixture::analyse(Scenario& scenario)
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scenario.ibt"));
+    if (!scenario.write(path))
+        qFatal("cannot write the scenario: %s", qPrintable(scenario.errorString()));
+    return analyse(path);
 }

@@ -4,6 +4,7 @@
 #include "ibt/importdriver.h"
 #include "model/lap.h"
 #include "plugin/zelplugininterfaceimport.h"
+#include "scenario/scenario.h"
 
 #include <QPluginLoader>
 #include <QSharedPointer>
@@ -34,6 +35,9 @@ public:
     ImportResult import(const QString& path, const QString& format = ImportDriver::formatFilter());
     /// The analysis of the file's import on its own.
     SessionAnalysis analyse(const QString& path) { return SessionAnalysis({{path, import(path).laps}}); }
+    /// The analysis of the scenario's file, written for it and removed afterwards; ends the test program
+    /// when the file cannot be written.
+    SessionAnalysis analyse(Scenario& scenario);
 
 private:
     // Never unloaded: the plugin object must outlive every fixture that handed it out.
