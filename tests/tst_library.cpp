@@ -47,12 +47,6 @@ QString driverName(int car)
     return QLatin1String(names[car]);
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 /// Runs SQL on a library past ibtimport's checks: empty when every statement ran, else the error.
 QString runSql(const QString& library, const QStringList& statements)
 {
@@ -285,12 +279,12 @@ private slots:
         } else {
             TestFiles::write(m_library, content);
         }
-        const QByteArray before = backend == QLatin1String("sqlite") ? fileBytes(m_library) : QByteArray();
+        const QByteArray before = backend == QLatin1String("sqlite") ? TestFiles::read(m_library) : QByteArray();
         QString err;
         QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}, nullptr, &err), 2);
         QVERIFY2(err.contains(message), qPrintable(err));
         if (backend == QLatin1String("sqlite"))
-            QCOMPARE(fileBytes(m_library), before);
+            QCOMPARE(TestFiles::read(m_library), before);
         QCOMPARE(runCli({"--library", m_library, "--bests"}, nullptr, &err), 2);
     }
 
@@ -338,7 +332,7 @@ private slots:
         // With --add it compares, then stores; the page carries the library's lap to draw.
         const QString page = folder(QStringLiteral("page-%1.html").arg(m_libraryCount));
         QCOMPARE(runCli({"--library", m_library, s2, "--add", "--report", page}), 0);
-        QVERIFY(fileBytes(page).contains("library: Ana Lindqvist"));
+        QVERIFY(TestFiles::read(page).contains("library: Ana Lindqvist"));
         QCOMPARE(rows("sessions").size(), 3);
     }
 
