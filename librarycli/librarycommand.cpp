@@ -76,11 +76,12 @@ CornerLookup LibraryCommand::storedCorners()
 {
     if (!m_library)
         return {};
+    if (!m_queries)
+        m_queries = std::make_unique<LibraryQueries>(*m_library);
     return [this](const QString& track, const QString& config) {
-        LibraryQueries queries(*m_library);
         CornerNumbering numbering;
-        if (!queries.cornerNumbering(track, config, numbering))
-            error(queries.errorString());
+        if (!m_queries->cornerNumbering(track, config, numbering))
+            error(m_queries->errorString());
         return numbering;
     };
 }
