@@ -65,11 +65,12 @@ bool LibraryCommand::attachReferences(QVector<FileImport>& files, QVector<Sessio
     if (!open(*m_library))
         return false;
     LibraryReferences references(*m_library, m_options.referenceDriver);
-    if (!references.attach(files, inputs)) {
+    const bool attached = references.attach(files, inputs);
+    for (const QString& warning : references.warnings())
+        error(warning);
+    if (!attached)
         error(references.errorString());
-        return false;
-    }
-    return true;
+    return attached;
 }
 
 CornerLookup LibraryCommand::storedCorners()
