@@ -1,5 +1,6 @@
 #include "scenario/scenario.h"
 #include "support/clirun.h"
+#include "support/testfiles.h"
 #include "support/tmpfs.h"
 
 #include <QImage>
@@ -41,6 +42,17 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
         entries.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(not a file)"));
     }
     return entries;
+}
+
+/// Why the file is no well-formed SVG; empty when it is one.
+QString svgError(const QString& path)
+{
+    QXmlStreamReader xml(TestFiles::read(path));
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("svg"))
+        return QStringLiteral("no svg element in ") + path;
+    while (!xml.atEnd())
+        xml.readNext();
+    return xml.errorString();
 }
 
 } // namespace
@@ -159,24 +171,15 @@ private slots:
         QString out;
         QCOMPARE(runCli(arguments, &out), 0);
 
-        QFile svg("R&D<1>-practice.svg");
-        QXmlStreamReader xml(&svg);
         if (toFiles) {
             QCOMPARE(QImage("plot.png", "PNG").size(), QSize(640, 480));
         } else {
-            QVERIFY(svg.open(QIODevice::ReadOnly) && xml.readNextStartElement() && xml.name() == QLatin1String("svg")
-                    && xml.attributes().value("viewBox") == QLatin1String("0 0 640 480"));
-            while (!xml.atEnd())
-                xml.readNext();
-            QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+            QCOMPARE(svgError("R&D<1>-practice.svg"), QString());
+            QVERIFY(TestFiles::read("R&D<1>-practice.svg").contains("viewBox=\"0 0 640 480\""));
             // The short file's longest lap against the practice's reference, named as another file's.
-            QFile cut("R&D<1>-short.svg");
-            QVERIFY(cut.open(QIODevice::ReadOnly) && cut.readAll().contains(", reference (practice.ibt)"));
+            QVERIFY(TestFiles::read("R&D<1>-short.svg").contains(", reference (practice.ibt)"));
         }
-
-        QFile json("summary.json");
-        const QByteArray text = !toFiles ? out.toUtf8() : json.open(QIODevice::ReadOnly) ? json.readAll() : QByteArray();
-        const QJsonValue report = QJsonDocument::fromJson(text)["files"][0];
+        const QJsonValue report = QJsonDocument::fromJson(toFiles ? TestFiles::read("summary.json") : out.toUtf8())["files"][0];
         QVERIFY(report["path"] == "practice.ibt" && report["error"] == false);
         const QJsonArray laps = report["laps"].toArray();
         // The file's names and lists once, not once per lap.
@@ -211,8 +214,7 @@ private slots:
             return;
 
         QCOMPARE(QDir("csv").entryList(QDir::Files).size(), laps.size() + 1); // laps.csv and a file per lap, no leftovers
-        QFile index("csv/laps.csv");
-        const QList<QByteArray> lines = index.open(QIODevice::ReadOnly) ? index.readAll().split('\n') : QList<QByteArray>();
+        const QList<QByteArray> lines = TestFiles::read("csv/laps.csv").split('\n');
         QCOMPARE(lines.size(), laps.size() + 2); // a header, a line per lap, nothing after the last newline
         QVERIFY(lines.at(0).startsWith("file,csv,index,lapNumber,lapInRun,runNumber,lapStatus,kind,completed,lapTime,lapTimeMs,")
                 && lines.at(0).contains(",s1Ms,s2Ms,s3Ms,s4Ms,gapMs,topSpeedKmh,fuelUsedL,")
@@ -337,15 +339,8 @@ private slots:
         static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}]"));
         QVERIFY2(!control.match(out + err).hasMatch(), qPrintable(out + err));
         QVERIFY2(out.contains("Track:        " + shown + '\n'), qPrintable(out));
-        QFile index("names/laps.csv");
-        QVERIFY(index.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(index.readAll()).split('\n').value(1).contains(',' + cell + ','));
-        QFile svg("names.svg");
-        QVERIFY(svg.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&svg);
-        while (!xml.atEnd())
-            xml.readNext();
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(QString::fromUtf8(TestFiles::read("names/laps.csv")).split('\n').value(1).contains(',' + cell + ','));
+        QCOMPARE(svgError("names.svg"), QString());
     }
 
     // A folder gives every regular .ibt file, whatever bytes its name holds, and no pipe; such a name

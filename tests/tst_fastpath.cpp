@@ -4,6 +4,7 @@
 #include "support/lapdump.h"
 #include "support/pluginfixture.h"
 #include "support/realrecordings.h"
+#include "support/testfiles.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -48,9 +49,7 @@ void compareImports(const QString& path)
 struct IbtFile {
     explicit IbtFile(const QString& path)
     {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
+        bytes = TestFiles::read(path);
         bytes.resize(qMax(bytes.size(), int(sizeof header))); // a missing file reads as an empty header
         std::memcpy(&header, bytes.constData(), sizeof header);
         vars.resize(size_t(header.numVars));
@@ -138,10 +137,7 @@ private slots:
         qstrncpy(var->name, newName.constData(), sizeof var->name);
         std::memcpy(ibt.bytes.data() + ibt.header.varHeaderOffset, ibt.vars.data(),
                     ibt.vars.size() * sizeof(irsdk_varHeader));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ibt.bytes) == ibt.bytes.size());
-        file.close();
-        compareImports(path);
+        compareImports(TestFiles::write(path, ibt.bytes));
     }
 
     void realRecordings_data()

@@ -7,6 +7,7 @@
 #include "report/sessiontraces.h"
 #include "support/near.h"
 #include "support/pluginfixture.h"
+#include "support/testfiles.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -246,9 +247,7 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("report.html"));
         ReportPage report;
         QVERIFY2(report.write(path, summary, analysis), qPrintable(report.errorString()));
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QByteArray html = written.readAll();
+        const QByteArray html = TestFiles::read(path);
         QVERIFY(html.startsWith("<!DOCTYPE html>"));
         QCOMPARE(html.count("<script"), 4); // library, summary, traces, page
         QCOMPARE(html.count("</script>"), 4);

@@ -61,10 +61,7 @@ ZEL::Lap lapWithStretches(double length, const QVector<Values>& stretches)
 
 double sum(const Values& values)
 {
-    double total = 0.0;
-    for (const double v : values)
-        total += v;
-    return total;
+    return std::accumulate(values.cbegin(), values.cend(), 0.0);
 }
 
 } // namespace
@@ -126,11 +123,8 @@ private slots:
         QFETCH(Values, sectors);
 
         QTemporaryDir dir;
-        QFile out(dir.filePath(QStringLiteral("info.ibt")));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
-        out.close();
         RecordingInfo info;
-        QCOMPARE(info.read(out.fileName()), readable);
+        QCOMPARE(info.read(TestFiles::write(dir.filePath(QStringLiteral("info.ibt")), file)), readable);
         if (readable || !recordedAt.isEmpty())
             QCOMPARE(info.recordedAt().toString(Qt::ISODate), recordedAt);
         QCOMPARE(info.sectorStartPct(), sectors);
@@ -295,13 +289,10 @@ private slots:
             options.tickRate = 5;
             options.timedLaps = 1;
             options.seed = 1 + f;
-            QByteArray info = Scenario(options).sessionInfo();
-            if (f == 1 && !from.isEmpty())
-                info.replace(from, to);
+            options.sessionInfo = Scenario(options).sessionInfo();
             // The first file names no track either when the second names none.
-            if (f == 0 && !from.isEmpty() && to.isEmpty())
-                info.replace(from, to);
-            options.sessionInfo = info;
+            if (!from.isEmpty() && (f == 1 || to.isEmpty()))
+                options.sessionInfo.replace(from, to);
             const QString path = dir.filePath(QStringLiteral("%1.ibt").arg(f));
             QVERIFY(Scenario(options).write(path));
             inputs.append({path, fixture.import(path).laps});

@@ -126,10 +126,13 @@ class ReportPage(unittest.TestCase):
             page = f.read()
         self.assertIsNone(re.search(r'(https?|ftp):/|\b(src|href)\s*=|@import|url\(', page))
 
+    def set_control(self, element_id, value, event='change'):
+        """Sets a form control as a driver's input does, with the event the page listens for."""
+        self.js("var s = document.getElementById(arguments[0]); s.value = arguments[1];"
+                "s.dispatchEvent(new Event(arguments[2]))", element_id, value, event)
+
     def show_file(self, index):
-        self.driver.execute_script(
-            "var s = document.getElementById('file'); s.value = String(arguments[0]);"
-            "s.dispatchEvent(new Event('change'));", index)
+        self.set_control('file', str(index))
 
     def js(self, script, *arguments):
         return self.driver.execute_script(script, *arguments)
@@ -163,10 +166,22 @@ class ReportPage(unittest.TestCase):
         """A box of a lap's row, wherever the table has scrolled it."""
         self.js('arguments[0].click()', self.row(file, lap, part))
 
+    def each(self, selector, expression):
+        """The expression of e over the elements the selector finds; [this file] selects the shown file's."""
+        selector = selector.replace('[this file]', '[data-file="\' + reportState.file + \'"]')
+        return self.js("return [...document.querySelectorAll('%s')].map(e => %s)" % (selector, expression))
+
+    def text(self, element_id):
+        return self.js('return document.getElementById(arguments[0]).textContent', element_id)
+
+    def series_counts(self):
+        return self.js('return reportView.plots.map(u => u.series.length)')
+
+    def cursor_index(self):
+        return self.js("return document.getElementById('cursor-distance').dataset.index")
+
     def check_rows(self, summary):
-        rows = self.js("return [...document.querySelectorAll('#laps tr[data-file=\"' + reportState.file + '\"]')]"
-                       ".map(r => r.dataset.lap)")
-        self.assertEqual(rows, [str(lap['lapNumber']) for lap in summary['laps']])
+        self.assertEqual(self.each('#laps tr[this file]', 'e.dataset.lap'), [str(lap['lapNumber']) for lap in summary['laps']])
 
     def check_contract(self, summary):
         """What the charts draw is in window.reportState: two different laps when two exist, the
@@ -209,14 +224,14 @@ class ReportPage(unittest.TestCase):
         self.assertTrue(self.js("var s = document.getElementById('map-colour'); return !s.selectedOptions[0].disabled"))
 
     def check_ticking(self):
-        before = self.js('return reportView.plots.map(u => u.series.length)')
+        before = self.series_counts()
         row = self.js("var r = [...document.querySelectorAll('#laps tr[data-file=\"' + reportState.file + '\"]')].find(r => {"
                       "  var c = r.querySelector('input.show'); return !c.checked && !c.disabled; });"
                       "return r ? r.dataset.lap : null")
         if row is None:
             return None
         self.click(self.state()['file'], int(row), 'input.show')
-        after = self.js('return reportView.plots.map(u => u.series.length)')
+        after = self.series_counts()
         # One more series per channel on each chart: throttle and brake share one.
         self.assertEqual(after[0], before[0] + 1)
         self.assertEqual(after[1], before[1] + 2)
@@ -224,7 +239,7 @@ class ReportPage(unittest.TestCase):
         self.check_untick_before_last()
         # Unticked, its series go again from every chart; ticked once more for the checks that follow.
         self.click(self.state()['file'], int(row), 'input.show')
-        self.assertEqual(self.js('return reportView.plots.map(u => u.series.length)'), before)
+        self.assertEqual(self.series_counts(), before)
         self.assertNotIn([self.state()['file'], int(row)], self.state()['shown'])
         self.click(self.state()['file'], int(row), 'input.show')
         return int(row)
@@ -250,14 +265,17 @@ class ReportPage(unittest.TestCase):
         self.assertTrue(self.js('return reportView.plots.every(u => u.kept)'))
         self.click(*middle, 'input.show')
 
+    def pixels(self, canvas, condition):
+        """How many pixels of a canvas have a colour (r, g, b) that meets the condition."""
+        return self.js("var c = document.getElementById(arguments[0]), d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;"
+                       "var n = 0; for (var i = 0; i < d.length; i += 4) { var r = d[i], g = d[i + 1], b = d[i + 2]; if (%s) ++n; }"
+                       "return n" % condition, canvas)
+
     def map_pixels(self, file, lap):
         """How many pixels of the map have the colour the lap has in the read-out."""
-        return self.js("var s = document.querySelector('#readout tr[data-file=\"' + arguments[0] + '\"][data-lap=\"' + arguments[1] + '\"] .swatch');"
-                       "var want = getComputedStyle(s).backgroundColor.match(/\\d+/g).map(Number);"
-                       "var c = document.getElementById('map'), d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data, n = 0;"
-                       "for (var i = 0; i < d.length; i += 4)"
-                       "  if (Math.abs(d[i] - want[0]) + Math.abs(d[i + 1] - want[1]) + Math.abs(d[i + 2] - want[2]) < 6) ++n;"
-                       "return n", file, lap)
+        want = self.js("return getComputedStyle(document.querySelector('#readout tr[data-file=\"%d\"][data-lap=\"%d\"] .swatch'))"
+                       ".backgroundColor.match(/\\d+/g).map(Number)" % (file, lap))
+        return self.pixels('map', 'Math.abs(r - %d) + Math.abs(g - %d) + Math.abs(b - %d) < 6' % tuple(want[:3]))
 
     def check_picker(self):
         """Picking a channel adds a chart of it and a column of the read-out; typing filters the list,
@@ -269,15 +287,13 @@ class ReportPage(unittest.TestCase):
         options = "return [...document.querySelectorAll('#channel-picker option')].slice(1).map(o => o.textContent)"
         listed = self.js(options)
         word = key.split(':')[-1]
-        self.js("var f = document.getElementById('channel-filter'); f.value = arguments[0];"
-                "f.dispatchEvent(new Event('input'))", word)
+        self.set_control('channel-filter', word, 'input')
         filtered = self.js(options)
         self.assertTrue(filtered and all(word.lower() in text.lower() for text in filtered), filtered)
-        self.js("var f = document.getElementById('channel-filter'); f.value = '';f.dispatchEvent(new Event('input'))")
+        self.set_control('channel-filter', '', 'input')
         self.assertEqual(self.js(options), listed)
         charts = self.js('return reportView.plots.length')
-        self.js("var p = document.getElementById('channel-picker'); p.value = arguments[0];"
-                "p.dispatchEvent(new Event('change'))", key)
+        self.set_control('channel-picker', key)
         self.assertEqual(self.js('return reportView.plots.length'), charts + 1)
         self.assertIn(key, self.js('return reportView.picked'))
 
@@ -300,7 +316,7 @@ class ReportPage(unittest.TestCase):
 
     def check_cursor(self, summary, fraction):
         self.move_to(fraction)
-        k = int(self.js("return document.getElementById('cursor-distance').dataset.index"))
+        k = int(self.cursor_index())
         traces = summary['traces']
         step = traces['stepM']
         shown = self.js('var u = reportView.plots[0]; return u.posToVal(u.cursor.left, "x")')
@@ -313,8 +329,7 @@ class ReportPage(unittest.TestCase):
             ref_lap = next(lap for lap in ref_traces['laps'] if lap['lapNumber'] == reference[1])
             ref_time = time_at(ref_lap, ref_traces['stepM'], k * step)
         # The laps of this file; another file's are carried over from its own grid.
-        cells = self.js("return [...document.querySelectorAll('#readout tr[data-file=\"' + reportState.file + '\"]"
-                        " td[data-key]')].map(td => [+td.parentNode.dataset.lap, td.dataset.key, td.dataset.value])")
+        cells = self.each('#readout tr[this file] td[data-key]', '[+e.parentNode.dataset.lap, e.dataset.key, e.dataset.value]')
         self.assertTrue(cells)
         for lap_number, key, text in cells:
             lap = laps[lap_number]
@@ -349,12 +364,12 @@ class ReportPage(unittest.TestCase):
         self.assertGreater(drawn[0], 0.01)
         self.assertGreater(drawn[1], 5)
         # Moving over the map moves the one cursor: charts and read-out follow.
-        before = self.js("return document.getElementById('cursor-distance').dataset.index")
+        before = self.cursor_index()
         canvas = self.driver.find_element('css selector', '#map')
         for dx, dy in ((0.3, 0), (0, 0.3), (-0.3, 0), (0, -0.3)):
             self.actions().move_to_element_with_offset(
                 canvas, int(dx * canvas.size['width']), int(dy * canvas.size['height'])).perform()
-            after = self.js("return document.getElementById('cursor-distance').dataset.index")
+            after = self.cursor_index()
             if after != before:
                 break
         self.assertNotEqual(after, before)
@@ -402,7 +417,6 @@ class ReportPage(unittest.TestCase):
         path = self.write_report('race.html', self.race)
         self.assert_self_contained(path)
         report = self.open(path)
-        self.assert_no_console_errors()
         self.check_file(report, 0, 'race')
         self.open(path, (390, 844))
         page_fits = 'return document.documentElement.scrollWidth <= window.innerWidth'
@@ -426,8 +440,7 @@ class ReportPage(unittest.TestCase):
         report = self.open(self.write_report('roadcourse.html', self.roadcourse))
         corners = report['files'][0]['corners']
         self.assertEqual(len(corners), 5)
-        rows = self.js("return [...document.querySelectorAll('table#corners tr[data-corner]')].map(r => +r.dataset.corner)")
-        self.assertEqual(rows, [c['number'] for c in corners])
+        self.assertEqual(self.each('table#corners tr[data-corner]', '+e.dataset.corner'), [c['number'] for c in corners])
         full = self.state()['xRange']
         self.assertEqual(full[0], 0)
         self.js("document.querySelector('table#corners tr[data-corner=\"3\"]').click()")
@@ -436,11 +449,9 @@ class ReportPage(unittest.TestCase):
         self.assertGreater(zoomed[1], corners[2]['endM'])
         self.assertLess(zoomed[1] - zoomed[0], full[1] / 2)
         self.assertEqual(self.js('return reportView.plots.map(u => [u.scales.x.min, u.scales.x.max])')[0], zoomed)
-        drawn = self.js("var c = document.getElementById('gg'); var d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;"
-                        "var n = 0; for (var i = 0; i < d.length; i += 4) if (d[i] !== d[i + 1] || d[i + 1] !== d[i + 2]) ++n; return n")
-        self.assertGreater(drawn, 100)  # coloured points, not only the grey rings
-        self.assertIn('of the lap above 80 %', self.js("return document.getElementById('gg-legend').textContent"))
-        self.assertIn('WingAngle', self.js("return document.getElementById('setup').textContent"))
+        self.assertGreater(self.pixels('gg', 'r !== g || g !== b'), 100)  # coloured points, not only the grey rings
+        self.assertIn('of the lap above 80 %', self.text('gg-legend'))
+        self.assertIn('WingAngle', self.text('setup'))
         self.driver.save_screenshot(os.path.join(self.out, 'roadcourse-1280x800.png'))
         self.assert_no_console_errors()
 
@@ -451,7 +462,7 @@ class ReportPage(unittest.TestCase):
         race = next(i for i, f in enumerate(report['files']) if f['path'] == self.race)
         practice = 1 - race
         self.assertEqual(self.state()['file'], race)
-        first_reference = self.state()['reference']
+        self.assertIsNotNone(self.state()['reference'])
         self.show_file(practice)
         self.check_contract(report['files'][practice])
         lap = next(l['lapNumber'] for l in report['files'][practice]['laps']
@@ -467,20 +478,17 @@ class ReportPage(unittest.TestCase):
         self.assertIn(state['reference'], self.state()['shown'])
         self.click(*state['reference'], 'input.ref')
         self.assertEqual(self.state()['reference'], state['reference'])
-        series = self.js('return reportView.plots[0].series.length')
-        self.assertEqual(series, len(self.state()['shown']) + 1)
+        self.assertEqual(self.series_counts()[0], len(self.state()['shown']) + 1)
         # The practice lap is on the map too, in its colour: its point at the cursor shows beside the race's.
         self.move_to(0.5)
         self.assertGreater(self.map_pixels(practice, lap), 20)
         self.check_file(report, race, 'across')
-        self.assertIsNotNone(first_reference)
 
     def test_real_recordings(self):
         if not os.path.isdir(args.data):
             self.skipTest('no real recordings at ' + args.data)
         path = self.write_report('recordings.html', args.data, expected_status=None)
         report = self.open(path)
-        self.assert_no_console_errors()
         self.assertEqual(len(self.driver.find_elements('css selector', '#file option')), len(report['files']))
         for index, summary in enumerate(report['files']):
             with self.subTest(path=summary['path']):
@@ -496,8 +504,7 @@ class ReportPage(unittest.TestCase):
                 self.show_file(failed)
                 errors = [m['text'] for m in report['files'][failed]['messages'] if m['verbose'] < 0]
                 self.assertTrue(errors)
-                shown = self.js("return [...document.querySelectorAll('#session .error')].map(e => e.textContent)")
-                self.assertEqual(shown, errors)
+                self.assertEqual(self.each('#session .error', 'e.textContent'), errors)
                 self.check_rows(report['files'][failed])
                 if len(report['files']) > 1:
                     self.show_file(1 - failed)

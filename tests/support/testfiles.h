@@ -21,4 +21,7 @@ QByteArray twoLapScenario();
 /// Writes the bytes to the path and returns it; ends the test program when it cannot.
 QString write(const QString& path, const QByteArray& bytes);
 
+/// The file's bytes; empty when it cannot be read.
+QByteArray read(const QString& path);
+
 } // namespace TestFiles
