@@ -1,12 +1,10 @@
 #include "analysis/cornernumbering.h"
 
+#include "analysis/lapextent.h"
+
 #include <cmath>
 
 namespace {
-
-// Two sessions' laps measure one layout within a few tenths of a per cent of each other (the line
-// driven, the samples' clock); a larger difference is a layout the name does not tell apart.
-constexpr double maxLengthDifference = 0.03;
 
 bool onLap(double distance, double length)
 {
@@ -17,7 +15,7 @@ bool onLap(double distance, double length)
 
 bool CornerNumbering::fitTo(double length, QVector<Corner>& fitted) const
 {
-    if (!holdsTogether() || !(length > 0.0) || std::fabs(length / trackLength - 1.0) > maxLengthDifference)
+    if (!holdsTogether() || !(length > 0.0) || !LapExtent::sameLayout(length, trackLength))
         return false;
     const double scale = length / trackLength;
     fitted.clear();

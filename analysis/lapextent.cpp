@@ -5,6 +5,15 @@
 
 namespace LapExtent {
 
+namespace {
+constexpr double maxLayoutDifference = 0.03;
+}
+
+bool sameLayout(double length, double known)
+{
+    return known > 0.0 && std::fabs(length / known - 1.0) <= maxLayoutDifference;
+}
+
 bool isPlausibleTrackLength(double metres)
 {
     return metres > 0.0 && metres <= maxTrackLengthM;

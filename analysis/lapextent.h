@@ -15,6 +15,11 @@ constexpr int maxSectors = 100;
 /// Whether a track of this length can exist.
 bool isPlausibleTrackLength(double metres);
 
+/// Whether laps that measure a track as `length` drive the layout measured as `known` (> 0): the
+/// line driven and the samples' clock move a measure by tenths of a per cent, more than 3 % is
+/// a layout that the track's name does not tell apart.
+bool sameLayout(double length, double known);
+
 /// Whether `samples` samples of one lap can lie at the distances from..to (NaN: no): within a
 /// track before the line to two after it, and no farther apart than the samples can reach.
 bool isPlausible(double from, double to, int samples);

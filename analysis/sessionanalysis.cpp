@@ -132,25 +132,10 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
         file.info.setSectorStartPct(input.sectorStartPct);
     identify(file, input.laps);
 
-    // The laps' own measure whenever one has it: the session info rounds the length, often to
-    // 10 m. Laps past half distance measure best; else the one that got furthest.
-    QVector<double> lengths;
-    double furthest = 0.0;
-    double furthestLength = 0.0;
-    for (const QSharedPointer<ZEL::Lap>& lap : input.laps) {
-        double reach = 0.0;
-        const double length = AlignedLap::measuredTrackLength(*lap, &reach);
-        if (length > 0.0 && reach > 0.5)
-            lengths.append(length);
-        if (length > 0.0 && reach > furthest) {
-            furthest = reach;
-            furthestLength = length;
-        }
-    }
-    if (lengths.isEmpty() && furthestLength > 0.0)
-        lengths.append(furthestLength);
+    // The laps' own measure whenever one has it: the session info rounds the length, often to 10 m.
+    const double measured = measuredTrackLength(input.laps);
     const double stated = LapExtent::isPlausibleTrackLength(file.info.trackLengthM()) ? file.info.trackLengthM() : 0.0;
-    file.trackLength = !lengths.isEmpty() ? median(lengths)
+    file.trackLength = measured > 0.0 ? measured
                        : stated > 0.0 || input.laps.isEmpty() ? stated
                                                               : AlignedLap::statedTrackLength(*input.laps.first());
     file.sectors = Sectors(file.info.sectorStartPct(), file.trackLength);
@@ -202,6 +187,25 @@ void SessionAnalysis::analyseFile(FileAnalysis& file, const Input& input)
     // The best lap is one way to drive every sector; when its own samples could not split it
     // (a lost record at the line), the others' sectors must still not promise worse.
     file.theoreticalBest = std::min(file.theoreticalBest, file.stats.best);
+}
+
+double SessionAnalysis::measuredTrackLength(const QVector<QSharedPointer<ZEL::Lap>>& laps)
+{
+    // Laps past half distance measure best; else the one that got furthest.
+    QVector<double> lengths;
+    double furthest = 0.0;
+    double furthestLength = 0.0;
+    for (const QSharedPointer<ZEL::Lap>& lap : laps) {
+        double reach = 0.0;
+        const double length = AlignedLap::measuredTrackLength(*lap, &reach);
+        if (length > 0.0 && reach > 0.5)
+            lengths.append(length);
+        if (length > 0.0 && reach > furthest) {
+            furthest = reach;
+            furthestLength = length;
+        }
+    }
+    return !lengths.isEmpty() ? median(lengths) : furthestLength;
 }
 
 bool SessionAnalysis::sameTrack(const FileAnalysis& a, const FileAnalysis& b)

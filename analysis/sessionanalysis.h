@@ -99,6 +99,10 @@ public:
     /// The file's lap of that number; null when it has none.
     const LapAnalysis* findLap(int file, int lapNumber) const;
 
+    /// The track length the laps' own distances imply (the median of those past half distance,
+    /// else the one that got furthest); 0 when no lap measures it.
+    static double measuredTrackLength(const QVector<QSharedPointer<ZEL::Lap>>& laps);
+
     /// Whether the lap carries a recorded time: neither a null time nor the plugin's 59:59.000.
     static bool hasValidTime(const ZEL::LapHeader& lap);
 

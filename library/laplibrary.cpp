@@ -46,10 +46,17 @@ bool LapLibrary::open(const LibraryLocation& location)
     const bool opened = location.backend == LibraryLocation::SQLite ? openSQLite() : openPostgreSQL();
     if (!opened)
         return false;
+    // Only reads until the database is known to be a library of a version this code knows.
     QString error;
-    if (!LibrarySchema::migrate(*this, error))
+    const int version = LibrarySchema::versionOf(*this, error);
+    if (version < 0 || version > LibrarySchema::currentVersion())
         return refuse(error);
-    return true;
+    // WAL lets readers go on while one writer writes; foreign keys remove a file's laps with it.
+    if (!isPostgreSQL()
+        && !(execute(QStringLiteral("PRAGMA synchronous=NORMAL")) && execute(QStringLiteral("PRAGMA journal_mode=WAL"))
+             && execute(QStringLiteral("PRAGMA foreign_keys=ON"))))
+        return false;
+    return LibrarySchema::migrate(*this, version, error) || refuse(error);
 }
 
 bool LapLibrary::openSQLite()
@@ -85,14 +92,7 @@ bool LapLibrary::openSQLite()
         m_error = QStringLiteral("cannot open the library %1: %2").arg(path, describe(m_db.lastError()));
         return false;
     }
-    // Only reads until the database is known to be a library of a version this code knows.
-    QString error;
-    const int version = LibrarySchema::versionOf(*this, error);
-    if (version < 0 || version > LibrarySchema::currentVersion())
-        return refuse(error);
-    // WAL lets readers go on while one writer writes; foreign keys remove a file's laps with it.
-    return execute(QStringLiteral("PRAGMA synchronous=NORMAL")) && execute(QStringLiteral("PRAGMA journal_mode=WAL"))
-           && execute(QStringLiteral("PRAGMA foreign_keys=ON"));
+    return true;
 }
 
 bool LapLibrary::openPostgreSQL()

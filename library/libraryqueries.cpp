@@ -45,6 +45,11 @@ QString groupKey(const QString& track, const QString& config, const QString& car
 
 } // namespace
 
+LibraryQueries::LibraryQueries(LapLibrary& library) : m_library(library), m_numbering(library.newQuery())
+{
+    m_numbering.setForwardOnly(true);
+}
+
 bool LibraryFilter::matches(const QString& trackName, const QString& carName, const QString& driverName) const
 {
     return trackName.contains(track, Qt::CaseInsensitive) && carName.contains(car, Qt::CaseInsensitive)
@@ -190,8 +195,7 @@ bool LibraryQueries::cornerNumbering(const QString& track, const QString& config
 {
     numbering = CornerNumbering();
     m_error.clear();
-    QSqlQuery query = m_library.newQuery();
-    query.setForwardOnly(true);
+    QSqlQuery& query = m_numbering;
     const QVariantList values{LapLibrary::name(track), LapLibrary::name(config), CornerNumbering::maxCorners + 1};
     if (!m_library.run(query, selectCornerNumbering, values)) {
         m_error = m_library.errorString();
@@ -205,6 +209,7 @@ bool LibraryQueries::cornerNumbering(const QString& track, const QString& config
         numbering.corners.append(
             {query.value(4).toInt(), query.value(5).toDouble(), query.value(6).toDouble(), query.value(7).toDouble()});
     }
+    query.finish(); // kept prepared, but holding no read lock between files
     if (numbering.isEmpty() || numbering.holdsTogether())
         return true;
     m_error = QStringLiteral("warning: %1: the stored corner numbering of %2 does not hold together; corners found afresh")

@@ -3,6 +3,7 @@
 #include "analysis/cornernumbering.h"
 #include "library/laptrace.h"
 
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
 
@@ -71,7 +72,7 @@ struct LibraryLap
 class LibraryQueries
 {
 public:
-    explicit LibraryQueries(LapLibrary& library) : m_library(library) {}
+    explicit LibraryQueries(LapLibrary& library);
 
     /// Per track, layout, car and driver, ordered by track, layout, car and best time.
     bool bests(const LibraryFilter& filter, QVector<LibraryBest>& result);
@@ -84,11 +85,13 @@ public:
                  LibraryLap& lap);
     /// The corner numbering of the track and layout; empty when it has none. False with
     /// errorString() on a failure, or an empty one when the stored one does not hold together.
+    /// Asked once per file of a run: its statement stays prepared while these queries live.
     bool cornerNumbering(const QString& track, const QString& config, CornerNumbering& numbering);
 
     QString errorString() const { return m_error; }
 
 private:
     LapLibrary& m_library;
+    QSqlQuery m_numbering;
     QString m_error;
 };

@@ -142,11 +142,8 @@ int LibrarySchema::versionOf(LapLibrary& library, QString& error)
     return found;
 }
 
-bool LibrarySchema::migrate(LapLibrary& library, QString& error)
+bool LibrarySchema::migrate(LapLibrary& library, int version, QString& error)
 {
-    int version = versionOf(library, error);
-    if (version < 0 || version > currentVersion())
-        return false;
     if (version == currentVersion())
         return true;
     const auto failed = [&library, &error] {

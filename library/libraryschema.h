@@ -15,6 +15,7 @@ public:
     /// that holds other tables or cannot be read. Reads only.
     static int versionOf(LapLibrary& library, QString& error);
 
-    /// Runs the steps the database lacks, each in its own transaction; refuses a newer one.
-    static bool migrate(LapLibrary& library, QString& error);
+    /// Runs the steps a database at version (as versionOf() read it on opening) lacks, each in its
+    /// own transaction; refuses a newer one.
+    static bool migrate(LapLibrary& library, int version, QString& error);
 };

@@ -65,22 +65,24 @@ bool LibraryCommand::attachReferences(QVector<FileImport>& files, QVector<Sessio
     if (!open(*m_library))
         return false;
     LibraryReferences references(*m_library, m_options.referenceDriver);
-    if (!references.attach(files, inputs)) {
+    const bool attached = references.attach(files, inputs);
+    for (const QString& warning : references.warnings())
+        error(warning);
+    if (!attached)
         error(references.errorString());
-        return false;
-    }
-    return true;
+    return attached;
 }
 
 CornerLookup LibraryCommand::storedCorners()
 {
     if (!m_library)
         return {};
+    if (!m_queries)
+        m_queries = std::make_unique<LibraryQueries>(*m_library);
     return [this](const QString& track, const QString& config) {
-        LibraryQueries queries(*m_library);
         CornerNumbering numbering;
-        if (!queries.cornerNumbering(track, config, numbering))
-            error(queries.errorString());
+        if (!m_queries->cornerNumbering(track, config, numbering))
+            error(m_queries->errorString());
         return numbering;
     };
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class LapLibrary;
+class LibraryQueries;
 class Options;
 class ZelPluginInterfaceImport;
 
@@ -51,4 +52,5 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     std::unique_ptr<LapLibrary> m_library; // of the run that adds to it or compares with it
+    std::unique_ptr<LibraryQueries> m_queries; // of the corner numberings, for the run; closed before m_library
 };

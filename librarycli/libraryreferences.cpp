@@ -1,5 +1,6 @@
 #include "librarycli/libraryreferences.h"
 
+#include "analysis/lapextent.h"
 #include "library/libraryqueries.h"
 
 #include <QFileInfo>
@@ -36,12 +37,42 @@ QSharedPointer<ZEL::Lap> lapOf(const LibraryLap& best)
     return lap;
 }
 
+/// Appends the best to the run as an entry of its own, with its recording's sectors.
+void join(const LibraryLap& best, QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs)
+{
+    FileImport entry;
+    entry.path = QStringLiteral("library: %1, %2 (lap %3 of %4)")
+                     .arg(best.driver, best.recordedAt.left(10))
+                     .arg(best.lapNumber)
+                     .arg(QFileInfo(best.path).fileName());
+    entry.laps.append(lapOf(best));
+    entry.fromLibrary = true;
+    entry.libraryDriver = best.driver;
+    entry.libraryRecordedAt = best.recordedAt;
+    SessionAnalysis::Input input{entry.path, entry.laps};
+    input.sectorStartPct = best.sectorStartPct;
+    QVector<double> sectorTimes;
+    for (const qint64 ms : best.sectorTimesMs)
+        sectorTimes.append(ms < 0 ? std::nan("") : ms / 1000.0);
+    input.storedSectorTimes = {sectorTimes};
+    inputs.append(input);
+    files.append(entry);
+}
+
+/// A best asked for, and where it joined the run (-1 until a file takes it).
+struct Answer
+{
+    bool found = false;
+    LibraryLap best;
+    int entry = -1;
+};
+
 } // namespace
 
 bool LibraryReferences::attach(QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs)
 {
     LibraryQueries queries(m_library);
-    QMap<QString, int> entries; // by what was asked: the entry that holds the answer, -1 for none
+    QMap<QString, Answer> answers; // by what was asked
     const int given = files.size();
     for (int f = 0; f < given; ++f) {
         const ZEL::Lap* lap = namedLap(files.at(f).laps);
@@ -51,36 +82,34 @@ bool LibraryReferences::attach(QVector<FileImport>& files, QVector<SessionAnalys
                                : m_referenceDriver.compare(anyone, Qt::CaseInsensitive) == 0 ? QString()
                                                                                                 : m_referenceDriver;
         const QString key = QStringList{lap->trackName(), lap->trackConfig(), lap->carName(), driver}.join(QLatin1Char('\n'));
-        if (!entries.contains(key)) {
-            LibraryLap best;
-            if (!queries.bestLap(lap->trackName(), lap->trackConfig(), lap->carName(), driver, best)) {
-                if (!queries.errorString().isEmpty()) {
-                    m_error = queries.errorString();
-                    return false;
-                }
-                entries.insert(key, -1);
-                continue;
+        if (!answers.contains(key)) {
+            Answer answer;
+            answer.found = queries.bestLap(lap->trackName(), lap->trackConfig(), lap->carName(), driver, answer.best);
+            if (!answer.found && !queries.errorString().isEmpty()) {
+                m_error = queries.errorString();
+                return false;
             }
-            FileImport entry;
-            entry.path = QStringLiteral("library: %1, %2 (lap %3 of %4)")
-                             .arg(best.driver, best.recordedAt.left(10))
-                             .arg(best.lapNumber)
-                             .arg(QFileInfo(best.path).fileName());
-            entry.laps.append(lapOf(best));
-            entry.fromLibrary = true;
-            entry.libraryDriver = best.driver;
-            entry.libraryRecordedAt = best.recordedAt;
-            entries.insert(key, files.size());
-            SessionAnalysis::Input input{entry.path, entry.laps};
-            input.sectorStartPct = best.sectorStartPct;
-            QVector<double> sectorTimes;
-            for (const qint64 ms : qAsConst(best.sectorTimesMs))
-                sectorTimes.append(ms < 0 ? std::nan("") : ms / 1000.0);
-            input.storedSectorTimes = {sectorTimes};
-            inputs.append(input);
-            files.append(entry);
+            answers.insert(key, answer);
         }
-        inputs[f].referenceInput = entries.value(key);
+        Answer& answer = answers[key];
+        if (!answer.found)
+            continue;
+        // A length the laps do not tell (no distances) cannot rule the best out.
+        const double length = SessionAnalysis::measuredTrackLength(files.at(f).laps);
+        const double bestLength = answer.best.trace.trackLengthM();
+        if (length > 0.0 && bestLength > 0.0 && !LapExtent::sameLayout(length, bestLength)) {
+            m_warnings.append(QStringLiteral("warning: %1: the library's best lap of %2 was driven on laps of %3 m, these "
+                                             "measure %4 m: not compared with it")
+                                  .arg(files.at(f).path, lap->trackName())
+                                  .arg(bestLength, 0, 'f', 0)
+                                  .arg(length, 0, 'f', 0));
+            continue;
+        }
+        if (answer.entry < 0) {
+            answer.entry = files.size();
+            join(answer.best, files, inputs);
+        }
+        inputs[f].referenceInput = answer.entry;
     }
     return true;
 }
