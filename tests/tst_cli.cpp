@@ -160,8 +160,7 @@ private slots:
         QTest::newRow("csv, json with channel values, png")
             << "--csv csv --json summary.json --with-channels --plot plot.png --plot-size 640x480 practice.ibt";
         // A name with markup in it stays text in the SVG's title; a file without a timed lap has a plot of its own.
-        QTest::newRow("json to standard output, svgs")
-            << "--json - --plot R&D<1>.svg --plot-size 640x480 practice.ibt short.ibt";
+        QTest::newRow("json to standard output, svgs") << "--json - --plot R&D<1>.svg --plot-size 640x480 practice.ibt short.ibt";
     }
 
     void exports()
@@ -231,11 +230,9 @@ private slots:
             QCOMPARE(cell("s2Ms"), lap["sectorTimesMs"][1].isNull() ? QString() : QString::number(lap["sectorTimesMs"][1].toInt()));
             QCOMPARE(cell("gapMs"), lap["deltaToReferenceMs"].isNull() ? QString() : QString::number(lap["deltaToReferenceMs"].toInt()));
             QCOMPARE(cell("topSpeedKmh").toDouble(), std::round(lap["topSpeedKmh"].toDouble() * 10.0) / 10.0);
-        }
-        for (int i = 0; i < laps.size(); ++i) {
-            QFile lap(QStringLiteral("csv/practice-%1.csv").arg(i, 2, 10, QLatin1Char('0')));
-            QVERIFY(lap.open(QIODevice::ReadOnly) && lap.readLine().contains("speed [m/s]"));
-            QCOMPARE(lap.readAll().count('\n'), laps.at(i)["sampleCount"].toInt()); // a line per sample
+            const QByteArray samples = TestFiles::read(QStringLiteral("csv/practice-%1.csv").arg(i, 2, 10, QLatin1Char('0')));
+            QVERIFY(samples.left(samples.indexOf('\n')).contains("speed [m/s]"));
+            QCOMPARE(samples.count('\n'), lap["sampleCount"].toInt() + 1); // a header, a line per sample
         }
     }
 
@@ -270,15 +267,12 @@ private slots:
             << "--compare 1,2 practice.ibt race.ibt" << 2 << "ibtimport: --compare: with several files, give lap 1 as FILE:1";
         QTest::newRow("compare a file that is not there, before any import")
             << "--compare absent.ibt:1,2 practice.ibt" << 2 << "ibtimport: --compare: absent.ibt is not a file";
-        QTest::newRow("compare against a lap without a valid time")
-            << "--compare \"0, 2\" practice.ibt" << 2
+        QTest::newRow("compare against a lap without a valid time") << "--compare \"0, 2\" practice.ibt" << 2
             << "ibtimport: --compare: lap 0 has no valid time, so it cannot be the reference A; give it as B";
-        QTest::newRow("compare across tracks")
-            << "--compare practice.ibt:2,elsewhere.ibt:2" << 2
+        QTest::newRow("compare across tracks") << "--compare practice.ibt:2,elsewhere.ibt:2" << 2
             << "was driven at Lakeside Motor Park (Grand Prix) and lap 2 of elsewhere.ibt at Hillside Ring (Grand Prix); "
                "laps of two tracks do not compare";
-        QTest::newRow("compare across cars: a warning")
-            << "--compare practice.ibt:2,othercar.ibt:2" << 0
+        QTest::newRow("compare across cars: a warning") << "--compare practice.ibt:2,othercar.ibt:2" << 0
             << "ibtimport: warning: --compare: lap 2 of practice.ibt was driven in Apex GT4 Hybrid and lap 2 of "
                "othercar.ibt in Apex GT3";
     }

@@ -118,8 +118,7 @@ private slots:
         QTest::newRow("lap distance as an int") << QByteArray("LapDistPct") << int(irsdk_int) << QByteArray("LapDistPct");
         QTest::newRow("on track as a character") << QByteArray("IsOnTrack") << int(irsdk_char) << QByteArray("IsOnTrack");
         QTest::newRow("lap as a bit field") << QByteArray("Lap") << int(irsdk_bitField) << QByteArray("Lap");
-        QTest::newRow("a variable named as the mark") << QByteArray("Speed") << int(irsdk_float)
-                                                      << QByteArray("FullTelemetry");
+        QTest::newRow("a variable named as the mark") << QByteArray("Speed") << int(irsdk_float) << QByteArray("FullTelemetry");
     }
 
     void changedVariables()

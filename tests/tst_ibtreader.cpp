@@ -153,8 +153,7 @@ private slots:
                                                             << QVariant(4.0f);
         QTest::newRow("count 0 gives no value") << bytesOf(7) << int(irsdk_int) << 0 << QVariant();
         QTest::newRow("unknown type code is skipped") << bytesOf(7) << 9 << 1 << QVariant();
-        QTest::newRow("array reaching past the record is skipped") << bytesOf(1.0f, 2.0f) << int(irsdk_float) << 3
-                                                                   << QVariant();
+        QTest::newRow("array reaching past the record is skipped") << bytesOf(1.0f, 2.0f) << int(irsdk_float) << 3 << QVariant();
     }
 
     void elementValues()
@@ -297,8 +296,7 @@ private slots:
 
         // Before reading, slot 2 holds a stale team and slot 5 a stale name.
         const QString all = QStringLiteral("0:Ann/Team A 2:Bob/ 5:Pre/ 63:Zed/");
-        QTest::newRow("player 0, team missing clears the stale one")
-            << "" << 0 << "0:Ann/Team A* 2:Bob/ 5:Pre/ 63:Zed/" << true;
+        QTest::newRow("player 0, team missing clears the stale one") << "" << 0 << "0:Ann/Team A* 2:Bob/ 5:Pre/ 63:Zed/" << true;
         // A value where the section was: the driver lines belong elsewhere.
         QTest::newRow("no DriverInfo leaves the slots") << "DriverInfo: none" << -1 << "2:/Old 5:Pre/" << false;
         QTest::newRow("DriverCarIdx not a number") << " DriverCarIdx: x" << -1 << all << true;
@@ -351,8 +349,7 @@ private slots:
         QTest::newRow("drop: listed names exactly as written") << 2 << "IsOnTrack=1;TireRR_RumblePitch=1;sessionnum=1;x=1"
                                                                << "x=1";
         QTest::newRow("drop: lower-case, other spellings and longer names kept")
-            << 2 << "IsOnTrackcar=1;SessionNum=1;isontrack=1;isontrackx=1;playercarmyincidentcount=1;tirelf_rumblepitch=1"
-            << "";
+            << 2 << "IsOnTrackcar=1;SessionNum=1;isontrack=1;isontrackx=1;playercarmyincidentcount=1;tirelf_rumblepitch=1" << "";
 
         QTest::newRow("fuel weight") << 0 << "fuellevel[l]=50,49.9;@Kg per fuel litre=0.75"
                                      << "fuellevel[l]=50,49.9;fuelweight[kg]=37.5,37.425;@Kg per fuel litre=0.75";

@@ -37,8 +37,7 @@ private slots:
         QTest::newRow("negative offset") << qint64(-1) << qint64(1) << qint64(10) << false;
         QTest::newRow("negative length") << qint64(0) << qint64(-1) << qint64(10) << false;
         // Offsets from 32-bit header fields inside files of more than 2 and 4 GiB.
-        QTest::newRow("record at INT_MAX in a 5 GiB file") << qint64(INT_MAX) << qint64(INT_MAX) << 5 * twoGiB / 2
-                                                           << true;
+        QTest::newRow("record at INT_MAX in a 5 GiB file") << qint64(INT_MAX) << qint64(INT_MAX) << 5 * twoGiB / 2 << true;
         QTest::newRow("block ending at 4 GiB") << fourGiB - 100 << qint64(100) << fourGiB << true;
         QTest::newRow("block crossing 4 GiB") << fourGiB - 100 << qint64(101) << fourGiB << false;
         QTest::newRow("length that would wrap") << qint64(1) << LLONG_MAX << LLONG_MAX << false;

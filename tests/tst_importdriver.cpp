@@ -168,8 +168,7 @@ private slots:
         practice.playerCarIdx = 2;
         // Each run opens with an untimed out lap; the in-lap and the lap cut short by the reset go
         // with their run, which the next pit exit replaces; the file ends inside lap 12.
-        QTest::newRow("practice with pit stop and reset")
-            << practice
+        QTest::newRow("practice with pit stop and reset") << practice
             << QStringList{"5 0 2 0 1 3599000", "6 1 2 1 1 29962", "8 0 3 0 1 3599000", "9 1 3 1 1 30152",
                            "10 0 4 0 1 3599000", "11 1 4 1 1 29985", "12 2 4 1 0 3599000"};
 
@@ -223,26 +222,21 @@ private slots:
 
         // lapRow and samples of each lap, worked out independently of this code from each recording's records.
         QTest::newRow("audir8gt3_indianapolis_testing_tiny")
-            << "Indianapolis Motor Speedway" << "Audi R8 LMS" << "Offline Testing"
-            << QStringList{"4 0 1 0 0 3599000 23"};
-        QTest::newRow("formulavee_tsukuba1kouter_testing")
-            << "Tsukuba Circuit 1k Outer" << "Formula Vee" << "Offline Testing"
+            << "Indianapolis Motor Speedway" << "Audi R8 LMS" << "Offline Testing" << QStringList{"4 0 1 0 0 3599000 23"};
+        QTest::newRow("formulavee_tsukuba1kouter_testing") << "Tsukuba Circuit 1k Outer" << "Formula Vee" << "Offline Testing"
             << QStringList{"0 0 2 0 1 3599000 13", "1 1 2 1 1 25914 1554", "2 2 2 1 1 23979 1438",
                            "3 3 2 1 0 3599000 220"};
         QTest::newRow("mercedesamggt4_sebring_raceevent_practice")
-            << "Sebring International Raceway" << "Mercedes AMG GT4" << "Practice"
-            << QStringList{"8 0 2 -1 0 3599000 2240"};
+            << "Sebring International Raceway" << "Mercedes AMG GT4" << "Practice" << QStringList{"8 0 2 -1 0 3599000 2240"};
         QTest::newRow("mercedesamggt4_spielberg_testing_outlap")
             << "Red Bull Ring" << "Mercedes AMG GT4" << "Offline Testing" << QStringList{"0 0 1 0 0 3599000 2771"};
         // Parked on pit road throughout: the one lap returned never received a sample.
         QTest::newRow("mercedesw13_spielberg_testing_fragment")
             << QString() << QString() << QString() << QStringList{"0 0 0 -1 0 null 0"};
-        QTest::newRow("skmodified_langley_testing")
-            << "Langley Speedway" << "Modified - SK" << "Offline Testing"
+        QTest::newRow("skmodified_langley_testing") << "Langley Speedway" << "Modified - SK" << "Offline Testing"
             << QStringList{"183 0 2 0 1 3599000 915", "184 1 2 1 1 15195 910", "185 2 2 1 1 15277 916",
                            "186 0 3 0 1 3599000 885", "187 1 3 1 0 3599000 971"};
-        QTest::newRow("skmodifiedtour_martinsville_practice")
-            << "Martinsville Speedway" << "Modified - Tour" << "Practice"
+        QTest::newRow("skmodifiedtour_martinsville_practice") << "Martinsville Speedway" << "Modified - Tour" << "Practice"
             << QStringList{"31 0 2 0 1 3599000 1258", "32 1 2 1 1 19301 1157", "33 2 2 1 1 19545 1172",
                            "34 3 2 1 0 3599000 806"};
     }

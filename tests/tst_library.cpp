@@ -270,21 +270,19 @@ private slots:
         QFETCH_GLOBAL(QString, backend);
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
-        const bool newer = content.isEmpty();
-        if (!newer && backend != QLatin1String("sqlite"))
+        if (!content.isEmpty() && backend != QLatin1String("sqlite"))
             QSKIP("a PostgreSQL database holds no foreign bytes");
-        if (newer) {
-            QCOMPARE(runCli({"--library", m_library, "--bests"}), 0);
+        if (content.isEmpty()) { // newer
+            ask({"--bests"});
             QCOMPARE(runSql(m_library, {"UPDATE schema_version SET version = 999"}), QString());
         } else {
             TestFiles::write(m_library, content);
         }
-        const QByteArray before = backend == QLatin1String("sqlite") ? TestFiles::read(m_library) : QByteArray();
+        const QByteArray before = TestFiles::read(m_library); // empty for PostgreSQL
         QString err;
         QCOMPARE(runCli({"--library", m_library, "--add", folder("sessions/s1.ibt")}, nullptr, &err), 2);
         QVERIFY2(err.contains(message), qPrintable(err));
-        if (backend == QLatin1String("sqlite"))
-            QCOMPARE(TestFiles::read(m_library), before);
+        QCOMPARE(TestFiles::read(m_library), before);
         QCOMPARE(runCli({"--library", m_library, "--bests"}, nullptr, &err), 2);
     }
 

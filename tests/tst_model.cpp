@@ -93,15 +93,13 @@ private slots:
         const QString original = QStringLiteral("a[m]=1,2;b=2,~");
         QTest::newRow("append") << LapChange([](ZEL::Lap*& lap) { lap->appendSample(sample("a=3:km c=4")); })
                                 << "a[m]=1,2,3;b=2,~,~";
-        QTest::newRow("value change") << LapChange([](ZEL::Lap*& lap) { lap->channel("a")->setValue(0, 9); })
-                                      << "a[m]=9,2;b=2,~";
+        QTest::newRow("value change") << LapChange([](ZEL::Lap*& lap) { lap->channel("a")->setValue(0, 9); }) << "a[m]=9,2;b=2,~";
         QTest::newRow("clear") << LapChange([](ZEL::Lap*& lap) { lap->clear(); }) << original;
         QTest::newRow("addChannel replacing")
             << LapChange([](ZEL::Lap*& lap) { lap->addChannel(new ZEL::Channel, "a"); }) << original;
         QTest::newRow("removeChannel") << LapChange([](ZEL::Lap*& lap) { lap->removeChannel("a"); }) << original;
         QTest::newRow("delete as DynamicData")
-            << LapChange([](ZEL::Lap*& lap) { delete static_cast<ZEL::DynamicData*>(std::exchange(lap, nullptr)); })
-            << original;
+            << LapChange([](ZEL::Lap*& lap) { delete static_cast<ZEL::DynamicData*>(std::exchange(lap, nullptr)); }) << original;
     }
 
     void sharing()

@@ -122,17 +122,13 @@ private slots:
         QTest::addColumn<double>("step");
         QTest::addColumn<QVector<double>>("linear");
         QTest::addColumn<QVector<double>>("nearest");
-        QTest::newRow("blend between samples")
-            << QVector<double>{0, 10, 20} << QVector<double>{0, 100, 400} << 4.0
+        QTest::newRow("blend between samples") << QVector<double>{0, 10, 20} << QVector<double>{0, 100, 400} << 4.0
             << QVector<double>{0, 40, 80, 160, 280, 400} << QVector<double>{0, 0, 100, 100, 400, 400};
-        QTest::newRow("first sample within a step of the line")
-            << QVector<double>{0.5, 2.5} << QVector<double>{1, 3} << 1.0
+        QTest::newRow("first sample within a step of the line") << QVector<double>{0.5, 2.5} << QVector<double>{1, 3} << 1.0
             << QVector<double>{1, 1.5, 2.5} << QVector<double>{1, 1, 3};
-        QTest::newRow("lap from the pits starts past the line")
-            << QVector<double>{25, 30} << QVector<double>{7, 8} << 10.0
+        QTest::newRow("lap from the pits starts past the line") << QVector<double>{25, 30} << QVector<double>{7, 8} << 10.0
             << QVector<double>{none, none, none, 8} << QVector<double>{none, none, none, 8};
-        QTest::newRow("samples without a distance left out")
-            << QVector<double>{0, none, 10} << QVector<double>{0, 999, 10} << 5.0
+        QTest::newRow("samples without a distance left out") << QVector<double>{0, none, 10} << QVector<double>{0, 999, 10} << 5.0
             << QVector<double>{0, 5, 10} << QVector<double>{0, 10, 10};
         QTest::newRow("missing values stay missing")
             << QVector<double>{0, 10, 20} << QVector<double>{0, ZEL::missingValue, 20} << 5.0

@@ -126,12 +126,10 @@ private slots:
         QTest::addColumn<qint64>("used");  // after the step
 
         const qint64 none = std::numeric_limits<qint64>::max();
-        QTest::newRow("reserve: new block counted, old given back") << 10 << "reserve 100" << none << 100
-                                                                    << qint64(800);
+        QTest::newRow("reserve: new block counted, old given back") << 10 << "reserve 100" << none << 100 << qint64(800);
         QTest::newRow("reserve: no smaller") << 10 << "reserve 5" << none << 10 << qint64(80);
         QTest::newRow("reserve: up to the limit") << 10 << "reserve 100" << qint64(880) << 100 << qint64(800);
-        QTest::newRow("reserve: past the limit, nothing counted") << 10 << "reserve 100" << qint64(879) << -1
-                                                                  << qint64(80);
+        QTest::newRow("reserve: past the limit, nothing counted") << 10 << "reserve 100" << qint64(879) << -1 << qint64(80);
         QTest::newRow("reserve: more than a vector holds") << 10 << "reserve 3000000000" << none << -1 << qint64(80);
         QTest::newRow("makeRoom: full channel doubles") << 40 << "makeRoom" << none << 80 << qint64(640);
         QTest::newRow("makeRoom: empty channel gets 16") << 0 << "makeRoom" << none << 16 << qint64(128);

@@ -107,16 +107,14 @@ private slots:
         testing.session = ScenarioOptions::Session::Testing;
         testing.pitStop = testing.resetToPits = testing.blankRecords = true;
         testing.firstLap = 183;
-        QTest::newRow("testing: pit stop, reset, blank records, carried lap count")
-            << testing << "OTIOTAOTT"
+        QTest::newRow("testing: pit stop, reset, blank records, carried lap count") << testing << "OTIOTAOTT"
             << QStringList{"WeekendInfo/TrackLength=2.70 km", "DriverInfo/DriverCarFuelKgPerLtr=0.750",
                            "DriverInfo/DriverCarMaxFuelPct=0.900", "SessionInfo/Sessions/0/SessionType=Offline Testing"};
         ScenarioOptions race;
         race.session = ScenarioOptions::Session::Race;
         race.playerCarIdx = 3;
         race.driverCount = 6;
-        QTest::newRow("race from the grid")
-            << race << "OTTTT"
+        QTest::newRow("race from the grid") << race << "OTTTT"
             << QStringList{"DriverInfo/DriverCarIdx=3", "DriverInfo/Drivers/3/CarScreenName=Apex GT4 Hybrid",
                            "SessionInfo/Sessions/2/SessionType=Race", "SessionInfo/Sessions/2/ResultsPositions/6/CarIdx=5"};
     }

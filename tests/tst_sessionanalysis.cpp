@@ -89,8 +89,7 @@ private slots:
         QTest::newRow("no date") << withField(withField(file, sizeof(irsdk_header), 0), sizeof(irsdk_header) + 4, 0)
                                  << true << QString() << quarters;
         QTest::newRow("cut inside the sub-header") << file.left(sizeof(irsdk_header) + 20) << false << QString() << Values{};
-        QTest::newRow("session info past the end")
-            << withField(file, sessionInfoLenAt, file.size()) << false << date << Values{};
+        QTest::newRow("session info past the end") << withField(file, sessionInfoLenAt, file.size()) << false << date << Values{};
         QTest::newRow("negative session-info offset") << withField(file, sessionInfoOffsetAt, -8) << false << date << Values{};
 
         // A file listing these sectors, sector n starting at (n + 1) / (count + 1) of the lap.

@@ -51,8 +51,7 @@ private slots:
         QTest::newRow("line of spaces after a value is a section") << B("A:\n X: 1\n   \nY: 2\n") << "{Y=\"2\"};A{X=\"1\"}";
         QTest::newRow("line of spaces after a list line is an element") << B("L:\n - a: 1\n  \n") << "{};L{1{}}";
         QTest::newRow("empty lines change no state") << B("A:\n\nB:\n") << "A{};B{}";
-        QTest::newRow("spaces leave names, not values")
-            << B("Two Words:\n Some Key: a  b \n") << "TwoWords{SomeKey=\"a  b \"}";
+        QTest::newRow("spaces leave names, not values") << B("Two Words:\n Some Key: a  b \n") << "TwoWords{SomeKey=\"a  b \"}";
         QTest::newRow("tab is not indentation") << B("A:\n\tB: 1\n") << "A{\tB=\"1\"}";
         QTest::newRow("indented first line stays at the root") << B("   A: 1\nB: 2\n") << "A=\"1\";B=\"2\"";
         QTest::newRow("text ends at the first NUL") << B("A: 1\n\0B: 2\n", 12) << "A=\"1\"";

@@ -171,15 +171,6 @@ class ReportPage(unittest.TestCase):
         selector = selector.replace('[this file]', '[data-file="\' + reportState.file + \'"]')
         return self.js("return [...document.querySelectorAll('%s')].map(e => %s)" % (selector, expression))
 
-    def text(self, element_id):
-        return self.js('return document.getElementById(arguments[0]).textContent', element_id)
-
-    def series_counts(self):
-        return self.js('return reportView.plots.map(u => u.series.length)')
-
-    def cursor_index(self):
-        return self.js("return document.getElementById('cursor-distance').dataset.index")
-
     def check_rows(self, summary):
         self.assertEqual(self.each('#laps tr[this file]', 'e.dataset.lap'), [str(lap['lapNumber']) for lap in summary['laps']])
 
@@ -224,14 +215,14 @@ class ReportPage(unittest.TestCase):
         self.assertTrue(self.js("var s = document.getElementById('map-colour'); return !s.selectedOptions[0].disabled"))
 
     def check_ticking(self):
-        before = self.series_counts()
+        before = self.js('return reportView.plots.map(u => u.series.length)')
         row = self.js("var r = [...document.querySelectorAll('#laps tr[data-file=\"' + reportState.file + '\"]')].find(r => {"
                       "  var c = r.querySelector('input.show'); return !c.checked && !c.disabled; });"
                       "return r ? r.dataset.lap : null")
         if row is None:
             return None
         self.click(self.state()['file'], int(row), 'input.show')
-        after = self.series_counts()
+        after = self.js('return reportView.plots.map(u => u.series.length)')
         # One more series per channel on each chart: throttle and brake share one.
         self.assertEqual(after[0], before[0] + 1)
         self.assertEqual(after[1], before[1] + 2)
@@ -239,7 +230,7 @@ class ReportPage(unittest.TestCase):
         self.check_untick_before_last()
         # Unticked, its series go again from every chart; ticked once more for the checks that follow.
         self.click(self.state()['file'], int(row), 'input.show')
-        self.assertEqual(self.series_counts(), before)
+        self.assertEqual(self.js('return reportView.plots.map(u => u.series.length)'), before)
         self.assertNotIn([self.state()['file'], int(row)], self.state()['shown'])
         self.click(self.state()['file'], int(row), 'input.show')
         return int(row)
@@ -316,7 +307,7 @@ class ReportPage(unittest.TestCase):
 
     def check_cursor(self, summary, fraction):
         self.move_to(fraction)
-        k = int(self.cursor_index())
+        k = int(self.js("return document.getElementById('cursor-distance').dataset.index"))
         traces = summary['traces']
         step = traces['stepM']
         shown = self.js('var u = reportView.plots[0]; return u.posToVal(u.cursor.left, "x")')
@@ -364,12 +355,12 @@ class ReportPage(unittest.TestCase):
         self.assertGreater(drawn[0], 0.01)
         self.assertGreater(drawn[1], 5)
         # Moving over the map moves the one cursor: charts and read-out follow.
-        before = self.cursor_index()
+        before = self.js("return document.getElementById('cursor-distance').dataset.index")
         canvas = self.driver.find_element('css selector', '#map')
         for dx, dy in ((0.3, 0), (0, 0.3), (-0.3, 0), (0, -0.3)):
             self.actions().move_to_element_with_offset(
                 canvas, int(dx * canvas.size['width']), int(dy * canvas.size['height'])).perform()
-            after = self.cursor_index()
+            after = self.js("return document.getElementById('cursor-distance').dataset.index")
             if after != before:
                 break
         self.assertNotEqual(after, before)
@@ -450,8 +441,8 @@ class ReportPage(unittest.TestCase):
         self.assertLess(zoomed[1] - zoomed[0], full[1] / 2)
         self.assertEqual(self.js('return reportView.plots.map(u => [u.scales.x.min, u.scales.x.max])')[0], zoomed)
         self.assertGreater(self.pixels('gg', 'r !== g || g !== b'), 100)  # coloured points, not only the grey rings
-        self.assertIn('of the lap above 80 %', self.text('gg-legend'))
-        self.assertIn('WingAngle', self.text('setup'))
+        self.assertIn('of the lap above 80 %', self.js("return document.getElementById('gg-legend').textContent"))
+        self.assertIn('WingAngle', self.js("return document.getElementById('setup').textContent"))
         self.driver.save_screenshot(os.path.join(self.out, 'roadcourse-1280x800.png'))
         # Numbered by a library, the caption says since when and on which lap; a file's name stays text.
         self.assertEqual(self.text('corner-origin'), '')
@@ -489,7 +480,7 @@ class ReportPage(unittest.TestCase):
         self.assertIn(state['reference'], self.state()['shown'])
         self.click(*state['reference'], 'input.ref')
         self.assertEqual(self.state()['reference'], state['reference'])
-        self.assertEqual(self.series_counts()[0], len(self.state()['shown']) + 1)
+        self.assertEqual(self.js('return reportView.plots.map(u => u.series.length)')[0], len(self.state()['shown']) + 1)
         # The practice lap is on the map too, in its colour: its point at the cursor shows beside the race's.
         self.move_to(0.5)
         self.assertGreater(self.map_pixels(practice, lap), 20)
