@@ -245,6 +245,18 @@ void JsonReport::writeFile(JsonWriter& json, const QVector<FileImport>& files, c
     }
     json.field("hasMap", analysed.hasMap);
     json.field("corners", CornerJson::corners(analysed.corners));
+    // Where a library's numbering came from, so that "turn 4" can be traced to the lap that set it.
+    json.key("cornersFrom");
+    if (analysed.cornerOrigin == FileAnalysis::CornerOrigin::Stored) {
+        json.beginObject();
+        json.field("library", true);
+        json.field("path", analysed.numbering.sourcePath);
+        json.field("lapNumber", analysed.numbering.sourceLap);
+        json.field("storedAt", analysed.numbering.definedAt);
+        json.endObject();
+    } else {
+        json.null();
+    }
     json.key("setup");
     analysed.info.setup().isEmpty() ? json.null() : json.value(QJsonValue(analysed.info.setup().toJson()));
     json.endObject();

@@ -418,6 +418,13 @@ private slots:
                      otherLayout);
             const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
             QCOMPARE(header.contains("numbered as in the library since 20"), (first && damage.isEmpty()) || reused);
+            // The JSON names the lap the numbering was found on, as the header does.
+            const QJsonObject from = json.value("files").toArray().first()["cornersFrom"].toObject();
+            QCOMPARE(header.contains(QStringLiteral("since %1: lap %2 of first.ibt)")
+                                         .arg(from.value("storedAt").toString().left(10))
+                                         .arg(from.value("lapNumber").toInt())),
+                     from.value("library").toBool());
+            QCOMPARE(from.value("path").toString(), from.isEmpty() ? QString() : work + "/first.ibt");
             if (!damage.isEmpty())
                 continue; // found afresh, on the run's reference: the library's best lap
             const QJsonArray& expected = first || reused ? numbered : own;

@@ -40,6 +40,12 @@ function renderCorners() {
   var corners = (f && f.corners) || [];
   document.getElementById('corner-box').hidden = !corners.length;
   if (!corners.length) return;
+  // As --corners says it; the file's name is text, never markup.
+  var from = f.cornersFrom;
+  document.getElementById('corner-origin').textContent = from && from.library
+    ? ' (numbered as in the library since ' + String(from.storedAt).slice(0, 10) + ': lap ' + from.lapNumber + ' of '
+      + baseName(from.path) + ')'
+    : '';
   var laps = view.shown.map(function (e) { return { entry: e, lap: lapOf(e) }; })
     .filter(function (x) { return x.lap && x.lap.cornerFigures && x.lap.cornerFigures.length === corners.length; });
   var head = el('tr');

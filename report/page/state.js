@@ -57,7 +57,8 @@ function validMs(lap) {
 function file() { return files[view.file]; }
 function traces(f) { return (f || file()).traces || null; }
 
-function fileName(index) { return ((files[index] || {}).path || '').split(/[\\/]/).pop(); }
+function baseName(path) { return String(path || '').split(/[\\/]/).pop(); }
+function fileName(index) { return baseName((files[index] || {}).path); }
 
 function lapOf(entry) {
   return ((files[entry.file] || {}).laps || []).filter(function (lap) { return lap.lapNumber === entry.lap; })[0] || null;

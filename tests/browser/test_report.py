@@ -444,6 +444,18 @@ class ReportPage(unittest.TestCase):
         self.assertIn('of the lap above 80 %', self.js("return document.getElementById('gg-legend').textContent"))
         self.assertIn('WingAngle', self.js("return document.getElementById('setup').textContent"))
         self.driver.save_screenshot(os.path.join(self.out, 'roadcourse-1280x800.png'))
+        # Numbered by a library, the caption says since when and on which lap; a file's name stays text.
+        origin_text = "return document.getElementById('corner-origin').textContent"
+        self.assertEqual(self.js(origin_text), '')
+        named = os.path.join(self.work, '<b>lap.ibt')
+        shutil.copy(self.roadcourse, named)
+        library = os.path.join(self.work, 'laps.db')
+        self.assertEqual(run_cli('--library', library, '--add', named)[0], 0)
+        report = self.open(self.write_report('roadcourse-library.html', '--library', library, named))
+        origin = report['files'][0]['cornersFrom']
+        self.assertEqual(self.js(origin_text), ' (numbered as in the library since %s: lap %d of <b>lap.ibt)'
+                         % (origin['storedAt'][:10], origin['lapNumber']))
+        self.assertEqual(self.js("return document.querySelectorAll('#corner-box b').length"), 0)
         self.assert_no_console_errors()
 
     def test_across_files(self):
