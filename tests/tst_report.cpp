@@ -57,61 +57,49 @@ private slots:
         QVERIFY(m_session.laps.size() >= 4);
     }
 
+    // Numbers with at most so many decimals; a channel's values in the JSON (decimals -1): each the
+    // shortest text that reads back as the value (a float's for a value a float holds), repeats and
+    // whole numbers written the same way.
     void numberText_data()
     {
-        QTest::addColumn<double>("value");
+        QTest::addColumn<QVector<double>>("values");
         QTest::addColumn<int>("decimals");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("whole number") << 42.0 << 0 << QByteArray("42");
-        QTest::newRow("trailing zeros dropped") << 1.5 << 3 << QByteArray("1.5");
-        QTest::newRow("zeros after the point kept") << 0.05 << 2 << QByteArray("0.05");
-        QTest::newRow("rounded to the decimals") << 71.8886 << 3 << QByteArray("71.889");
-        QTest::newRow("negative fraction") << -0.25 << 2 << QByteArray("-0.25");
-        QTest::newRow("negative rounding to zero") << -0.004 << 2 << QByteArray("0");
-        QTest::newRow("decimals clamped") << 0.1234567891 << 12 << QByteArray("0.123457");
-        QTest::newRow("beyond 64 bits") << 1e20 << 3 << QByteArray("1e+20");
-        QTest::newRow("NaN") << none << 2 << QByteArray("null");
-        QTest::newRow("infinite") << double(INFINITY) << 2 << QByteArray("null");
-    }
-
-    // A channel's values in the JSON: each the shortest text that reads back as the value (a float's
-
-    // for a value a float holds), repeats and whole numbers written the same way.
-
-    void sampleText_data()
-    {
-        QTest::addColumn<QVector<double>>("values");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("whole numbers") << QVector<double>{3, -42, 99999, 100000, 1e6} << QByteArray("[3,-42,99999,1e+05,1e+06]");
-        QTest::newRow("zeros keep their sign") << QVector<double>{0.0, -0.0, -0.0, 0.0} << QByteArray("[0,-0,-0,0]");
-        QTest::newRow("repeats") << QVector<double>{0.1, 0.1, double(0.1f), double(0.1f), 2.5, 2.5}
-                                 << QByteArray("[0.1,0.1,0.1,0.1,2.5,2.5]");
-        QTest::newRow("missing after a value") << QVector<double>{7, none, none, 7} << QByteArray("[7,null,null,7]");
+        QTest::newRow("whole number") << QVector<double>{42.0} << 0 << QByteArray("42");
+        QTest::newRow("trailing zeros dropped") << QVector<double>{1.5} << 3 << QByteArray("1.5");
+        QTest::newRow("zeros after the point kept") << QVector<double>{0.05} << 2 << QByteArray("0.05");
+        QTest::newRow("rounded to the decimals") << QVector<double>{71.8886} << 3 << QByteArray("71.889");
+        QTest::newRow("negative fraction") << QVector<double>{-0.25} << 2 << QByteArray("-0.25");
+        QTest::newRow("negative rounding to zero") << QVector<double>{-0.004} << 2 << QByteArray("0");
+        QTest::newRow("decimals clamped") << QVector<double>{0.1234567891} << 12 << QByteArray("0.123457");
+        QTest::newRow("beyond 64 bits") << QVector<double>{1e20} << 3 << QByteArray("1e+20");
+        QTest::newRow("NaN") << QVector<double>{none} << 2 << QByteArray("null");
+        QTest::newRow("infinite") << QVector<double>{INFINITY} << 2 << QByteArray("null");
+        QTest::newRow("samples: whole numbers") << QVector<double>{3, -42, 99999, 100000, 1e6} << -1 << QByteArray("[3,-42,99999,1e+05,1e+06]");
+        QTest::newRow("samples: zeros keep their sign") << QVector<double>{0.0, -0.0, -0.0, 0.0} << -1 << QByteArray("[0,-0,-0,0]");
+        QTest::newRow("samples: repeats") << QVector<double>{0.1, 0.1, double(0.1f), double(0.1f), 2.5, 2.5} << -1
+                                          << QByteArray("[0.1,0.1,0.1,0.1,2.5,2.5]");
+        QTest::newRow("samples: missing after a value") << QVector<double>{7, none, none, 7} << -1 << QByteArray("[7,null,null,7]");
         // More than one of the writer's blocks of text: a repeat's text stays whole across them.
         const QVector<double> thirds(20000, 1.0 / 3);
-        QTest::newRow("repeats across blocks") << thirds
-                                               << "[" + QByteArray("0.3333333333333333,").repeated(thirds.size()).chopped(1) + "]";
-    }
-
-    void sampleText()
-    {
-        QFETCH(QVector<double>, values);
-        QFETCH(QByteArray, text);
-        QBuffer buffer;
-        QVERIFY(buffer.open(QIODevice::WriteOnly));
-        JsonWriter json(&buffer);
-        json.samples(values);
-        QVERIFY(json.flush());
-        QCOMPARE(buffer.data(), text);
+        QTest::newRow("samples: repeats across blocks")
+            << thirds << -1 << "[" + QByteArray("0.3333333333333333,").repeated(thirds.size()).chopped(1) + "]";
     }
 
     void numberText()
     {
-        QFETCH(double, value);
+        QFETCH(QVector<double>, values);
         QFETCH(int, decimals);
         QFETCH(QByteArray, text);
-        QByteArray out("x");
-        NumberText::append(out, value, decimals);
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        JsonWriter json(&buffer);
+        if (decimals < 0)
+            json.samples(values);
+        QVERIFY(json.flush());
+        QByteArray out = "x" + buffer.data();
+        if (decimals >= 0)
+            NumberText::append(out, values.first(), decimals);
         QCOMPARE(out, "x" + text);
     }
 
