@@ -14,6 +14,11 @@ bool sameLayout(double length, double known)
     return known > 0.0 && std::fabs(length / known - 1.0) <= maxLayoutDifference;
 }
 
+std::pair<double, double> sameLayoutRange(double length)
+{
+    return {length / (1.0 + maxLayoutDifference), length / (1.0 - maxLayoutDifference)};
+}
+
 bool isPlausibleTrackLength(double metres)
 {
     return metres > 0.0 && metres <= maxTrackLengthM;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 /// What a lap's distance can be. Grids over a lap (the report's traces, the plot, the delta's
 /// stretches) are sized by it, so that a distance a file states but no lap can have (a forged or
 /// broken LapDist) costs nothing: such a lap gets no grid.
@@ -19,6 +21,8 @@ bool isPlausibleTrackLength(double metres);
 /// line driven and the samples' clock move a measure by tenths of a per cent, more than 3 % is
 /// a layout that the track's name does not tell apart.
 bool sameLayout(double length, double known);
+/// The known lengths that sameLayout() accepts for laps that measure `length` (> 0).
+std::pair<double, double> sameLayoutRange(double length);
 
 /// Whether `samples` samples of one lap can lie at the distances from..to (NaN: no): within a
 /// track before the line to two after it, and no farther apart than the samples can reach.

@@ -1,5 +1,6 @@
 #include "library/libraryqueries.h"
 
+#include "analysis/lapextent.h"
 #include "library/laplibrary.h"
 
 #include <QHash>
@@ -32,6 +33,7 @@ const QString selectBestLap = QStringLiteral(
     "SELECT f.driver, f.recorded_at, f.path, l.lap_number, l.lap_time_ms, t.data, f.sector_start_pct, l.sector_times_ms"
     " FROM laps l JOIN files f ON f.id = l.file_id JOIN traces t ON t.lap_id = l.id"
     " WHERE f.track = ? AND f.config = ? AND f.car = ? AND l.valid_time = 1 AND (? = '' OR lower(f.driver) = lower(?))"
+    " AND (f.track_length_m IS NULL OR f.track_length_m BETWEEN ? AND ?)"
     " ORDER BY l.lap_time_ms, f.recorded_at, l.id LIMIT 1");
 const QString selectCornerNumbering = QStringLiteral(
     "SELECT n.track_length_m, n.source_path, n.source_lap, n.defined_at, c.number, c.start_m, c.apex_m, c.end_m"
@@ -142,14 +144,18 @@ bool LibraryQueries::sessions(const LibraryFilter& filter, QVector<LibrarySessio
 }
 
 bool LibraryQueries::bestLap(const QString& track, const QString& config, const QString& car, const QString& driver,
-                             LibraryLap& lap)
+                             double trackLengthM, LibraryLap& lap)
 {
     lap = LibraryLap();
     m_error.clear();
     QSqlQuery query = m_library.newQuery();
     query.setForwardOnly(true);
-    const QVariantList values{LapLibrary::name(track), LapLibrary::name(config), LapLibrary::name(car),
-                              LapLibrary::name(driver), LapLibrary::name(driver)};
+    QVariantList values{LapLibrary::name(track), LapLibrary::name(config), LapLibrary::name(car),
+                        LapLibrary::name(driver), LapLibrary::name(driver)};
+    // Another layout under the same names is no comparison; an unknown length rules nothing out.
+    const auto [shortest, longest] = trackLengthM > 0.0 ? LapExtent::sameLayoutRange(trackLengthM)
+                                                         : std::pair<double, double>(0.0, LapExtent::maxTrackLengthM);
+    values << shortest << longest;
     if (!m_library.run(query, selectBestLap, values)) {
         m_error = m_library.errorString();
         return false;

@@ -79,10 +79,11 @@ public:
     /// Every stored recording, by recording date.
     bool sessions(const LibraryFilter& filter, QVector<LibrarySession>& result);
     /// The fastest valid lap with a trace on this track, layout and car, by the driver (a name,
-    /// case-insensitive) or by anyone when the driver is empty. False with an empty lap when
-    /// there is none; errorString() tells a failure from that.
+    /// case-insensitive) or by anyone when the driver is empty, on laps of the layout that
+    /// measures trackLengthM (0: any). False with an empty lap when there is none; errorString()
+    /// tells a failure from that.
     bool bestLap(const QString& track, const QString& config, const QString& car, const QString& driver,
-                 LibraryLap& lap);
+                 double trackLengthM, LibraryLap& lap);
     /// The corner numbering of the track and layout; empty when it has none. False with
     /// errorString() on a failure, or an empty one when the stored one does not hold together.
     /// Asked once per file of a run: its statement stays prepared while these queries live.

@@ -1,5 +1,6 @@
 #include "library/librarywriter.h"
 
+#include "analysis/lapextent.h"
 #include "library/laplibrary.h"
 #include "library/storedfile.h"
 
@@ -45,10 +46,12 @@ const QString insertLap = QStringLiteral(
     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id");
 const QString insertBestSector =
     QStringLiteral("INSERT INTO best_sectors (file_id, sector_count, sector, best_ms) VALUES (?, ?, ?, ?)");
-// The best valid time of the group among the other files: a lap under it is a new best.
+// The best valid time of the group on laps of the same layout among the other files: a lap under
+// it is a new best.
 const QString selectGroupBest = QStringLiteral(
     "SELECT MIN(l.lap_time_ms) FROM laps l JOIN files f ON f.id = l.file_id"
-    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?");
+    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?"
+    " AND (f.track_length_m IS NULL OR f.track_length_m BETWEEN ? AND ?)");
 // Nothing when the track has a numbering already: the first stays, also against a writer at the same time.
 const QString insertNumbering = QStringLiteral(
     "INSERT INTO corner_numberings (track, config, track_length_m, source_path, source_lap, defined_at)"
@@ -249,7 +252,8 @@ bool LibraryWriter::storeRows(const StoredFile& file, bool& alreadyStored)
         return true;
     // Traces stay for every lap that was a best when it came: when a best's file is replaced or
     // removed, the best before it can still be drawn.
-    QSqlQuery* groupBest = run(selectGroupBest, groupOf(file.session) << fileId);
+    const auto [shortest, longest] = LapExtent::sameLayoutRange(file.trackLengthM);
+    QSqlQuery* groupBest = run(selectGroupBest, groupOf(file.session) << fileId << shortest << longest);
     if (!groupBest || !groupBest->next())
         return false;
     const QVariant fastest = groupBest->value(0);

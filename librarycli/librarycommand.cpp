@@ -65,12 +65,10 @@ bool LibraryCommand::attachReferences(QVector<FileImport>& files, QVector<Sessio
     if (!open(*m_library))
         return false;
     LibraryReferences references(*m_library, m_options.referenceDriver);
-    const bool attached = references.attach(files, inputs);
-    for (const QString& warning : references.warnings())
-        error(warning);
-    if (!attached)
-        error(references.errorString());
-    return attached;
+    if (references.attach(files, inputs))
+        return true;
+    error(references.errorString());
+    return false;
 }
 
 CornerLookup LibraryCommand::storedCorners()

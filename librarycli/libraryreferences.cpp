@@ -1,10 +1,10 @@
 #include "librarycli/libraryreferences.h"
 
-#include "analysis/lapextent.h"
 #include "library/libraryqueries.h"
 
 #include <QFileInfo>
 #include <QMap>
+#include <QStringList>
 
 #include <cmath>
 
@@ -81,10 +81,15 @@ bool LibraryReferences::attach(QVector<FileImport>& files, QVector<SessionAnalys
         const QString driver = m_referenceDriver.isEmpty() ? lap->driverName()
                                : m_referenceDriver.compare(anyone, Qt::CaseInsensitive) == 0 ? QString()
                                                                                                 : m_referenceDriver;
-        const QString key = QStringList{lap->trackName(), lap->trackConfig(), lap->carName(), driver}.join(QLatin1Char('\n'));
+        // A length the laps do not tell (no distances) cannot rule a best out.
+        const double length = SessionAnalysis::measuredTrackLength(files.at(f).laps);
+        const QString key = QStringList{lap->trackName(), lap->trackConfig(), lap->carName(), driver,
+                                        QString::number(qRound64(length))}
+                                .join(QLatin1Char('\n'));
         if (!answers.contains(key)) {
             Answer answer;
-            answer.found = queries.bestLap(lap->trackName(), lap->trackConfig(), lap->carName(), driver, answer.best);
+            answer.found =
+                queries.bestLap(lap->trackName(), lap->trackConfig(), lap->carName(), driver, length, answer.best);
             if (!answer.found && !queries.errorString().isEmpty()) {
                 m_error = queries.errorString();
                 return false;
@@ -94,17 +99,6 @@ bool LibraryReferences::attach(QVector<FileImport>& files, QVector<SessionAnalys
         Answer& answer = answers[key];
         if (!answer.found)
             continue;
-        // A length the laps do not tell (no distances) cannot rule the best out.
-        const double length = SessionAnalysis::measuredTrackLength(files.at(f).laps);
-        const double bestLength = answer.best.trace.trackLengthM();
-        if (length > 0.0 && bestLength > 0.0 && !LapExtent::sameLayout(length, bestLength)) {
-            m_warnings.append(QStringLiteral("warning: %1: the library's best lap of %2 was driven on laps of %3 m, these "
-                                             "measure %4 m: not compared with it")
-                                  .arg(files.at(f).path, lap->trackName())
-                                  .arg(bestLength, 0, 'f', 0)
-                                  .arg(length, 0, 'f', 0));
-            continue;
-        }
         if (answer.entry < 0) {
             answer.entry = files.size();
             join(answer.best, files, inputs);

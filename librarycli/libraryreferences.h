@@ -4,16 +4,14 @@
 #include "cli/fileimport.h"
 
 #include <QString>
-#include <QStringList>
 #include <QVector>
 
 class LapLibrary;
 
 /// Gives each file of a run the library's best lap of its track, layout and car as reference:
 /// the same driver's, a named driver's, or anyone's ("any"). Each best joins the run as an entry
-/// of its own, a lap rebuilt from its stored trace and named by driver and date. A best driven on
-/// laps of another length (another layout under the same names) is no reference: the file keeps
-/// the one the files given have, with a warning.
+/// of its own, a lap rebuilt from its stored trace and named by driver and date. Only laps of the
+/// file's layout count: laps of another length under the same names are another layout.
 class LibraryReferences
 {
 public:
@@ -27,12 +25,9 @@ public:
     /// best. False with errorString() when the library could not be asked.
     bool attach(QVector<FileImport>& files, QVector<SessionAnalysis::Input>& inputs);
     QString errorString() const { return m_error; }
-    /// Bests not taken, one line each ("warning: FILE: ..."); text from the files, unescaped.
-    QStringList warnings() const { return m_warnings; }
 
 private:
     LapLibrary& m_library;
     QString m_referenceDriver;
     QString m_error;
-    QStringList m_warnings;
 };

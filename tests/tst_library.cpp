@@ -354,7 +354,7 @@ private slots:
     // The first session added numbers its track's corners for every later one, fitted to its laps'
     // length, even where the later one would find other corners; laps of another length, or a stored
     // numbering that does not hold together, find their own and say so. Laps of another length are
-    // not compared with the library's best either.
+    // compared with the library's best of their own length.
     void cornerNumbering()
     {
         QFETCH(QStringList, firstAdd);
@@ -394,14 +394,11 @@ private slots:
             const bool first = file == QLatin1String("first.ibt");
             if (!warning.isEmpty())
                 QCOMPARE(err.contains(warning), !first || !damage.isEmpty());
-            // Nor is the library's best lap of another layout its reference: the file's own best is.
+            // The library's reference is a lap of the file's own layout, never one of another length.
             const QJsonObject reference = json.value("files").toArray().first()["reference"].toObject();
-            const bool otherLayout = !first && qAbs(scale - 1.0) > 0.03;
-            QCOMPARE(reference.value("library").toBool(), !otherLayout);
-            QCOMPARE(reference.value("path").toString().endsWith("/second.ibt"), otherLayout);
-            QCOMPARE(err.contains("the library's best lap of Lakeside Motor Park was driven on laps of 2311 m, these "
-                                  "measure 2889 m"),
-                     otherLayout);
+            QVERIFY(reference.value("library").toBool());
+            if (!first && qAbs(scale - 1.0) > 0.03)
+                QVERIFY2(reference.value("path").toString().endsWith("of second.ibt)"), qPrintable(reference.value("path").toString()));
             const QString header = err.mid(err.indexOf("\nCorners")).section('\n', 1, 1); // the file's, not the library best's
             QCOMPARE(header.contains("numbered as in the library since 20"), (first && damage.isEmpty()) || reused);
             // The JSON names the lap the numbering was found on, as the header does.
