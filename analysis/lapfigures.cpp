@@ -48,11 +48,15 @@ LapFigures LapFigures::of(const ZEL::Lap& lap, const AlignedLap& aligned)
         figures.minSpeed = std::isnan(figures.minSpeed) ? speed : std::min(figures.minSpeed, speed);
     }
 
-    const QVector<double> fuel = whole(QStringLiteral("fuellevel"));
-    const auto firstFuel = std::find_if(fuel.cbegin(), fuel.cend(), isSampleValue);
-    const auto lastFuel = std::find_if(fuel.crbegin(), fuel.crend(), isSampleValue);
-    if (firstFuel != fuel.cend())
-        figures.fuelUsed = *firstFuel - *lastFuel;
+    // Fuel burnt: the level's falls only, so that a lap with a refuelling stop counts what the car
+    // used rather than a negative amount.
+    double previousFuel = notANumber;
+    for (const double level : whole(QStringLiteral("fuellevel"))) {
+        if (!isSampleValue(level))
+            continue;
+        figures.fuelUsed = std::isnan(previousFuel) ? 0.0 : figures.fuelUsed + std::max(0.0, previousFuel - level);
+        previousFuel = level;
+    }
 
     figures.fullThrottleShare = timeShare(aligned, aligned.values(lap, QStringLiteral("throttle")),
                                           [](double v) { return v >= fullThrottle; });

@@ -8,7 +8,7 @@ struct LapFigures
 {
     double topSpeed;          // m/s
     double minSpeed;          // m/s
-    double fuelUsed;          // first minus last valid "fuellevel", in its unit (litres)
+    double fuelUsed;          // the falls of the valid "fuellevel" samples, in its unit (litres)
     double fullThrottleShare; // of the lap's time, throttle at or above 0.98
     double brakingShare;      // of the lap's time, brake above 0.02
 

@@ -183,6 +183,7 @@ private slots:
             const LapAnalysis& analysed = file.laps.at(i);
             QCOMPARE(lap["lapNumber"].toInt(), source.lapNumber());
             QCOMPARE(lap["fromLine"].toBool(), analysed.aligned.startsAtLine());
+            QVERIFY(analysed.figures.fuelUsed >= 0.0); // also over the pit stop's refuelling
             const QJsonArray time = lap["time"].toArray();
             QCOMPARE(lap["x"].toArray().size(), time.size());
             QCOMPARE(lap["values"]["speed"].toArray().size(), time.size());
