@@ -46,16 +46,21 @@ function values(lapTrace, key, n, fileIndex) {
   return out;
 }
 
-// The reference lap's elapsed time at a distance, interpolated on its own file's grid.
-function referenceTimeAt(distance) {
+// The reference lap's clock: its elapsed times on its own file's grid, or null.
+function referenceClock() {
   var ref = view.reference;
   if (!ref) return null;
   var refFile = files[ref.file];
   var refTrace = traceOf(refFile, ref.lap);
-  if (!refTrace) return null;
-  var t = refTrace.time;
+  return refTrace ? { time: refTrace.time, stepM: traces(refFile).stepM } : null;
+}
+
+// The reference lap's elapsed time at a distance, interpolated on its own file's grid.
+function referenceTimeAt(clock, distance) {
+  if (!clock) return null;
+  var t = clock.time;
   // The grids of two files end on the line each: the last point stands for it in both.
-  var at = Math.min(distance / traces(refFile).stepM, t.length - 1 + 0.5);
+  var at = Math.min(distance / clock.stepM, t.length - 1 + 0.5);
   if (at > t.length - 1) at = t.length - 1;
   var i = Math.floor(at);
   if (i < 0 || i >= t.length || t[i] === null) return null;
@@ -65,11 +70,13 @@ function referenceTimeAt(distance) {
 
 // Seconds behind the reference at each grid point: time(lap, d) - time(reference, d).
 // A lap that starts past the line (out of the pits, off the grid) has no time from the line.
+// The reference is looked up once, not at every point: the read-out asks for this on every cursor move.
 function deltaOf(lapTrace, fileIndex) {
   var step = traces(files[fileIndex === undefined ? view.file : fileIndex]).stepM;
+  var clock = lapTrace.fromLine ? referenceClock() : null;
   return lapTrace.time.map(function (t, k) {
     if (!lapTrace.fromLine) return null;
-    var r = referenceTimeAt(k * step);
+    var r = referenceTimeAt(clock, k * step);
     return t === null || r === null ? null : Math.round((t - r) * 1e4) / 1e4;
   });
 }
