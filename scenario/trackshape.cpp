@@ -5,6 +5,22 @@
 #include <algorithm>
 #include <cmath>
 
+TrackShape::Pose TrackShape::along(Pose pose, const Piece& piece, double s)
+{
+    const double h0 = pose.heading;
+    if (piece.radius == 0.0) {
+        pose.east += s * std::sin(h0);
+        pose.north += s * std::cos(h0);
+    } else {
+        const double h1 = h0 + s / piece.radius;
+        pose.east += piece.radius * (std::cos(h0) - std::cos(h1));
+        pose.north += piece.radius * (std::sin(h1) - std::sin(h0));
+        pose.heading = h1;
+    }
+    pose.distance += s;
+    return pose;
+}
+
 TrackShape::TrackShape(const QVector<Piece>& pieces, const QByteArray& kind, int turns)
     : m_kind(kind), m_turns(turns)
 {
@@ -16,17 +32,7 @@ TrackShape::TrackShape(const QVector<Piece>& pieces, const QByteArray& kind, int
     pose.heading = M_PI / 2.0;
     for (const Piece& piece : qAsConst(m_pieces)) {
         m_starts.append(pose);
-        const double h0 = pose.heading;
-        if (piece.radius == 0.0) {
-            pose.east += piece.length * std::sin(h0);
-            pose.north += piece.length * std::cos(h0);
-        } else {
-            const double h1 = h0 + piece.length / piece.radius;
-            pose.east += piece.radius * (std::cos(h0) - std::cos(h1));
-            pose.north += piece.radius * (std::sin(h1) - std::sin(h0));
-            pose.heading = h1;
-        }
-        pose.distance += piece.length;
+        pose = along(pose, piece, piece.length);
     }
     m_starts.append(pose);
     m_length = pose.distance;
@@ -76,21 +82,8 @@ TrackShape::Pose TrackShape::poseAt(double distance) const
     const int i = pieceAt(distance);
     if (i < 0)
         return Pose();
-    Pose pose = m_starts.at(i);
-    const Piece& piece = m_pieces.at(i);
-    const double s = wrapped(distance) - pose.distance;
-    const double h0 = pose.heading;
-    if (piece.radius == 0.0) {
-        pose.east += s * std::sin(h0);
-        pose.north += s * std::cos(h0);
-    } else {
-        const double h1 = h0 + s / piece.radius;
-        pose.east += piece.radius * (std::cos(h0) - std::cos(h1));
-        pose.north += piece.radius * (std::sin(h1) - std::sin(h0));
-        pose.heading = h1;
-    }
-    pose.distance += s;
-    return pose;
+    const Pose& start = m_starts.at(i);
+    return along(start, m_pieces.at(i), wrapped(distance) - start.distance);
 }
 
 QPointF TrackShape::position(double distance) const

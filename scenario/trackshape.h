@@ -52,6 +52,8 @@ private:
         double heading = 0.0;
     };
 
+    /// A pose moved s metres along a piece it lies on.
+    static Pose along(Pose pose, const Piece& piece, double s);
     double wrapped(double distance) const;
     Pose poseAt(double distance) const; // from the start point, before centring
 
