@@ -47,10 +47,10 @@ const QString insertLap = QStringLiteral(
 const QString insertBestSector =
     QStringLiteral("INSERT INTO best_sectors (file_id, sector_count, sector, best_ms) VALUES (?, ?, ?, ?)");
 // The best valid time of the group on laps of the same layout among the other files: a lap under
-// it is a new best.
+// it is a new best. Each file keeps its own best, so that this reads files, not laps.
 const QString selectGroupBest = QStringLiteral(
-    "SELECT MIN(l.lap_time_ms) FROM laps l JOIN files f ON f.id = l.file_id"
-    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND l.valid_time = 1 AND f.id <> ?"
+    "SELECT MIN(f.best_lap_ms) FROM files f"
+    " WHERE f.track = ? AND f.config = ? AND f.car = ? AND f.driver = ? AND f.id <> ?"
     " AND (f.track_length_m IS NULL OR f.track_length_m BETWEEN ? AND ?)");
 // Nothing when the track has a numbering already: the first stays, also against a writer at the same time.
 const QString insertNumbering = QStringLiteral(
