@@ -77,15 +77,18 @@ void RecordingInfo::readVariables(QFile& file, const irsdk_header& header, int* 
             return;
         const QString name = fieldText(variable.name, IRSDK_MAX_STRING).toLower();
         m_descriptions.insert(name, fieldText(variable.desc, IRSDK_MAX_DESC));
-        // The session the player drove at the first record, as the laps take it.
+        // The session the player drove at the first record, as the laps take it. Only that
+        // variable sends the read elsewhere: a seek per variable costs a system call each.
         const qint64 at = qint64(header.varBuf[0].bufOffset) + variable.offset;
-        const qint64 pos = file.pos();
         qint32 number = 0;
         if (name == QLatin1String("sessionnum") && variable.type == irsdk_int && variable.offset >= 0
             && variable.offset + qint64(sizeof number) <= header.bufLen && header.varBuf[0].bufOffset >= 0
-            && at + qint64(sizeof number) <= file.size() && file.seek(at) && readStruct(file, number) && number >= 0)
-            *session = number;
-        file.seek(pos);
+            && at + qint64(sizeof number) <= file.size()) {
+            const qint64 pos = file.pos();
+            if (file.seek(at) && readStruct(file, number) && number >= 0)
+                *session = number;
+            file.seek(pos);
+        }
     }
 }
 
