@@ -128,7 +128,7 @@ LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
     QSqlQuery* byPath = run(selectByPath, {m_host, file.path});
     if (!byPath) {
         failed();
-        return Need::Error;
+        return Need::Refused;
     }
     const bool known = byPath->next();
     const qint64 knownId = known ? byPath->value(0).toLongLong() : -1;
@@ -145,14 +145,14 @@ LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
     }
     // An older library's hash is replaced once, so that the row follows the file when it moves.
     if (same)
-        return run(updateFingerprint, {file.hash, knownId}) ? Need::Unchanged : (failed(), Need::Error);
+        return run(updateFingerprint, {file.hash, knownId}) ? Need::Unchanged : (failed(), Need::Refused);
     if (known && knownHash == file.hash)
-        return run(updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged : (failed(), Need::Error);
+        return run(updateModified, {file.modifiedMs, knownId}) ? Need::Unchanged : (failed(), Need::Refused);
 
     QSqlQuery* copy = run(selectByFingerprint, {file.hash});
     if (!copy) {
         failed();
-        return Need::Error;
+        return Need::Refused;
     }
     if (!copy->next())
         return Need::Import;
@@ -164,7 +164,7 @@ LibraryWriter::Need LibraryWriter::check(FileFingerprint& file)
         || (moved && !run(updatePath, {file.path, file.modifiedMs, copyId})) || !m_library.commit()) {
         m_library.rollback();
         failed();
-        return Need::Error;
+        return Need::Refused;
     }
     return Need::Unchanged;
 }

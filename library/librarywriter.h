@@ -20,7 +20,8 @@ public:
     enum class Need {
         Import,    // new, or changed at its path
         Unchanged, // the library has it: at this path, or moved here (its row follows it), or a copy
-        Error,     // see errorString()
+        Error,     // the file cannot be read; see errorString()
+        Refused,   // the library failed; see errorString()
     };
     /// Whether a file must be imported; reads its two blocks only when its size or time changed.
     /// Stats the file itself: the fingerprint's path must be set.

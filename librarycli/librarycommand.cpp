@@ -105,15 +105,15 @@ int LibraryCommand::store(const QVector<FileImport>& files, const SessionAnalysi
         FileFingerprint file;
         file.path = files.at(i).path;
         const LibraryWriter::Need need = adder.check(file);
-        if (need == LibraryWriter::Need::Error)
-            ++unreadable;
-        if ((need == LibraryWriter::Need::Error && adder.errorString().startsWith(m_library->location().displayName()))
+        if (need == LibraryWriter::Need::Refused
             || (need == LibraryWriter::Need::Import && !adder.add(file, files.at(i), analysis.files().at(i)))) {
             error(adder.errorString());
             return ImportCommand::ExportFailed;
         }
-        if (need == LibraryWriter::Need::Error)
+        if (need == LibraryWriter::Need::Error) {
             error(adder.errorString());
+            ++unreadable;
+        }
     }
     m_out << '\n';
     printCounts(*m_library, adder.added(), adder.unchanged(), adder.failed() + unreadable, adder.laps());
@@ -171,10 +171,11 @@ int LibraryCommand::add(ZelPluginInterfaceImport& plugin, const QStringList& pat
             break;
         case LibraryWriter::Need::Error:
             error(adder.errorString());
-            if (adder.errorString().startsWith(library.location().displayName()))
-                return ImportCommand::ExportFailed;
             ++unreadable;
             break;
+        case LibraryWriter::Need::Refused:
+            error(adder.errorString());
+            return ImportCommand::ExportFailed;
         }
     }
 
